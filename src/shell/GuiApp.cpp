@@ -1,0 +1,56 @@
+#include "shell/GuiApp.h"
+
+#include "engine/Engine.h"
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "shell/GuiPrompt.h"
+#include "shell/Headless.h"
+#include "shell/MainWindow.h"
+#include "shell/SplashWindow.h"
+#include "shell/Startup.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+namespace parlix {
+
+int runGui(const QString &databasePath)
+{
+    auto db = DbConnection::open(databasePath);
+    if (!db) {
+        const int status = reportFatal(db.error());
+        QMessageBox::critical(nullptr, appTitle(), db.error());
+        return status;
+    }
+
+    GuiPrompt prompt;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize size = screen->size();
+        if (screenNeedsQuestion(size) && !prompt.question(screenQuestionText(size), Prompt::Icon::None))
+            return 0;
+    }
+
+    SplashWindow splash;
+    splash.exec();
+
+    ActivityLog log(SystemClock::instance());
+    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    engine.start();
+
+    MainWindow window({&log, db.value().get(), &engine, &prompt, &SystemClock::instance()});
+    prompt.setOwner(&window);
+    window.show();
+    if (!window.load()) {
+        engine.stop();
+        const int status = reportFatal(window.loadError());
+        QMessageBox::critical(nullptr, appTitle(), window.loadError());
+        return status;
+    }
+    const int status = QApplication::exec();
+    engine.stop();
+    return status;
+}
+
+} // namespace parlix

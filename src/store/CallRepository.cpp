@@ -1,0 +1,33 @@
+#include "store/CallRepository.h"
+
+#include "store/Query.h"
+#include "store/SqlDialect.h"
+
+namespace parlix {
+
+Result<qint64> CallRepository::insert(const QString &callerNumber, const QDateTime &when, bool isMissCall)
+{
+    auto q = sql::run(m_db,
+                      QStringLiteral("INSERT INTO MissedCallStatistics (callDateTime,callerNumber,IsMissCall) VALUES (?,?,?)"),
+                      {sql::dateValue(when), callerNumber, sql::boolValue(isMissCall)});
+    if (!q)
+        return Result<qint64>::failure(q.error());
+    return q.value().lastInsertId().toLongLong();
+}
+
+Status CallRepository::setMissCall(qint64 id, bool isMissCall)
+{
+    return sql::run(m_db, QStringLiteral("UPDATE MissedCallStatistics SET IsMissCall=? WHERE id=?"),
+                    {sql::boolValue(isMissCall), id})
+        .status();
+}
+
+Result<qint64> CallRepository::countMissedOn(const QDate &day)
+{
+    return sql::scalar(m_db,
+                       QStringLiteral("SELECT COUNT(*) FROM MissedCallStatistics WHERE callDateTime>=? AND "
+                                      "callDateTime<=? AND IsMissCall=1"),
+                       {sql::dateValue(day.startOfDay()), sql::dateValue(QDateTime(day, QTime(23, 59, 59)))});
+}
+
+} // namespace parlix

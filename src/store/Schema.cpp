@@ -1,0 +1,215 @@
+#include "store/Schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace parlix::schema {
+
+namespace {
+
+// Yes/no columns hold 1 or 0; dates hold 'yyyy-MM-dd HH:mm:ss' local time; "number" columns
+// use NUMERIC affinity so a value keeps the type it was written with, as the loaders expect.
+const char *const kVersion1[] = {
+    R"(CREATE TABLE Message_InBox (
+        InBox_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+        SenderMobileNo TEXT,
+        SenderId NUMERIC,
+        Message TEXT,
+        InboxDateTime TEXT,
+        IsRead INTEGER NOT NULL DEFAULT 0))",
+    "CREATE INDEX ix_inbox_unread ON Message_InBox(IsRead)",
+    "CREATE INDEX ix_inbox_date ON Message_InBox(InboxDateTime)",
+    "CREATE INDEX ix_inbox_sender10 ON Message_InBox(substr(SenderMobileNo,-10))",
+
+    R"(CREATE TABLE Message_OutBox (
+        Outbox_Id INTEGER PRIMARY KEY AUTOINCREMENT,
+        RecepId NUMERIC,
+        RecipientMobileNo TEXT,
+        Message TEXT,
+        OutBoxDateTime TEXT,
+        DeliveryDatetime TEXT,
+        DeliveryStatus TEXT,
+        SMSFromName TEXT))",
+    "CREATE INDEX ix_outbox_delivery ON Message_OutBox(DeliveryDatetime)",
+    "CREATE INDEX ix_outbox_recipient10 ON Message_OutBox(substr(RecipientMobileNo,-10))",
+
+    R"(CREATE TABLE MissedCallStatistics (
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        callDateTime TEXT,
+        callerNumber TEXT,
+        IsMissCall INTEGER NOT NULL DEFAULT 0))",
+    "CREATE INDEX ix_calls_date ON MissedCallStatistics(callDateTime, IsMissCall)",
+
+    R"(CREATE TABLE SMS_AutoReply (
+        CommandId INTEGER PRIMARY KEY AUTOINCREMENT,
+        SMS_Command TEXT,
+        SMS_Reply TEXT))",
+    "CREATE TABLE SMS_AutoReplySettings (SendAutoReply INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE AutoReply_OnMissedCall (Message TEXT, IsActive INTEGER NOT NULL DEFAULT 0)",
+
+    R"(CREATE TABLE ModemSettings (
+        CommPortNo TEXT,
+        BitsPerSecond NUMERIC,
+        DataBits NUMERIC,
+        Parity TEXT,
+        StopBits TEXT,
+        FlowControl TEXT,
+        CharacterSet TEXT,
+        EnabledCallerId INTEGER NOT NULL DEFAULT 0,
+        ModemDelayFactor NUMERIC))",
+
+    R"(CREATE TABLE Timer_Setting (
+        ReceiveAllMessagesTime NUMERIC,
+        SendAllMessagesTime NUMERIC,
+        EnableReceiveTimer INTEGER NOT NULL DEFAULT 0,
+        EnableSendTimer INTEGER NOT NULL DEFAULT 0,
+        SMSDeliveryMedia TEXT,
+        MixModeMobileNumbers TEXT,
+        MixModeDeliveryMedia TEXT,
+        SIMCardDeliveryMode TEXT,
+        SMSSMTPFromName TEXT,
+        SMSSMTPYourEmailAddress TEXT,
+        SMSSMTPServer TEXT,
+        SMSSMTPPort NUMERIC,
+        SMSSMTPEmailPostfix TEXT,
+        IsFromNameSentByMaskingYourEmail INTEGER NOT NULL DEFAULT 0,
+        IsSMSSMTPAuthenticationRequired INTEGER NOT NULL DEFAULT 0,
+        SMSSMTPUserName TEXT,
+        SMSSMTPPassword TEXT,
+        SMSSMTPAuthenticationType NUMERIC,
+        SMSSMTPEncodeType NUMERIC))",
+
+    R"(CREATE TABLE WebMailToSMS_POP3Settings (
+        POP3MailServer TEXT,
+        POP3Port NUMERIC,
+        POP3UserName TEXT,
+        POP3Password TEXT,
+        EmailCheckInterval NUMERIC,
+        IsEnabled INTEGER))",
+
+    R"(CREATE TABLE WebMailToSMS_MessagesReceived (
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        EmailFromName TEXT,
+        EmailFromAddress TEXT,
+        EmailSubject TEXT,
+        EmailDateTime TEXT,
+        EmailContentType TEXT,
+        EmailTextMessage TEXT,
+        MessageReceivedOn TEXT,
+        IsEmailSentToSMS INTEGER NOT NULL DEFAULT 0,
+        ReasonForNotSendingSMS TEXT))",
+    "CREATE INDEX ix_webmail_received ON WebMailToSMS_MessagesReceived(MessageReceivedOn)",
+    "CREATE INDEX ix_webmail_date ON WebMailToSMS_MessagesReceived(EmailDateTime)",
+    // Mailbox UIDLs already turned into SMS, so a mail whose DELE was lost is never charged twice.
+    R"(CREATE TABLE WebMailToSMS_ProcessedUidl (
+        Uidl TEXT PRIMARY KEY,
+        MessagesReceivedId INTEGER,
+        ProcessedOn TEXT))",
+
+    R"(CREATE TABLE SMS_UserAccounts (
+        UserId INTEGER PRIMARY KEY AUTOINCREMENT,
+        SMSUserName TEXT,
+        SMSPassword TEXT,
+        SMSFromName TEXT,
+        SMSBalanceCredits NUMERIC,
+        SMSBalanceCreditsUpdatedOn TEXT))",
+    "CREATE INDEX ix_accounts_name ON SMS_UserAccounts(SMSUserName)",
+
+    R"(CREATE TABLE Country (
+        CountryId INTEGER PRIMARY KEY AUTOINCREMENT,
+        CountryName TEXT,
+        CountryCode TEXT,
+        IsDefault INTEGER NOT NULL DEFAULT 0))",
+
+    R"(CREATE TABLE State (
+        StateId INTEGER PRIMARY KEY AUTOINCREMENT,
+        StateName TEXT,
+        CountryId INTEGER))",
+    R"(CREATE TABLE UserDetails (
+        UserId INTEGER PRIMARY KEY AUTOINCREMENT,
+        Mobile1 TEXT,
+        Mobile2 TEXT,
+        CountryId INTEGER))",
+    "CREATE INDEX ix_userdetails_mobile1 ON UserDetails(substr(Mobile1,-10))",
+    "CREATE INDEX ix_userdetails_mobile2 ON UserDetails(substr(Mobile2,-10))",
+
+    // SIM messages already stored in the inbox, so a message whose delete from the SIM failed
+    // is not stored a second time by the next pass.
+    R"(CREATE TABLE SIM_StoredMessages (
+        MessageKey TEXT PRIMARY KEY,
+        InBox_Id INTEGER,
+        StoredOn TEXT))",
+
+    R"(INSERT INTO Timer_Setting (ReceiveAllMessagesTime, SendAllMessagesTime, EnableReceiveTimer,
+        EnableSendTimer, SMSDeliveryMedia, SIMCardDeliveryMode)
+        VALUES (10, 10, 1, 1, 'MODEM', 'DIRECT DELIVER'))",
+};
+
+struct Step
+{
+    int version;
+    const char *const *statements;
+    size_t count;
+};
+
+const Step kSteps[] = {
+    {1, kVersion1, std::size(kVersion1)},
+};
+
+int currentVersion(QSqlDatabase db, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        *error = q.lastError().text();
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+} // namespace
+
+int latestVersion()
+{
+    return kSteps[std::size(kSteps) - 1].version;
+}
+
+Status migrate(QSqlDatabase db)
+{
+    QString error;
+    const int version = currentVersion(db, &error);
+    if (version < 0)
+        return Status::failure(QStringLiteral("The database cannot be read: %1").arg(error));
+    if (version > latestVersion())
+        return Status::failure(
+            QStringLiteral("The database was written by a newer Parlix (schema version %1; this program knows "
+                           "versions up to %2). Use the newer program or another database.")
+                .arg(version)
+                .arg(latestVersion()));
+
+    for (const Step &step : kSteps) {
+        if (step.version <= version)
+            continue;
+        if (!db.transaction())
+            return Status::failure(QStringLiteral("The database cannot be changed: %1").arg(db.lastError().text()));
+        QSqlQuery q(db);
+        for (size_t i = 0; i < step.count; ++i) {
+            if (!q.exec(QString::fromUtf8(step.statements[i]))) {
+                const QString why = q.lastError().text();
+                db.rollback();
+                return Status::failure(QStringLiteral("Creating the database schema (version %1) failed: %2")
+                                           .arg(step.version)
+                                           .arg(why));
+            }
+        }
+        if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) || !db.commit()) {
+            const QString why = db.lastError().text();
+            db.rollback();
+            return Status::failure(QStringLiteral("The database schema cannot be saved: %1").arg(why));
+        }
+    }
+    return Status::success();
+}
+
+} // namespace parlix::schema

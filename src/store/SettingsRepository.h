@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/Result.h"
+
+#include <QSqlDatabase>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace parlix {
+
+// The first row of each settings table, as stored (column name -> value); empty when the
+// table has no row.
+struct SettingsRows
+{
+    std::optional<QVariantMap> pop3;            // WebMailToSMS_POP3Settings
+    std::optional<QVariantMap> timer;           // Timer_Setting
+    std::optional<QVariantMap> missedCallActive; // AutoReply_OnMissedCall, first row with IsActive not 0
+    std::optional<QVariantMap> modem;           // ModemSettings
+};
+
+// Reads and writes the single-row settings tables.
+class SettingsRepository
+{
+public:
+    explicit SettingsRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+
+    Result<SettingsRows> readAll();
+    Result<std::optional<QVariantMap>> modemSettings();
+    Result<std::optional<QVariantMap>> timerSettings();
+    Result<std::optional<QVariantMap>> pop3Settings();
+    Result<std::optional<QVariantMap>> activeMissedCallReply();
+
+    // Writes the given columns into the table's single row, adding the row when it is missing.
+    // Column names come from the program, never from the operator.
+    Status saveSingleRow(const QString &table, const QVariantMap &columns);
+
+private:
+    QSqlDatabase m_db;
+};
+
+} // namespace parlix

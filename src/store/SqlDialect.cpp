@@ -1,0 +1,80 @@
+#include "store/SqlDialect.h"
+
+namespace parlix::sql {
+
+QVariant dateValue(const QDateTime &when)
+{
+    if (!when.isValid())
+        return QVariant(QMetaType(QMetaType::QString));
+    return when.toString(QLatin1String(kDateFormat));
+}
+
+QDateTime dateFrom(const QVariant &stored)
+{
+    if (stored.isNull())
+        return {};
+    if (stored.metaType().id() == QMetaType::QDateTime)
+        return stored.toDateTime();
+    const QString text = stored.toString().trimmed();
+    QDateTime dt = QDateTime::fromString(text, QLatin1String(kDateFormat));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(text, Qt::ISODateWithMs);
+    return dt;
+}
+
+QVariant boolValue(bool value)
+{
+    return value ? 1 : 0;
+}
+
+bool boolFrom(const QVariant &stored)
+{
+    if (stored.isNull())
+        return false;
+    switch (stored.metaType().id()) {
+    case QMetaType::Bool:
+        return stored.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return stored.toDouble() != 0.0;
+    default:
+        break;
+    }
+    const QString text = stored.toString().trimmed();
+    bool isNumber = false;
+    const double number = text.toDouble(&isNumber);
+    if (isNumber)
+        return number != 0.0;
+    return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+        || text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+}
+
+QString lastTenDigits(const QString &column)
+{
+    return QStringLiteral("substr(%1,-10)").arg(column);
+}
+
+QString lastTen(const QString &number)
+{
+    return number.right(10);
+}
+
+QString pageClause()
+{
+    return QStringLiteral(" LIMIT ? OFFSET ?");
+}
+
+QString EscapeSqlText(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('\''), QLatin1String("''"));
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return out;
+}
+
+} // namespace parlix::sql

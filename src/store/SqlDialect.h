@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+namespace parlix::sql {
+
+// The few pieces of SQL that differ between database engines live here, so that a second
+// backend changes this file and not the repositories that call it.
+
+// Dates are stored as local wall-clock text, sortable and unambiguous.
+inline constexpr const char *kDateFormat = "yyyy-MM-dd HH:mm:ss";
+
+QVariant dateValue(const QDateTime &when);   // a bindable value; null for an invalid date
+QDateTime dateFrom(const QVariant &stored);   // invalid for null or unreadable text
+QVariant boolValue(bool value);
+bool boolFrom(const QVariant &stored);        // non-zero numbers and "true"/"yes" words are true
+
+// An expression giving the last ten characters of a text column; the schema indexes it.
+QString lastTenDigits(const QString &column);
+// The last ten characters of a number typed by the operator (all of it when shorter).
+QString lastTen(const QString &number);
+
+// " LIMIT ? OFFSET ?" — bind the limit, then the offset.
+QString pageClause();
+
+// Doubles the quotes of a text that must be placed between single quotes in SQL text:
+// every "'" becomes "''", then every '"' becomes '""'. A blank text comes back unchanged.
+// Values are bound, never spliced, so this is only for texts that really are SQL.
+QString EscapeSqlText(const QString &text);
+
+} // namespace parlix::sql
