@@ -45,6 +45,22 @@ int reportFatal(const QString &message)
 
 int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
 {
+    // Installed first, so a stop request during start-up is not lost.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return reportFatal(QStringLiteral("the signal handler cannot be installed."));
+    QSocketNotifier notifier(g_signalFds[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, qApp, [] {
+        char c;
+        [[maybe_unused]] auto n = ::read(g_signalFds[1], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
     if (saySoBecauseNoDisplay)
         printLine(stdout, QStringLiteral("No display found: Parlix runs headless. Press Ctrl+C to stop."));
 
@@ -62,23 +78,8 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
 
     EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     engine.start();
-    QMetaObject::invokeMethod(engine.engine(), "applySettings", Qt::QueuedConnection,
-                              Q_ARG(parlix::RuntimeSettings, settings.value()));
-
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-        return reportFatal(QStringLiteral("the signal handler cannot be installed."));
-    QSocketNotifier notifier(g_signalFds[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, qApp, [] {
-        char c;
-        [[maybe_unused]] auto n = ::read(g_signalFds[1], &c, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    QMetaObject::invokeMethod(
+        engine.engine(), [e = engine.engine(), s = settings.value()] { e->applySettings(s); }, Qt::QueuedConnection);
 
     const int status = QCoreApplication::exec();
     engine.stop();

@@ -35,8 +35,9 @@ bool MainWindow::load()
     }
     m_settings = settings.value();
     if (m_services.engine != nullptr) {
-        QMetaObject::invokeMethod(m_services.engine->engine(), "applySettings", Qt::QueuedConnection,
-                                  Q_ARG(parlix::RuntimeSettings, m_settings));
+        Engine *engine = m_services.engine->engine();
+        QMetaObject::invokeMethod(
+            engine, [engine, s = m_settings] { engine->applySettings(s); }, Qt::QueuedConnection);
     }
     Q_EMIT loaded();
     return true;

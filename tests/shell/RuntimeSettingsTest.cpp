@@ -1,0 +1,224 @@
+#include "shell/RuntimeSettings.h"
+
+#include <gtest/gtest.h>
+
+using namespace parlix;
+
+namespace {
+
+QVariantMap pop3Row(QVariantMap overrides = {})
+{
+    QVariantMap row{{"POP3MailServer", " pop.example.com "}, {"POP3Port", 110},        {"POP3UserName", " gw "},
+                    {"POP3Password", " s3cret "},            {"EmailCheckInterval", 30}, {"IsEnabled", 1}};
+    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
+        row[it.key()] = it.value();
+    return row;
+}
+
+QVariantMap timerRow(QVariantMap overrides = {})
+{
+    QVariantMap row{{"ReceiveAllMessagesTime", 10}, {"SendAllMessagesTime", 20}, {"EnableReceiveTimer", 1},
+                    {"EnableSendTimer", 1},         {"SMSDeliveryMedia", "MODEM"}, {"SIMCardDeliveryMode", "DIRECT DELIVER"},
+                    {"IsFromNameSentByMaskingYourEmail", 0}, {"IsSMSSMTPAuthenticationRequired", 0}};
+    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
+        row[it.key()] = it.value();
+    return row;
+}
+
+RuntimeSettings load(const SettingsRows &rows)
+{
+    auto r = loadRuntimeSettings(rows);
+    EXPECT_TRUE(r.ok()) << r.error().toStdString();
+    return r.ok() ? r.value() : RuntimeSettings{};
+}
+
+QString failure(const SettingsRows &rows)
+{
+    auto r = loadRuntimeSettings(rows);
+    EXPECT_FALSE(r.ok());
+    return r.ok() ? QString() : r.error();
+}
+
+const QVariant kNull = QVariant(QMetaType(QMetaType::QString));
+
+} // namespace
+
+TEST(RuntimeSettingsLoad, EmptyTablesGiveTheDefaults)
+{
+    const RuntimeSettings s = load({});
+    EXPECT_FALSE(s.WebMailToSMSEnabled);
+    EXPECT_EQ(s.webMailTimerMs, 0);
+    EXPECT_TRUE(s.SMSDeliveryMedia.isEmpty());
+    EXPECT_FALSE(s.AutoReplyOnMissedCallEnabled);
+    EXPECT_DOUBLE_EQ(s.ModemDelayFactor, 1.0);
+    EXPECT_EQ(s.ReceiveIntervalSeconds, 0);
+    EXPECT_EQ(s.SendIntervalSeconds, 0);
+    EXPECT_EQ(s.RecordsPerPage, 100);
+}
+
+TEST(RuntimeSettingsLoad, Pop3ValuesAreTrimmedAndTheTimerPeriodFollowsTheInterval)
+{
+    SettingsRows rows;
+    rows.pop3 = pop3Row();
+    RuntimeSettings s = load(rows);
+    EXPECT_EQ(s.POP3MailServer, "pop.example.com");
+    EXPECT_EQ(s.POP3UserName.toString(), "gw");
+    EXPECT_EQ(s.POP3Password, "s3cret");
+    EXPECT_EQ(s.POP3Port.toInt(), 110);
+    EXPECT_TRUE(s.WebMailToSMSEnabled);
+    EXPECT_EQ(s.webMailTimerMs, 30000);
+
+    rows.pop3 = pop3Row({{"EmailCheckInterval", " 600 "}});
+    EXPECT_EQ(load(rows).webMailTimerMs, 600000);
+    rows.pop3 = pop3Row({{"EmailCheckInterval", "2.5"}});
+    EXPECT_EQ(load(rows).webMailTimerMs, 2500);
+
+    rows.pop3 = pop3Row({{"IsEnabled", 0}, {"EmailCheckInterval", "soon"}});
+    s = load(rows);
+    EXPECT_FALSE(s.WebMailToSMSEnabled);
+    EXPECT_EQ(s.webMailTimerMs, 0);
+}
+
+TEST(RuntimeSettingsLoad, DeliveryWordsAreUpperCasedAndOnlyKnownOnesKept)
+{
+    SettingsRows rows;
+    const QList<std::pair<QString, QString>> cases = {
+        {"smtpsmsgateway", "SMTPSMSGATEWAY"}, {" Modem ", "MODEM"}, {"mixmode", "MIXMODE"},
+        {"PIGEON", ""},                       {"", ""},
+    };
+    for (const auto &[stored, loaded] : cases) {
+        rows.timer = timerRow({{"SMSDeliveryMedia", stored}});
+        EXPECT_EQ(load(rows).SMSDeliveryMedia, loaded) << stored.toStdString();
+    }
+    rows.timer = timerRow({{"SIMCardDeliveryMode", "store and deliver "}});
+    EXPECT_EQ(load(rows).SIMCardDeliveryMode, "STORE AND DELIVER");
+    rows.timer = timerRow({{"SIMCardDeliveryMode", "deliver later"}});
+    EXPECT_EQ(load(rows).SIMCardDeliveryMode, "");
+}
+
+TEST(RuntimeSettingsLoad, MixModeFieldsOnlyInMixMode)
+{
+    SettingsRows rows;
+    rows.timer = timerRow({{"SMSDeliveryMedia", "MIXMODE"},
+                           {"MixModeMobileNumbers", " +91937; 922 "},
+                           {"MixModeDeliveryMedia", "smtpsmsgateway"}});
+    RuntimeSettings s = load(rows);
+    EXPECT_EQ(s.MixModeMobileNumbers, "91937,922");
+    EXPECT_EQ(s.MixModeDeliveryMedia, "SMTPSMSGATEWAY");
+
+    rows.timer = timerRow({{"SMSDeliveryMedia", "MIXMODE"}, {"MixModeDeliveryMedia", "MIXMODE"}});
+    EXPECT_EQ(load(rows).MixModeDeliveryMedia, "");
+
+    rows.timer = timerRow({{"SMSDeliveryMedia", "MODEM"}, {"MixModeMobileNumbers", "+91937; 922"},
+                           {"MixModeDeliveryMedia", "MODEM"}});
+    s = load(rows);
+    EXPECT_EQ(s.MixModeMobileNumbers, "");
+    EXPECT_EQ(s.MixModeDeliveryMedia, "");
+}
+
+TEST(RuntimeSettingsLoad, SmtpTextsKeepDefaultsWhenEmptyAndTheDomainIsMasked)
+{
+    SettingsRows rows;
+    rows.timer = timerRow({{"SMSSMTPFromName", "  Front Desk "},
+                           {"SMSSMTPYourEmailAddress", "me@mail@example.com"},
+                           {"SMSSMTPServer", kNull},
+                           {"SMSSMTPPort", " 587 "},
+                           {"SMSSMTPUserName", "   "},
+                           {"IsFromNameSentByMaskingYourEmail", 1},
+                           {"IsSMSSMTPAuthenticationRequired", 1},
+                           {"SMSSMTPAuthenticationType", 2},
+                           {"SMSSMTPEncodeType", kNull}});
+    RuntimeSettings s = load(rows);
+    EXPECT_EQ(s.SMSSMTPFromName, "Front Desk");
+    EXPECT_EQ(s.SMSSMTPServer, "");
+    EXPECT_EQ(s.SMSSMTPUserName, "");
+    EXPECT_EQ(s.SMSSMTPPort, 587);
+    EXPECT_EQ(s.MaskedEmailDomain, "mail@example.com"); // everything after the first "@"
+    EXPECT_TRUE(s.IsSMSSMTPAuthenticationRequired);
+    EXPECT_EQ(s.SMSSMTPAuthenticationType, 2);
+    EXPECT_EQ(s.SMSSMTPEncodeType, 0);
+
+    rows.timer = timerRow({{"SMSSMTPYourEmailAddress", "nodomain"}, {"IsFromNameSentByMaskingYourEmail", 1}});
+    EXPECT_EQ(load(rows).MaskedEmailDomain, "nodomain");
+    rows.timer = timerRow({{"SMSSMTPYourEmailAddress", "me@example.com"}, {"IsFromNameSentByMaskingYourEmail", 0}});
+    EXPECT_EQ(load(rows).MaskedEmailDomain, "");
+}
+
+TEST(RuntimeSettingsLoad, TimerPeriodsOnlyWhenTheirTimerIsEnabled)
+{
+    SettingsRows rows;
+    rows.timer = timerRow({{"EnableSendTimer", 0}, {"SendAllMessagesTime", 45}, {"ReceiveAllMessagesTime", " 12 "}});
+    RuntimeSettings s = load(rows);
+    EXPECT_EQ(s.SendIntervalSeconds, 0);
+    EXPECT_EQ(s.ReceiveIntervalSeconds, 12);
+
+    rows.timer = timerRow({{"EnableSendTimer", 0}, {"SendAllMessagesTime", "not a number"}});
+    EXPECT_EQ(load(rows).SendIntervalSeconds, 0); // not converted, so no failure
+}
+
+TEST(RuntimeSettingsLoad, MissedCallReplyAndDelayFactor)
+{
+    SettingsRows rows;
+    rows.missedCallActive = QVariantMap{{"Message", "  Sorry we missed you  "}, {"IsActive", 1}};
+    rows.modem = QVariantMap{{"ModemDelayFactor", 2}};
+    RuntimeSettings s = load(rows);
+    EXPECT_TRUE(s.AutoReplyOnMissedCallEnabled);
+    EXPECT_EQ(s.MissedCallReplyMessage, "Sorry we missed you");
+    EXPECT_DOUBLE_EQ(s.ModemDelayFactor, 2.0);
+
+    rows.missedCallActive = QVariantMap{{"Message", kNull}, {"IsActive", 1}};
+    rows.modem = QVariantMap{{"ModemDelayFactor", " "}};
+    s = load(rows);
+    EXPECT_TRUE(s.AutoReplyOnMissedCallEnabled);
+    EXPECT_EQ(s.MissedCallReplyMessage, "");
+    EXPECT_DOUBLE_EQ(s.ModemDelayFactor, 1.0);
+}
+
+TEST(RuntimeSettingsLoad, SixteenBitConversionRoundsHalvesToEvenAndRefusesOverflow)
+{
+    const QList<std::pair<QVariant, int>> good = {{"2.5", 2}, {"3.5", 4}, {"-7", -7}, {"32767", 32767}, {" 25 ", 25}};
+    for (const auto &[value, expected] : good) {
+        auto r = toInt16(value, "Timer_Setting", "SMSSMTPPort");
+        ASSERT_TRUE(r.ok()) << value.toString().toStdString();
+        EXPECT_EQ(r.value(), expected);
+    }
+    EXPECT_FALSE(toInt16("32768", "T", "C").ok());
+    EXPECT_FALSE(toInt16("-32769", "T", "C").ok());
+    EXPECT_FALSE(toInt16("", "T", "C").ok());
+}
+
+TEST(RuntimeSettingsLoad, FailuresNameTableColumnAndValue)
+{
+    struct Case
+    {
+        SettingsRows rows;
+        QString expected;
+    };
+    SettingsRows nullPassword;
+    nullPassword.pop3 = pop3Row({{"POP3Password", kNull}});
+    SettingsRows nullEnabled;
+    nullEnabled.pop3 = pop3Row({{"IsEnabled", QVariant()}});
+    SettingsRows badInterval;
+    badInterval.pop3 = pop3Row({{"EmailCheckInterval", "soon"}});
+    SettingsRows bigPort;
+    bigPort.timer = timerRow({{"SMSSMTPPort", 70000}});
+    SettingsRows wordPeriod;
+    wordPeriod.timer = timerRow({{"ReceiveAllMessagesTime", "ten"}});
+    SettingsRows badFactor;
+    badFactor.modem = QVariantMap{{"ModemDelayFactor", "slow"}};
+
+    const QList<Case> cases = {
+        {nullPassword, "WebMailToSMS_POP3Settings.POP3Password holds (null)"},
+        {nullEnabled, "WebMailToSMS_POP3Settings.IsEnabled holds (null)"},
+        {badInterval, "WebMailToSMS_POP3Settings.EmailCheckInterval holds \"soon\": it is not a number."},
+        {bigPort, "Timer_Setting.SMSSMTPPort holds \"70000\": the number is outside -32768 to 32767."},
+        {wordPeriod, "Timer_Setting.ReceiveAllMessagesTime holds \"ten\": it is not a number."},
+        {badFactor, "ModemSettings.ModemDelayFactor holds \"slow\": it is not a number."},
+    };
+    for (const Case &c : cases)
+        EXPECT_TRUE(failure(c.rows).contains(c.expected)) << failure(c.rows).toStdString();
+
+    SettingsRows nullPortAndUser; // these two keep whatever is stored, null included
+    nullPortAndUser.pop3 = pop3Row({{"POP3Port", kNull}, {"POP3UserName", kNull}});
+    EXPECT_TRUE(loadRuntimeSettings(nullPortAndUser).ok());
+}

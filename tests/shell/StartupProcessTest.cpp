@@ -1,0 +1,160 @@
+// Drives the real parlix executable, as an operator or a script would.
+#include "store/Database.h"
+#include "store/OutboxRepository.h"
+#include "store/Query.h"
+#include "support/TempDatabase.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace parlix;
+
+namespace {
+
+struct ProcessRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QString parlixPath()
+{
+    return QStringLiteral(PARLIX_BINARY_DIR "/bin/parlix");
+}
+
+ProcessRun runParlix(const QStringList &args, int timeoutMs = 20000)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("PARLIX_DATABASE");
+    p.setProcessEnvironment(env);
+    p.start(parlixPath(), args);
+    EXPECT_TRUE(p.waitForStarted());
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        ADD_FAILURE() << "parlix did not finish: " << args.join(' ').toStdString();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(FatalStartup, EndsWithTheCauseAndANonZeroStatus)
+{
+    QTemporaryDir dir;
+    QFile junk(dir.filePath("junk.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(8192, '\x7f'));
+    junk.close();
+
+    const QList<std::pair<QString, QString>> cases = {
+        {dir.filePath("nofolder/Parlix.db"), "does not exist"},
+        {junk.fileName(), "not a database"},
+        {dir.path(), "not a file"},
+    };
+    for (const auto &[path, cause] : cases) {
+        const ProcessRun r = runParlix({"--headless", "--database", path});
+        EXPECT_NE(r.status, 0) << path.toStdString();
+        EXPECT_TRUE(r.err.contains("Parlix cannot start") && r.err.contains(cause)) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("Initializing")) << "no start-up step may run";
+    }
+}
+
+TEST(FatalStartup, NewerSchemaAndUnreadableSettings)
+{
+    {
+        test::TempDatabase t;
+        t.exec(QStringLiteral("PRAGMA user_version = 999"));
+        const ProcessRun r = runParlix({"--headless", "--database", t.path()});
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(r.err.contains("newer Parlix")) << r.err.toStdString();
+    }
+    {
+        test::TempDatabase t;
+        t.exec("UPDATE Timer_Setting SET SMSSMTPPort='smtp'");
+        const ProcessRun r = runParlix({"--headless", "--database", t.path()});
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(r.err.contains("Timer_Setting.SMSSMTPPort holds \"smtp\"")) << r.err.toStdString();
+    }
+    {
+        test::TempDatabase t;
+        t.exec("INSERT INTO WebMailToSMS_POP3Settings (POP3MailServer,POP3Port,POP3UserName,POP3Password,"
+               "EmailCheckInterval,IsEnabled) VALUES ('pop',110,'u',NULL,30,1)");
+        const ProcessRun r = runParlix({"--headless", "--database", t.path()});
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(r.err.contains("POP3Password")) << r.err.toStdString();
+    }
+}
+
+TEST(Headless, RunsUntilSigtermThenStopsCleanly)
+{
+    test::TempDatabase t;
+    QProcess p;
+    p.start(parlixPath(), {"--headless", "--database", t.path()});
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray out;
+    for (int i = 0; i < 100 && !out.contains("Initializing Timer Properties."); ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains("Initializing Timer Properties.")) << out.toStdString();
+    const int a = out.indexOf("Initializing WebMail-To-SMS Properties.");
+    const int b = out.indexOf("Initializing SMS Delivery Properties.");
+    const int c = out.indexOf("Initializing AutoReply On MissedCall Properties.");
+    const int d = out.indexOf("Initializing Timer Properties.");
+    EXPECT_TRUE(a >= 0 && a < b && b < c && c < d);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST(SendCommand, QueuesOnePendingRowPerCleanedNumber)
+{
+    test::TempDatabase t;
+    const ProcessRun r = runParlix({"send", "--database", t.path(), "--to", "+44 2123.234455, 9888812121,", "--message",
+                             "Meeting at 10, don't be late"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("3 SMS queued"));
+
+    auto pending = OutboxRepository(t.db()).pending();
+    ASSERT_TRUE(pending.ok());
+    ASSERT_EQ(pending->size(), 3);
+    EXPECT_EQ(pending->at(0).recipientMobileNo, "+442123234455");
+    EXPECT_EQ(pending->at(1).recipientMobileNo, "9888812121");
+    EXPECT_EQ(pending->at(2).recipientMobileNo, ""); // a trailing comma gives an empty number, parked by the pass
+    for (const OutboxRow &row : *pending) {
+        EXPECT_EQ(row.message, "Meeting at 10, don't be late");
+        EXPECT_EQ(row.outBoxDateTime, pending->at(0).outBoxDateTime);
+    }
+}
+
+TEST(SendCommand, RefusesAnEmptyListOrMessage)
+{
+    test::TempDatabase t;
+    for (const QStringList &args : {QStringList{"--to", " ", "--message", "hi"}, QStringList{"--to", "123", "--message", "  "},
+                                    QStringList{"--to", "123"}}) {
+        const ProcessRun r = runParlix(QStringList{"send", "--database", t.path()} << args);
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(r.err.contains("You must enter the mobile number and the message.")) << r.err.toStdString();
+    }
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM Message_OutBox").value(), 0);
+}
+
+TEST(CommandLine, VersionAndHelp)
+{
+    const ProcessRun v = runParlix({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_TRUE(v.out.contains(QStringLiteral(PARLIX_VERSION_STRING)));
+    const ProcessRun h = runParlix({"--help"});
+    EXPECT_EQ(h.status, 0);
+    EXPECT_TRUE(h.out.contains("--headless") && h.out.contains("send --to"));
+}

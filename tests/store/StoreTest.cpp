@@ -1,0 +1,264 @@
+#include "store/CallRepository.h"
+#include "store/Database.h"
+#include "store/InboxRepository.h"
+#include "store/OutboxRepository.h"
+#include "store/Query.h"
+#include "store/SettingsRepository.h"
+#include "store/SqlDialect.h"
+#include "support/TempDatabase.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace parlix;
+using parlix::test::TempDatabase;
+
+namespace {
+
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QStringList out;
+    const QSqlRecord rec = db.record(table);
+    for (int i = 0; i < rec.count(); ++i)
+        out << rec.fieldName(i);
+    return out;
+}
+
+qint64 count(const QSqlDatabase &db, const QString &table)
+{
+    return sql::scalar(db, QStringLiteral("SELECT COUNT(*) FROM ") + table).value();
+}
+
+} // namespace
+
+TEST(NewDatabase, HasEveryTableWithItsColumnsAndOnlyTheTimerRow)
+{
+    TempDatabase t;
+    const QSqlDatabase db = t.db();
+    const QMap<QString, QStringList> expected = {
+        {"Message_InBox", {"InBox_Id", "SenderMobileNo", "SenderId", "Message", "InboxDateTime", "IsRead"}},
+        {"Message_OutBox",
+         {"Outbox_Id", "RecepId", "RecipientMobileNo", "Message", "OutBoxDateTime", "DeliveryDatetime", "DeliveryStatus",
+          "SMSFromName"}},
+        {"MissedCallStatistics", {"id", "callDateTime", "callerNumber", "IsMissCall"}},
+        {"SMS_AutoReply", {"CommandId", "SMS_Command", "SMS_Reply"}},
+        {"SMS_AutoReplySettings", {"SendAutoReply"}},
+        {"AutoReply_OnMissedCall", {"Message", "IsActive"}},
+        {"ModemSettings",
+         {"CommPortNo", "BitsPerSecond", "DataBits", "Parity", "StopBits", "FlowControl", "CharacterSet",
+          "EnabledCallerId", "ModemDelayFactor"}},
+        {"WebMailToSMS_POP3Settings",
+         {"POP3MailServer", "POP3Port", "POP3UserName", "POP3Password", "EmailCheckInterval", "IsEnabled"}},
+        {"WebMailToSMS_MessagesReceived",
+         {"id", "EmailFromName", "EmailFromAddress", "EmailSubject", "EmailDateTime", "EmailContentType",
+          "EmailTextMessage", "MessageReceivedOn", "IsEmailSentToSMS", "ReasonForNotSendingSMS"}},
+        {"SMS_UserAccounts",
+         {"UserId", "SMSUserName", "SMSPassword", "SMSFromName", "SMSBalanceCredits", "SMSBalanceCreditsUpdatedOn"}},
+        {"Country", {"CountryId", "CountryName", "CountryCode", "IsDefault"}},
+        {"UserDetails", {"UserId", "Mobile1", "Mobile2", "CountryId"}},
+    };
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QStringList cols = columnsOf(db, it.key());
+        for (const QString &c : it.value())
+            EXPECT_TRUE(cols.contains(c)) << it.key().toStdString() << "." << c.toStdString();
+        EXPECT_EQ(count(db, it.key()), 0) << it.key().toStdString();
+    }
+    EXPECT_TRUE(columnsOf(db, "State").contains("CountryId"));
+    EXPECT_EQ(columnsOf(db, "Timer_Setting").size(), 19);
+
+    ASSERT_EQ(count(db, "Timer_Setting"), 1);
+    auto row = SettingsRepository(db).timerSettings();
+    ASSERT_TRUE(row.ok() && row.value().has_value());
+    const QVariantMap &r = *row.value();
+    EXPECT_EQ(r["ReceiveAllMessagesTime"].toInt(), 10);
+    EXPECT_EQ(r["SendAllMessagesTime"].toInt(), 10);
+    EXPECT_TRUE(sql::boolFrom(r["EnableReceiveTimer"]));
+    EXPECT_TRUE(sql::boolFrom(r["EnableSendTimer"]));
+    EXPECT_EQ(r["SMSDeliveryMedia"].toString(), "MODEM");
+    EXPECT_EQ(r["SIMCardDeliveryMode"].toString(), "DIRECT DELIVER");
+}
+
+TEST(NewDatabase, IsPrivateToItsOwnerAndReopensWithoutChange)
+{
+    QString path;
+    {
+        TempDatabase t;
+        path = t.path();
+        struct stat st = {};
+        ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        auto again = t.conn().openAnother();
+        ASSERT_TRUE(again.ok()) << again.error().toStdString();
+        EXPECT_EQ(count(again.value()->db(), "Timer_Setting"), 1);
+        auto mode = sql::firstRow(again.value()->db(), "PRAGMA journal_mode");
+        EXPECT_EQ(mode.value()->first().toString(), "wal");
+    }
+}
+
+TEST(OpenFailures, NameTheCause)
+{
+    QTemporaryDir dir;
+    const auto fails = [](const QString &path) {
+        auto r = DbConnection::open(path);
+        EXPECT_FALSE(r.ok());
+        return r.ok() ? QString() : r.error();
+    };
+    EXPECT_TRUE(fails(dir.filePath("missing/Parlix.db")).contains("does not exist"));
+    EXPECT_TRUE(fails(dir.path()).contains("not a file"));
+
+    QFile junk(dir.filePath("junk.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    EXPECT_TRUE(fails(junk.fileName()).contains("not a database")) << fails(junk.fileName()).toStdString();
+
+    auto existingOnly = DbConnection::open(dir.filePath("none.db"), DbConnection::Mode::ExistingOnly);
+    EXPECT_FALSE(existingOnly.ok());
+    EXPECT_FALSE(QFile::exists(dir.filePath("none.db")));
+}
+
+TEST(OpenFailures, RefusesADatabaseFromANewerProgram)
+{
+    TempDatabase t;
+    t.exec(QStringLiteral("PRAGMA user_version = %1").arg(DbConnection::schemaVersion() + 1));
+    auto r = DbConnection::open(t.path());
+    ASSERT_FALSE(r.ok());
+    EXPECT_TRUE(r.error().contains("newer Parlix")) << r.error().toStdString();
+}
+
+TEST(Texts, RoundTripExactlyAsGiven)
+{
+    TempDatabase t;
+    InboxRepository inbox(t.db());
+    OutboxRepository outbox(t.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(17, 11, 0));
+    const QStringList texts = {
+        "He said \"hi\" and it's fine",
+        "line one\r\nline two\nthree",
+        "Привет, 你好, नमस्ते, ελληνικά €£@[]",
+        "'; DROP TABLE Message_InBox; --",
+        "",
+    };
+    for (const QString &text : texts) {
+        auto id = inbox.insert("+919876543210", text, when);
+        ASSERT_TRUE(id.ok()) << id.error().toStdString();
+        auto row = inbox.find(id.value());
+        ASSERT_TRUE(row.ok());
+        EXPECT_EQ(row->message, text);
+        EXPECT_EQ(row->inboxDateTime, when);
+        EXPECT_FALSE(row->isRead);
+
+        auto oid = outbox.insertPending("O'Brien \"x\"", text, when, "Desk \"A\"");
+        ASSERT_TRUE(oid.ok());
+        auto orow = outbox.find(oid.value());
+        EXPECT_EQ(orow->message, text);
+        EXPECT_EQ(orow->recipientMobileNo, "O'Brien \"x\"");
+        EXPECT_EQ(orow->smsFromName, "Desk \"A\"");
+    }
+    EXPECT_EQ(count(t.db(), "Message_InBox"), texts.size());
+}
+
+TEST(LastTenDigits, MatchesNumbersWithAndWithoutCountryCode)
+{
+    TempDatabase t;
+    InboxRepository inbox(t.db());
+    const QDateTime when = QDateTime::currentDateTime();
+    for (const char *n : {"+919876543210", "919876543210", "9876543210", "09876543211", "98765"})
+        ASSERT_TRUE(inbox.insert(n, "x", when).ok());
+    const QString query = QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE ") + sql::lastTenDigits("SenderMobileNo")
+                          + QStringLiteral("=?");
+    EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("9876543210")}).value(), 3);
+    EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("+44 0009876543210")}).value(), 3);
+    EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("98765")}).value(), 1);
+
+    // The match must use the expression index, or a large inbox is scanned row by row.
+    auto plan = sql::run(t.db(), QStringLiteral("EXPLAIN QUERY PLAN ") + query, {"9876543210"});
+    ASSERT_TRUE(plan.ok());
+    QString detail;
+    while (plan.value().next())
+        detail += plan.value().value(3).toString();
+    EXPECT_TRUE(detail.contains("ix_inbox_sender10")) << detail.toStdString();
+}
+
+TEST(Outbox, PendingClaimAndStatusTransitions)
+{
+    TempDatabase t;
+    OutboxRepository outbox(t.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    const qint64 a = outbox.insertPending("111", "a", when).value();
+    const qint64 b = outbox.insertPending("222", "b", when).value();
+    const qint64 c = outbox.insertPending("333", "c", when).value();
+    t.exec("UPDATE Message_OutBox SET DeliveryStatus=NULL WHERE Outbox_Id=?", {b});
+    t.exec("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?", {c});
+
+    auto pending = outbox.pending();
+    ASSERT_TRUE(pending.ok());
+    ASSERT_EQ(pending->size(), 3); // empty and null both mean waiting
+    EXPECT_EQ(pending->at(0).id, a);
+
+    EXPECT_TRUE(outbox.claimForSending(a).value());
+    EXPECT_FALSE(outbox.claimForSending(a).value()); // already claimed
+    EXPECT_EQ(outbox.pending()->size(), 2);
+    EXPECT_EQ(outbox.countUndelivered().value(), 3); // "SENDING" still counts until delivered
+
+    ASSERT_TRUE(outbox.markSent(a, when.addSecs(5)));
+    EXPECT_EQ(outbox.countUndelivered().value(), 2);
+    EXPECT_EQ(outbox.find(a)->deliveryStatus, delivery::kSent);
+    EXPECT_EQ(outbox.find(a)->deliveryDatetime, when.addSecs(5));
+
+    ASSERT_TRUE(outbox.markFaultyNumber(b));
+    EXPECT_FALSE(outbox.claimForSending(b).value()); // parked rows are not sent
+
+    t.exec("DELETE FROM Message_OutBox WHERE Outbox_Id=?", {c});
+    EXPECT_FALSE(outbox.claimForSending(c).value()); // deleted by the operator meanwhile
+
+    const qint64 d = outbox.insertPending("444", "d", when).value();
+    ASSERT_TRUE(outbox.claimForSending(d).value());
+    EXPECT_EQ(outbox.resetSending().value(), 1);
+    EXPECT_TRUE(outbox.claimForSending(d).value());
+}
+
+TEST(Calls, MissedCountCoversTheWholeDayOnly)
+{
+    TempDatabase t;
+    CallRepository calls(t.db());
+    const QDate day(2026, 12, 5);
+    calls.insert("1", QDateTime(day, QTime(0, 0, 0)), true);
+    calls.insert("2", QDateTime(day, QTime(23, 59, 30)), true);
+    calls.insert("3", QDateTime(day, QTime(12, 0, 0)), false);
+    calls.insert("4", QDateTime(day.addDays(-1), QTime(23, 59, 59)), true);
+    calls.insert("5", QDateTime(day.addDays(1), QTime(0, 0, 0)), true);
+    EXPECT_EQ(calls.countMissedOn(day).value(), 2);
+}
+
+TEST(SettingsRows, SaveAddsTheRowWhenMissingAndUpdatesInPlace)
+{
+    TempDatabase t;
+    SettingsRepository repo(t.db());
+    EXPECT_FALSE(repo.modemSettings().value().has_value());
+    ASSERT_TRUE(repo.saveSingleRow("ModemSettings", {{"CommPortNo", "/dev/ttyUSB0"}, {"BitsPerSecond", 9600}}));
+    ASSERT_TRUE(repo.saveSingleRow("ModemSettings", {{"BitsPerSecond", 115200}}));
+    EXPECT_EQ(count(t.db(), "ModemSettings"), 1);
+    auto row = repo.modemSettings().value();
+    EXPECT_EQ(row->value("CommPortNo").toString(), "/dev/ttyUSB0");
+    EXPECT_EQ(row->value("BitsPerSecond").toInt(), 115200);
+
+    EXPECT_FALSE(repo.saveSingleRow("Message_InBox", {{"Message", "x"}}));
+    EXPECT_FALSE(repo.saveSingleRow("ModemSettings", {{"Parity=1;--", "x"}}));
+}
+
+TEST(EscapeSqlText, DoublesSingleThenDoubleQuotesAndLeavesBlanksAlone)
+{
+    EXPECT_EQ(sql::EscapeSqlText("it's"), "it''s");
+    EXPECT_EQ(sql::EscapeSqlText("say \"hi\""), "say \"\"hi\"\"");
+    EXPECT_EQ(sql::EscapeSqlText(" '\" "), " ''\"\" ");
+    EXPECT_EQ(sql::EscapeSqlText("   "), "   ");
+    EXPECT_EQ(sql::EscapeSqlText(""), "");
+    EXPECT_EQ(sql::EscapeSqlText("plain"), "plain");
+}
