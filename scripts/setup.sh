@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what Parlix needs on Debian 12 (only what is missing), then configures and builds.
+# Usage: scripts/setup.sh [build-dir]    (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ pkg-config ninja-build ccache qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
+  libqt6sql6-psql qt6-multimedia-dev libcurl4-openssl-dev libgmime-3.0-dev libxlsxwriter-dev
+  libgtest-dev libgmock-dev socat dovecot-pop3d python3-aiosmtpd)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build="${1:-build}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --parallel "$(nproc)"

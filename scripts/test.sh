@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. Servers the tests need (SMTP, POP3, modem simulator)
+# are started by the tests themselves on 127.0.0.1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build
+cd build
+export QT_QPA_PLATFORM=offscreen
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600
