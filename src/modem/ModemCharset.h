@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace parlix {
+
+// The character set the modem was told to use with AT+CSCS. Text written to the modem and
+// text read from it go through this set; the AT syntax itself is in the part all sets share.
+enum class ModemCharset {
+    Ascii, // 7-bit ASCII (also used for "IRA" and for names the program does not know)
+    Ansi,  // Windows-1252, the Windows "ANSI" code page
+    Gsm,   // GSM 7-bit default alphabet, one byte per septet, extension table via ESC (0x1B)
+};
+
+// "GSM", "ASCII", "ANSI" (any case, blanks around ignored); anything else is read as ASCII.
+ModemCharset modemCharsetFromName(const QString &name);
+
+// The visible stand-in for a character the set cannot carry.
+inline constexpr char16_t kReplacementForModem = u'?';
+
+// Encodes text for the modem. Characters the set cannot carry become '?', never dropped.
+// With forMessageBody, control characters that would end or cancel a message body (Ctrl-Z,
+// ESC, and every control character but LF, CR and TAB) are replaced as well, so a stray one
+// in a text cannot cut an SMS short; the escape of the GSM extension table is kept.
+QByteArray encodeForModem(const QString &text, ModemCharset charset, bool forMessageBody = false);
+
+// Decodes bytes read from the modem; bytes the set does not define become U+FFFD.
+// Keeps state between chunks, so a GSM escape split over two reads decodes correctly.
+class ModemTextDecoder
+{
+public:
+    explicit ModemTextDecoder(ModemCharset charset = ModemCharset::Ascii) : m_charset(charset) {}
+
+    void setCharset(ModemCharset charset)
+    {
+        m_charset = charset;
+        m_pendingEscape = false;
+    }
+    ModemCharset charset() const { return m_charset; }
+
+    QString decode(const QByteArray &bytes);
+    // Whatever is still held back (a lone trailing escape), then a fresh start.
+    QString flush();
+
+private:
+    ModemCharset m_charset;
+    bool m_pendingEscape = false;
+};
+
+// One-shot decoding, for tests and the simulator.
+QString decodeFromModem(const QByteArray &bytes, ModemCharset charset);
+
+} // namespace parlix
