@@ -1,5 +1,6 @@
 #include "shell/ActivityLog.h"
 #include "shell/HeadlessPrompt.h"
+#include "shell/Sound.h"
 #include "shell/Startup.h"
 #include "support/ManualClock.h"
 
@@ -104,7 +105,7 @@ TEST(ActivityLog, LinesOfOneThreadKeepTheirOrderWhileOthersWrite)
     a->wait();
     b->wait();
     // Newest first: within one thread, numbers must fall from the top down.
-    for (const QString tag : {QStringLiteral("A"), QStringLiteral("B")}) {
+    for (const QString &tag : {QStringLiteral("A"), QStringLiteral("B")}) {
         int last = 1000;
         for (const QString &line : log.text().split("\r\n", Qt::SkipEmptyParts)) {
             const QString body = line.mid(kStamp.size());
@@ -140,4 +141,10 @@ TEST(ScreenQuestion, OnlyWhenBothDimensionsAreSmall)
               "This application requires 1024 x 768 screen resolution. Application may not be displyed properly on "
               "your screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x "
               "768.\r\n\r\n Do you want to continue any way?");
+}
+
+TEST(PlaySoundFile, AMissingFilePlaysNothing)
+{
+    EXPECT_FALSE(PlaySoundFile(QStringLiteral("/nonexistent/ringing.wav"), true));
+    EXPECT_FALSE(PlaySoundFile(QString(), false));
 }

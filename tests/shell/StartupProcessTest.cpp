@@ -94,6 +94,17 @@ TEST(FatalStartup, NewerSchemaAndUnreadableSettings)
     }
 }
 
+TEST(FatalStartup, ADatabaseLockedByAnotherProgram)
+{
+    test::TempDatabase t;
+    // Another program holding the file exclusively: not even a read gets through.
+    t.exec("PRAGMA locking_mode=EXCLUSIVE");
+    t.exec("UPDATE Timer_Setting SET SendAllMessagesTime=11");
+    const ProcessRun r = runParlix({"--headless", "--database", t.path()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(r.err.contains("locked")) << r.err.toStdString();
+}
+
 TEST(Headless, RunsUntilSigtermThenStopsCleanly)
 {
     test::TempDatabase t;
