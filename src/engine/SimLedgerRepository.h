@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/Result.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace parlix {
+
+// Every statement on SIM_StoredMessages: the SIM messages already copied into the inbox whose
+// delete from the SIM has not been confirmed yet, so that a later pass never stores one twice.
+class SimLedgerRepository
+{
+public:
+    explicit SimLedgerRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+
+    // Stores the received SMS in Message_InBox and its key here in one transaction.
+    Result<qint64> storeReceived(const QString &messageKey, const QString &sender, const QString &message,
+                                 const QDateTime &when);
+    Result<bool> isStored(const QString &messageKey);
+    // The message has left the SIM, so its key may come back for a new message.
+    Status forget(const QString &messageKey);
+
+private:
+    QSqlDatabase m_db;
+};
+
+} // namespace parlix

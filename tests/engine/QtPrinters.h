@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Readable gtest failure messages for Qt texts (found by argument-dependent lookup).
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '[';
+    for (const QString &s : l)
+        *os << '"' << s.toStdString() << "\", ";
+    *os << ']';
+}

@@ -1,0 +1,226 @@
+#include "QtPrinters.h"
+#include "SmtpServer.h"
+
+#include "engine/SmtpGateway.h"
+#include "support/ManualClock.h"
+
+#include <QJsonArray>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+using test::SmtpServer;
+
+struct Sent
+{
+    QString result;
+    QStringList status;
+};
+
+class SmtpGatewayTest : public ::testing::Test
+{
+protected:
+    SmtpSendRequest request(quint16 port) const
+    {
+        SmtpSendRequest r;
+        r.server = QStringLiteral("127.0.0.1");
+        r.port = qint16(port);
+        r.fromName = QStringLiteral("Head Office");
+        r.fromAddress = QStringLiteral("Head Office@gateway.example");
+        r.toAddress = QStringLiteral("+919812345678@sms.example");
+        r.message = QStringLiteral("Meeting at 10");
+        return r;
+    }
+
+    Sent send(const SmtpSendRequest &r, SmtpOptions options = {})
+    {
+        options.connectTimeoutSeconds = 5;
+        options.totalTimeoutSeconds = 15;
+        SmtpGateway gateway(m_clock, options);
+        Sent s;
+        s.result = gateway.SendSMSThroughSMTP(r, [&](const QString &line) { s.status.append(line); });
+        return s;
+    }
+
+    static void expectNoSecretIn(const QStringList &lines, const QString &password)
+    {
+        const QString b64 = QString::fromLatin1(password.toUtf8().toBase64());
+        for (const QString &line : lines) {
+            EXPECT_FALSE(line.contains(password)) << line.toStdString();
+            EXPECT_FALSE(line.contains(b64)) << line.toStdString();
+        }
+    }
+
+    test::ManualClock m_clock;
+};
+
+TEST_F(SmtpGatewayTest, DeliversWithoutLoginAndReportsEachStep)
+{
+    SmtpServer server({});
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+
+    SmtpSendRequest r = request(server.port());
+    r.authenticationRequired = false;
+    r.authenticationType = 2; // stored, but not asked for: no login may be tried
+    r.userName = QStringLiteral("someone");
+    r.password = QStringLiteral("stale-secret");
+    const Sent s = send(r);
+
+    EXPECT_EQ(s.result, QString());
+    ASSERT_EQ(server.mails().size(), 1);
+    const QJsonObject mail = server.mails().first();
+    // A sender name with a blank makes a local part that must be quoted on the envelope.
+    EXPECT_EQ(mail.value(QStringLiteral("from")).toString(), QStringLiteral("\"Head Office\"@gateway.example"));
+    EXPECT_EQ(mail.value(QStringLiteral("to")).toArray().first().toString(), QStringLiteral("+919812345678@sms.example"));
+    const QString data = mail.value(QStringLiteral("data")).toString();
+    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Head Office\" <\"Head Office\"@gateway.example>"))) << data.toStdString();
+    EXPECT_TRUE(data.contains(QStringLiteral("\r\n\r\nMeeting at 10\r\n"))) << data.toStdString();
+    EXPECT_EQ(s.status,
+              (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()),
+                           QStringLiteral("Connected to 127.0.0.1."), QStringLiteral("Sending from Head Office@gateway.example."),
+                           QStringLiteral("Sending to +919812345678@sms.example."), QStringLiteral("Sending the message."),
+                           QStringLiteral("Message sent.")}));
+}
+
+TEST_F(SmtpGatewayTest, RefusalGivesTheServersCodeAndTextThenTheNextSendSucceeds)
+{
+    SmtpServer server({});
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+
+    SmtpSendRequest refused = request(server.port());
+    refused.toAddress = QStringLiteral("refuse123@sms.example");
+    const Sent first = send(refused);
+    EXPECT_EQ(first.result,
+              QStringLiteral("Error 550: 5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber\r\n"));
+
+    const Sent second = send(request(server.port()));
+    EXPECT_EQ(second.result, QString());
+    EXPECT_EQ(server.mails().size(), 1);
+}
+
+struct LoginCase
+{
+    qint16 type;
+    const char *mechanism;
+};
+
+class SmtpLoginTest : public SmtpGatewayTest, public ::testing::WithParamInterface<LoginCase>
+{
+};
+
+TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
+{
+    SmtpServer server({QStringLiteral("gw"), QStringLiteral("s3cr3t-Pw"), true});
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+
+    SmtpSendRequest r = request(server.port());
+    r.authenticationRequired = true;
+    r.authenticationType = GetParam().type;
+    r.userName = QStringLiteral("gw");
+    r.password = QStringLiteral("s3cr3t-Pw");
+    SmtpOptions options;
+    options.caFile = server.certificateFile();
+    const Sent s = send(r, options);
+
+    EXPECT_EQ(s.result, QString());
+    ASSERT_EQ(server.mails().size(), 1);
+    const QJsonObject auth = server.events().first();
+    EXPECT_EQ(auth.value(QStringLiteral("mechanism")).toString(), QLatin1String(GetParam().mechanism));
+    EXPECT_TRUE(auth.value(QStringLiteral("ok")).toBool());
+    EXPECT_TRUE(s.status.contains(QStringLiteral("Starting TLS.")));
+    EXPECT_TRUE(s.status.contains(QStringLiteral("Logging in with AUTH %1.").arg(QLatin1String(GetParam().mechanism))));
+    expectNoSecretIn(s.status, r.password);
+
+    r.password = QStringLiteral("wrong-one");
+    const Sent denied = send(r, options);
+    EXPECT_TRUE(denied.result.startsWith(QStringLiteral("Error 535: "))) << denied.result.toStdString();
+    EXPECT_TRUE(denied.result.endsWith(QStringLiteral("\r\n")));
+    expectNoSecretIn(denied.status + QStringList{denied.result}, r.password);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpLoginTest,
+                         ::testing::Values(LoginCase{2, "LOGIN"}, LoginCase{3, "PLAIN"}),
+                         [](const auto &info) { return std::string(info.param.mechanism); });
+
+TEST_F(SmtpGatewayTest, PasswordIsNotSentWithoutTlsUnlessAllowed)
+{
+    SmtpServer server({QStringLiteral("gw"), QStringLiteral("pw"), false});
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+
+    SmtpSendRequest r = request(server.port());
+    r.authenticationRequired = true;
+    r.authenticationType = 2;
+    r.userName = QStringLiteral("gw");
+    r.password = QStringLiteral("pw");
+    const Sent refused = send(r);
+    EXPECT_EQ(refused.result,
+              QStringLiteral("Error 1005: The SMTP server '127.0.0.1' offers no secure connection, so the password "
+                             "was not sent.\r\n"));
+    EXPECT_TRUE(server.events().isEmpty());
+
+    SmtpOptions allow;
+    allow.allowCleartextPassword = true;
+    EXPECT_EQ(send(r, allow).result, QString());
+    EXPECT_EQ(server.mails().size(), 1);
+}
+
+TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+
+    EXPECT_EQ(send(request(closedPort)).result,
+              QStringLiteral("Error 1002: The SMTP server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+
+    // POP-before-SMTP: the POP3 login comes first, so no SMTP exchange follows its failure.
+    SmtpSendRequest pop = request(closedPort);
+    pop.authenticationRequired = true;
+    pop.authenticationType = 1;
+    pop.userName = QStringLiteral("gw");
+    pop.password = QStringLiteral("pw");
+    SmtpOptions options;
+    options.pop3Port = closedPort;
+    options.allowCleartextPassword = true;
+    const Sent s = send(pop, options);
+    EXPECT_EQ(s.result,
+              QStringLiteral("Error 1007: The POP3 server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+    EXPECT_FALSE(s.status.contains(QStringLiteral("Connecting to 127.0.0.1:%1.").arg(closedPort)));
+
+    SmtpSendRequest none = request(closedPort);
+    none.server = QStringLiteral("  ");
+    EXPECT_EQ(send(none).result, QStringLiteral("Error 1008: No SMTP server is set.\r\n"));
+}
+
+TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
+{
+    SmtpSendRequest r;
+    r.fromName = QStringLiteral("Müller \"GmbH\"");
+    r.fromAddress = QStringLiteral("office@example.com");
+    r.toAddress = QStringLiteral("0712345@sms.example");
+    r.message = QStringLiteral("Price: 5 €\r\nSee you");
+    const QByteArray m = SmtpGateway::buildMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
+    const QByteArray from = "From: =?UTF-8?B?" + QStringLiteral("Müller \"GmbH\"").toUtf8().toBase64() + "?= <office@example.com>\r\n";
+    EXPECT_TRUE(m.contains(from));
+    EXPECT_TRUE(m.contains("Subject: \r\n"));
+    EXPECT_TRUE(m.contains("Content-Transfer-Encoding: quoted-printable\r\n"));
+    EXPECT_TRUE(m.contains("\r\n\r\nPrice: 5 =E2=82=AC\r\nSee you\r\n")) << m.toStdString();
+
+    r.fromName = QStringLiteral("A \"quoted\" name");
+    r.message = QStringLiteral("plain");
+    const QByteArray plain = SmtpGateway::buildMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
+    EXPECT_TRUE(plain.contains("From: \"A \\\"quoted\\\" name\" <office@example.com>\r\n"));
+    EXPECT_TRUE(plain.contains("Content-Transfer-Encoding: 7bit\r\n"));
+
+    EXPECT_EQ(SmtpGateway::smtpUrl(QStringLiteral("mail.example"), 465, QStringLiteral("h")),
+              QStringLiteral("smtps://mail.example:465/h"));
+    EXPECT_EQ(SmtpGateway::smtpUrl(QStringLiteral("mail.example"), 587, QStringLiteral("h")),
+              QStringLiteral("smtp://mail.example:587/h"));
+}
+
+} // namespace
+} // namespace parlix
