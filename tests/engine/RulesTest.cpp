@@ -1,0 +1,170 @@
+#include "QtPrinters.h"
+
+#include "engine/AutoReplyRepository.h"
+#include "engine/CallerIdentity.h"
+#include "engine/SimLedgerRepository.h"
+#include "engine/SmsRules.h"
+#include "store/Query.h"
+#include "support/TempDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+TEST(NumberCheck, AcceptsDigitsWithOneLeadingPlusOnly)
+{
+    for (const char *good : {"9812345678", "+919812345678", " 0712345 ", "1"})
+        EXPECT_TRUE(isSendableNumber(QString::fromLatin1(good))) << good;
+    for (const char *bad : {"98AB77", "+98AB77", "12-34", "+12-34", "", "+", "++91", "1.5e3", "98 12", "-5", "+-5"})
+        EXPECT_FALSE(isSendableNumber(QString::fromLatin1(bad))) << bad;
+}
+
+struct MixCase
+{
+    const char *recipient;
+    const char *prefixes;
+    const char *preferred;
+    const char *checked;
+    const char *matched; // nullptr: no rule matched
+    const char *medium;
+};
+
+TEST(MixMode, ChoosesByTheFirstMatchingPrefix)
+{
+    const MixCase cases[] = {
+        {"+447700900123", "44,91", "MODEM", "447700900123", "44", "MODEM"},
+        {"07700900123", "44,91", "MODEM", "7700900123", nullptr, "SMTPSMSGATEWAY"},
+        {"00919812345678", "44,91", "SMTPSMSGATEWAY", "0919812345678", nullptr, "MODEM"},
+        {"+919812345678", "9,91", "SMTPSMSGATEWAY", "919812345678", "9", "SMTPSMSGATEWAY"},
+        {"12345", "44,,91", "MODEM", "12345", "", "MODEM"},        // an empty entry matches all
+        {"+4477", "44", "", "4477", "44", ""},                     // no known medium to take
+        {"+4477", "", "MODEM", "4477", nullptr, ""},               // no rules at all
+    };
+    for (const MixCase &c : cases) {
+        const MixModeChoice choice = chooseMixModeMedium(QString::fromLatin1(c.recipient), QString::fromLatin1(c.prefixes),
+                                                         QString::fromLatin1(c.preferred));
+        SCOPED_TRACE(c.recipient);
+        EXPECT_EQ(choice.checkedNumber, QString::fromLatin1(c.checked));
+        EXPECT_EQ(choice.matchedPrefix.has_value(), c.matched != nullptr);
+        if (c.matched)
+            EXPECT_EQ(*choice.matchedPrefix, QString::fromLatin1(c.matched));
+        EXPECT_EQ(choice.medium, QString::fromLatin1(c.medium));
+    }
+}
+
+TEST(SenderNumber, GetsAPlusUnlessLongAndAlreadyInternationalOrTrunk)
+{
+    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("+919812345678")), QStringLiteral("+919812345678"));
+    EXPECT_EQ(normaliseSenderNumber(QStringLiteral(" 09812345678 ")), QStringLiteral("09812345678"));
+    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("919812345678")), QStringLiteral("+919812345678"));
+    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("9812345678")), QStringLiteral("+9812345678"));
+    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("AIRTEL")), QStringLiteral("+AIRTEL"));
+}
+
+TEST(Keywords, FirstRowInOrderWinsIgnoringCaseAndLineBreaks)
+{
+    const QVector<KeywordReply> rows = {
+        {1, std::nullopt, QStringLiteral("never")},
+        {2, QStringLiteral("price"), QStringLiteral("Price list follows")},
+        {3, QStringLiteral("INFO"), QStringLiteral("Info desk")},
+        {4, QStringLiteral("it's"), QStringLiteral("quoted")},
+    };
+    auto replyTo = [&](const char *text) {
+        const auto m = firstMatchingKeyword(keywordSearchText(QString::fromUtf8(text)), rows);
+        return m ? m->reply : QStringLiteral("<none>");
+    };
+    EXPECT_EQ(replyTo("please send info and price"), QStringLiteral("Price list follows"));
+    EXPECT_EQ(replyTo("xinfox"), QStringLiteral("Info desk"));
+    EXPECT_EQ(replyTo("PRI\r\nCE?"), QStringLiteral("Price list follows"));
+    EXPECT_EQ(replyTo("in\nfo"), QStringLiteral("Info desk"));
+    EXPECT_EQ(replyTo("It's me"), QStringLiteral("quoted")); // quotes are matched as typed
+    EXPECT_EQ(replyTo("hello"), QStringLiteral("<none>"));
+
+    const QVector<KeywordReply> withEmpty = {{1, QString(), QStringLiteral("catch-all")}};
+    EXPECT_TRUE(firstMatchingKeyword(keywordSearchText(QStringLiteral("anything")), withEmpty));
+}
+
+struct CallerCase
+{
+    const char *number;
+    const char *countryId;
+    const char *countryCode;
+    const char *mobile;
+    bool isMobile;
+};
+
+TEST(IdentifyCaller, SplitsByTheFirstCountryCodeInTableOrder)
+{
+    const QVector<CountryCodeRow> india = {{7, QStringLiteral(" 91 ")}, {8, QStringLiteral("44")}};
+    const CallerCase cases[] = {
+        {"+919812345678", "7", "91", "9812345678", true},
+        {"00441234567890", "8", "44", "0", false},
+        {"09812345678", "0", "0", "9812345678", true},   // 11 characters: the trunk 0 goes
+        {"0981234567", "0", "0", "0", false},            // 10 characters: the 0 stays
+        {"+91 09812345678", "7", "91", "0", false},
+    };
+    for (const CallerCase &c : cases) {
+        SCOPED_TRACE(c.number);
+        const CallerIdentity id = IdentifyCallerNumber(QString::fromLatin1(c.number), india);
+        EXPECT_EQ(id.countryId, QString::fromLatin1(c.countryId));
+        EXPECT_EQ(id.countryCode, QString::fromLatin1(c.countryCode));
+        EXPECT_EQ(id.mobileNumber, QString::fromLatin1(c.mobile));
+        EXPECT_EQ(id.isMobile, c.isMobile);
+    }
+
+    const CallerIdentity nineFirst =
+        IdentifyCallerNumber(QStringLiteral("+919812345678"), {{1, QStringLiteral("9")}, {2, QStringLiteral("91")}});
+    EXPECT_EQ(nineFirst.countryCode, QStringLiteral("9"));
+    EXPECT_EQ(nineFirst.localPart, QStringLiteral("19812345678"));
+    EXPECT_FALSE(nineFirst.isMobile);
+
+    const CallerIdentity none = IdentifyCallerNumber(QStringLiteral("9812345678"), {{1, QString()}});
+    EXPECT_EQ(none.localPart, QStringLiteral("9812345678"));
+    EXPECT_TRUE(none.isMobile);
+}
+
+TEST(AutoReplyStore, SwitchRowIsCreatedOnceAndKeywordsComeInKeyOrder)
+{
+    test::TempDatabase db;
+    AutoReplyRepository repo(db.db());
+    EXPECT_FALSE(repo.sendAutoReply().value());
+    ASSERT_TRUE(repo.setSendAutoReply(true));
+    ASSERT_TRUE(repo.setSendAutoReply(true));
+    EXPECT_TRUE(repo.sendAutoReply().value());
+    EXPECT_EQ(sql::scalar(db.db(), QStringLiteral("SELECT COUNT(*) FROM SMS_AutoReplySettings")).value(), 1);
+
+    const qint64 b = repo.insert(QStringLiteral("B"), QStringLiteral("b")).value();
+    const qint64 a = repo.insert(QStringLiteral("A"), QStringLiteral("a")).value();
+    db.exec(QStringLiteral("INSERT INTO SMS_AutoReply (SMS_Command,SMS_Reply) VALUES (NULL,'n')"));
+    ASSERT_TRUE(repo.update(a, QStringLiteral("A2"), QStringLiteral("a2")));
+    const auto rows = repo.keywords().value();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].commandId, b);
+    EXPECT_EQ(*rows[1].command, QStringLiteral("A2"));
+    EXPECT_FALSE(rows[2].command.has_value());
+    ASSERT_TRUE(repo.remove(b));
+    EXPECT_EQ(repo.keywords().value().size(), 2);
+}
+
+TEST(SimLedger, StoresInboxRowAndKeyTogether)
+{
+    test::TempDatabase db;
+    SimLedgerRepository ledger(db.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(5, 11));
+    const qint64 id = ledger.storeReceived(QStringLiteral("k1"), QStringLiteral("+91"), QStringLiteral("it's \"x\""), when).value();
+    EXPECT_TRUE(ledger.isStored(QStringLiteral("k1")).value());
+    EXPECT_EQ(sql::firstRow(db.db(), QStringLiteral("SELECT Message FROM Message_InBox WHERE InBox_Id=?"), {id})
+                  .value()->value(QStringLiteral("Message")).toString(),
+              QStringLiteral("it's \"x\""));
+
+    // A second row for the same key cannot be committed: the inbox row is rolled back with it.
+    EXPECT_FALSE(ledger.storeReceived(QStringLiteral("k1"), QStringLiteral("+91"), QStringLiteral("again"), when));
+    EXPECT_EQ(sql::scalar(db.db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value(), 1);
+
+    ASSERT_TRUE(ledger.forget(QStringLiteral("k1")));
+    EXPECT_FALSE(ledger.isStored(QStringLiteral("k1")).value());
+}
+
+} // namespace
+} // namespace parlix
