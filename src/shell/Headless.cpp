@@ -7,6 +7,7 @@
 #include "shell/HeadlessPrompt.h"
 #include "shell/Startup.h"
 #include "store/Database.h"
+#include "webmail/WebmailPoller.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -80,8 +81,12 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     engine.start();
     QMetaObject::invokeMethod(
         engine.engine(), [e = engine.engine(), s = settings.value()] { e->applySettings(s); }, Qt::QueuedConnection);
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    webmail.start();
+    webmail.applySettings(settings.value());
 
     const int status = QCoreApplication::exec();
+    webmail.stop();
     engine.stop();
     log.WriteActivityLog(QStringLiteral("Parlix stopped."));
     return status;

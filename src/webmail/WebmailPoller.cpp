@@ -1,0 +1,280 @@
+#include "webmail/WebmailPoller.h"
+
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "shell/Prompt.h"
+#include "store/Query.h"
+#include "webmail/EmailParser.h"
+#include "webmail/ReceivedEmailRepository.h"
+#include "webmail/WebmailCommand.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSet>
+
+#include <cmath>
+#include <limits>
+
+namespace parlix {
+
+namespace {
+
+// The number shown with a failure of the local store while emails are read and stored. POP3
+// failures carry libcurl's own numbers, all below 100, so the two never mix.
+constexpr int kStoreFailureNumber = 1000;
+constexpr int kDefaultPop3Port = 110;
+
+int pop3PortOf(const QVariant &stored)
+{
+    bool ok = false;
+    const double port = stored.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(port) || port < 1 || port > 65535)
+        return kDefaultPop3Port;
+    return int(std::lround(port));
+}
+
+} // namespace
+
+WebmailPoller::WebmailPoller(EngineContext context, QObject *parent)
+    : QObject(parent)
+    , m_context(std::move(context))
+    , m_timer(this)
+{
+    m_timer.setObjectName(QStringLiteral("Timer_WebMailToSMS"));
+    connect(&m_timer, &QTimer::timeout, this, &WebmailPoller::tick);
+}
+
+WebmailPoller::~WebmailPoller() = default;
+
+void WebmailPoller::log(const QString &text) const
+{
+    m_context.log->WriteActivityLog(text);
+}
+
+void WebmailPoller::initialise()
+{
+    m_abort = false;
+    auto db = DbConnection::open(m_context.databasePath, DbConnection::Mode::ExistingOnly);
+    if (!db) {
+        log(QStringLiteral("**ERROR** ") + db.error());
+        Q_EMIT initialised(false, db.error());
+        return;
+    }
+    m_db = db.value();
+    Q_EMIT initialised(true, QString());
+}
+
+void WebmailPoller::applySettings(const RuntimeSettings &settings)
+{
+    m_settings = settings;
+    if (!settings.WebMailToSMSEnabled || settings.webMailTimerMs <= 0) {
+        m_timer.stop();
+        return;
+    }
+    const int ms = int(std::min<qint64>(settings.webMailTimerMs, std::numeric_limits<int>::max()));
+    // Saving the settings again with the same period must not push the next poll back.
+    if (!m_timer.isActive() || m_timer.interval() != ms)
+        m_timer.start(ms);
+}
+
+void WebmailPoller::shutdown()
+{
+    m_timer.stop();
+    m_db.reset();
+}
+
+QString WebmailPoller::mailboxKeyPrefix() const
+{
+    return m_settings.POP3MailServer.toLower() + QLatin1Char('|') + m_settings.POP3UserName.toString() +
+           QLatin1Char('|');
+}
+
+void WebmailPoller::tick()
+{
+    // The session lives only inside a poll, so a switched-off poller has nothing to close.
+    if (!m_settings.WebMailToSMSEnabled || !m_db)
+        return;
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    m_lastPoll = {};
+    log(QStringLiteral("Checking POP3 account for Webmail-to-SMS on the server: ") + m_settings.POP3MailServer);
+
+    webmail::Pop3Client session({m_settings.POP3MailServer, pop3PortOf(m_settings.POP3Port),
+                                 m_settings.POP3UserName.toString(), m_settings.POP3Password},
+                                m_exchangeTimeoutMs, &m_abort);
+    // Listing the messages is the first exchange: it connects and logs in.
+    if (auto messages = session.listMessages())
+        ReadPOP3Emails(session, *messages);
+    else
+        onPop3Error(session, session.lastError());
+    session.close();
+
+    m_lastPoll.totalMs = elapsed.elapsed();
+    m_lastPoll.serverMs = session.serverMs();
+    Q_EMIT pollFinished(m_lastPoll);
+}
+
+void WebmailPoller::onPop3Error(webmail::Pop3Client &session, const webmail::Pop3Error &error)
+{
+    session.close();
+    // Shutting down cuts the exchange on purpose; that is no failure to report.
+    if (m_abort)
+        return;
+    log(QStringLiteral("**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: ") +
+        QString::number(error.number) + QStringLiteral(": ") + error.description);
+}
+
+void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<webmail::Pop3Message> &messages)
+{
+    m_lastPoll.inMailbox = int(messages.size());
+    log(QStringLiteral("Total ") + QString::number(messages.size()) + QStringLiteral(" new emails found."));
+
+    QSqlDatabase db = m_db->db();
+    ReceivedEmailRepository store(db);
+    const QString prefix = mailboxKeyPrefix();
+    auto rememberedAtStart = store.processedWithPrefix(prefix);
+    if (!rememberedAtStart) {
+        m_context.prompt->inform(QStringLiteral("Error %1: %2").arg(kStoreFailureNumber).arg(rememberedAtStart.error()),
+                                 Prompt::Icon::Critical);
+        return;
+    }
+    QHash<QString, std::optional<qint64>> remembered = rememberedAtStart.value();
+    QSet<QString> listed;
+    Status storeStatus;
+
+    for (const webmail::Pop3Message &message : messages) {
+        if (m_abort)
+            return;
+        const QString key = prefix + message.uidl;
+        listed.insert(key);
+        if (auto known = remembered.constFind(key); known != remembered.constEnd()) {
+            // Already turned into SMS: its earlier delete was lost, so only the delete is due.
+            // Without a stored id it was left in the mailbox on purpose.
+            if (known.value() && !session.remove(message.number))
+                return onPop3Error(session, session.lastError());
+            continue;
+        }
+
+        auto raw = session.retrieve(message.number);
+        if (!raw)
+            return onPop3Error(session, session.lastError());
+        const webmail::ParsedEmail email = webmail::parseEmail(*raw);
+        const QDateTime now = m_context.clock->now();
+
+        if (email.textBody.isEmpty()) {
+            storeStatus = store.rememberProcessed(key, std::nullopt, now);
+            if (!storeStatus)
+                break;
+            remembered.insert(key, std::nullopt);
+            continue;
+        }
+
+        log(QStringLiteral("Parsing email no. ") + QString::number(message.number) + QStringLiteral(" contents."));
+        webmail::CommandOutcome outcome;
+        qint64 storedId = 0;
+        storeStatus = sql::inTransaction(db, [&]() -> Status {
+            // The first write takes the database's write lock, so the balance read below cannot
+            // change under the charge.
+            if (Status s = store.rememberProcessed(key, std::nullopt, now); !s)
+                return s;
+            auto processed = webmail::ProcessWebmailCommand(db, email.textBody, now);
+            if (!processed)
+                return processed.status();
+            outcome = processed.value();
+            ReceivedEmail row{email.fromName,
+                              email.fromAddress,
+                              email.subject,
+                              email.dateTime,
+                              email.contentType,
+                              email.textBody,
+                              now,
+                              outcome.isSuccess(),
+                              outcome.isSuccess() ? QString() : outcome.text};
+            auto id = store.insert(row);
+            if (!id)
+                return id.status();
+            storedId = id.value();
+            return store.linkProcessed(key, storedId);
+        });
+        if (!storeStatus)
+            break;
+        remembered.insert(key, storedId);
+        for (const QString &line : std::as_const(outcome.logLines))
+            log(line);
+        ++m_lastPoll.stored;
+
+        if (m_afterCommit)
+            m_afterCommit(message.number);
+        if (!session.remove(message.number))
+            return onPop3Error(session, session.lastError());
+    }
+
+    if (storeStatus) {
+        // Messages gone from the mailbox no longer need remembering.
+        QStringList gone;
+        for (auto it = remembered.cbegin(); it != remembered.cend(); ++it) {
+            if (!listed.contains(it.key()))
+                gone.append(it.key());
+        }
+        storeStatus = store.forgetProcessed(gone);
+    }
+    if (!storeStatus)
+        m_context.prompt->inform(QStringLiteral("Error %1: %2").arg(kStoreFailureNumber).arg(storeStatus.error),
+                                 Prompt::Icon::Critical);
+}
+
+WebmailHost::WebmailHost(EngineContext context)
+    : m_poller(new WebmailPoller(std::move(context)))
+{
+    qRegisterMetaType<parlix::RuntimeSettings>();
+    qRegisterMetaType<parlix::WebmailPollSummary>();
+    m_thread.setObjectName(QStringLiteral("webmail"));
+    m_poller->moveToThread(&m_thread);
+}
+
+WebmailHost::~WebmailHost()
+{
+    stop();
+    delete m_poller; // its thread has ended, so deleting it here is safe
+}
+
+void WebmailHost::start()
+{
+    if (m_thread.isRunning())
+        return;
+    m_thread.start();
+    QMetaObject::invokeMethod(m_poller, &WebmailPoller::initialise, Qt::QueuedConnection);
+}
+
+void WebmailHost::applySettings(const RuntimeSettings &settings)
+{
+    QMetaObject::invokeMethod(
+        m_poller, [poller = m_poller, settings] { poller->applySettings(settings); }, Qt::QueuedConnection);
+}
+
+void WebmailHost::stop()
+{
+    if (!m_thread.isRunning())
+        return;
+    m_poller->requestAbort();
+    QMetaObject::invokeMethod(
+        m_poller,
+        [this] {
+            m_poller->shutdown();
+            m_thread.quit();
+        },
+        Qt::QueuedConnection);
+    // A poll may be waiting for the GUI thread to answer a message box; keep serving it.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() == app->thread()) {
+        QEventLoop loop;
+        QObject::connect(&m_thread, &QThread::finished, &loop, &QEventLoop::quit);
+        if (!m_thread.isFinished())
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    m_thread.wait();
+}
+
+} // namespace parlix

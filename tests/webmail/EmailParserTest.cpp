@@ -1,0 +1,185 @@
+#include "webmail/EmailParser.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace parlix::webmail {
+namespace {
+
+QDateTime at(int y, int mo, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+}
+
+struct CorpusCase
+{
+    const char *file;
+    const char *fromName;
+    const char *fromAddress;
+    const char *subject;
+    const char *contentType;
+    QDateTime date;
+    const char *bodyStart; // empty: no text body
+};
+
+// Messages written by real mail clients; the expectations are what an operator would read.
+const CorpusCase kCorpus[] = {
+    {"01-outlook2000-alternative-qp-latin1.eml", "Doug Sauder", "doug@example.com",
+     "Test message from Microsoft Outlook 00", "multipart/alternative", at(2000, 5, 17, 19, 38, 28),
+     "The Hare and the Tortoise \n \nA HARE one day"},
+    {"02-exchange2013-alternative-qp-calendar.eml", "Finntack Newsletter", "newsletter@finntack.com", "1",
+     "multipart/alternative", at(2014, 3, 27, 22, 28, 12), "1"},
+    {"03-outlook2000-windows1252-qp.eml", "Doug Sauder", "doug@example.com",
+     "Die Hasen und die Frösche (Microsoft Outlook 00)", "text/plain", at(2000, 5, 17, 19, 30, 20),
+     "Die Hasen und die Frösche\n\nDie Hasen klagten einst über ihre mißliche Lage"},
+    {"04-netscape47-mixed-alternative-attachments.eml", "Doug Sauder", "dwsauder@example.com",
+     "Test message from Netscape Communicator 4.7", "multipart/mixed", at(2000, 5, 17, 23, 8, 29),
+     "Die Hasen und die Frösche\n\nDie Hasen klagten"},
+    {"05-eudora42-html-only-qp.eml", "Doug Sauder", "dwsauder@example.com", "Die Hasen und die Frösche", "text/html",
+     at(2000, 5, 19, 0, 31, 0), ""},
+    {"06-applemail-plain-crlf.eml", "Mikel Lindsaar", "test@lindsaar.net", "Testing 123", "text/plain",
+     at(2008, 11, 22, 15, 4, 59), "Plain email.\n\nHope it works well!\n\nMikel"},
+    {"07-applemail-plain-lf.eml", "Mikel Lindsaar", "test@lindsaar.net", "Testing 123", "text/plain",
+     at(2008, 11, 22, 15, 4, 59), "Plain email.\n\nHope it works well!\n\nMikel"},
+    {"08-thunderbird-flowed-reply.eml", "bob", "bob@xxx.mailgun.org", "Re: Test", "text/plain",
+     at(2012, 4, 2, 18, 27, 8), "On 04/02/2012 06:26 PM, Megan One wrote:"},
+    {"09-gmail-android-base64-utf8.eml", "Sergey Obykhov", "bob@example.com", "Re: Test", "multipart/alternative",
+     at(2012, 4, 2, 18, 22, 10), "Hello\n02.04.2012 14:20 пользователь"},
+    {"10-mailchimp-rfc2047-alternative-qp-utf8.eml", "Continuity Insights", "info@continuityinsights.com",
+     "New Webinar: So, You Have A Disaster... Now What?", "multipart/alternative", at(2018, 8, 29, 20, 26, 47),
+     "Upcoming Webinar – So, You Have A Disaster... Now What?"},
+    {"11-exchange2007-rfc2047-name-latin1-qp.eml", "Jørn Støylen", "jorn@prikkprikkprikk.no", "Testmail", "text/plain",
+     at(2009, 10, 30, 20, 7, 42), "--\nJørn Støylen"},
+    {"12-yahoo-pst-rfc2047-subject-utf8-qp.eml", "Hello", "hello@example.com", "Simple text. How are you? Как ты пож",
+     "text/plain", at(2010, 2, 7, 14, 2, 38), "This line is in English\nА эта линия по-русски."},
+    {"13-outlook-word-no-date.eml", "", "me@example.com", "Test", "multipart/alternative", QDateTime(),
+     "Hello\n\nFrom: xxx@xxx.mailgun.org"},
+    {"14-netscape3-mixed-minus0500.eml", "Lennie Jarratt", "lbj_ccsi@mindspring.com", "Test Mail Again",
+     "multipart/mixed", at(1997, 7, 25, 6, 59, 46), "This is the message body.  A picture should also be displayed."},
+};
+
+void PrintTo(const CorpusCase &c, std::ostream *os)
+{
+    *os << c.file;
+}
+
+class RealWorldEmail : public ::testing::TestWithParam<CorpusCase>
+{
+};
+
+TEST_P(RealWorldEmail, ReadsSenderSubjectDateTypeAndTextBody)
+{
+    const QDir corpus(QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/mail/orig"));
+    if (!corpus.exists())
+        GTEST_SKIP() << "The shared e-mail corpus is not here: " << corpus.path().toStdString();
+    const CorpusCase &c = GetParam();
+    QFile file(corpus.filePath(QString::fromUtf8(c.file)));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;
+
+    const ParsedEmail email = parseEmail(file.readAll());
+    EXPECT_EQ(email.fromName, QString::fromUtf8(c.fromName));
+    EXPECT_EQ(email.fromAddress, QString::fromUtf8(c.fromAddress));
+    EXPECT_EQ(email.subject, QString::fromUtf8(c.subject));
+    EXPECT_EQ(email.contentType, QString::fromUtf8(c.contentType));
+    EXPECT_EQ(email.dateTime, c.date);
+    const QString start = QString::fromUtf8(c.bodyStart);
+    if (start.isEmpty())
+        EXPECT_TRUE(email.textBody.isEmpty()) << email.textBody.toStdString();
+    else
+        EXPECT_TRUE(email.textBody.startsWith(start)) << email.textBody.left(200).toStdString();
+    EXPECT_FALSE(email.textBody.contains(QLatin1Char('\r')));
+}
+
+std::string corpusName(const ::testing::TestParamInfo<CorpusCase> &c)
+{
+    return "n" + std::string(c.param.file).substr(0, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, RealWorldEmail, ::testing::ValuesIn(kCorpus), corpusName);
+
+struct DateCase
+{
+    const char *header;
+    QDateTime expected; // invalid: stored as null
+};
+
+TEST(EmailDate, KeepsTheWallClockAsWrittenWhateverTheZone)
+{
+    const DateCase cases[] = {
+        {"Tue, 05 Dec 2006 10:20:30 +0530", at(2006, 12, 5, 10, 20, 30)},
+        {"Sun, 7 Feb 2010 14:02:38 -0800 (PST)", at(2010, 2, 7, 14, 2, 38)},
+        {"Fri, 25 Jul 1997 06:59:46 -0500", at(1997, 7, 25, 6, 59, 46)},
+        {"5 Dec 2006 23:20:30 EST", at(2006, 12, 5, 23, 20, 30)},
+        {"Tue, 05 Dec 2006 10:20:30 GMT", at(2006, 12, 5, 10, 20, 30)},
+        {"Tue, 05 Dec 2006 10:20:30", at(2006, 12, 5, 10, 20, 30)},
+        {"  Tue, 05 Dec 2006 10:20:30 +0000  ", at(2006, 12, 5, 10, 20, 30)},
+        {"", QDateTime()},
+        {"next Tuesday", QDateTime()},
+        {"31 Feb 2006 10:20:30 +0000", QDateTime()},
+        {"Tue, 05 Dec 2006 25:61:30 +0000", QDateTime()},
+    };
+    for (const DateCase &c : cases) {
+        SCOPED_TRACE(c.header);
+        EXPECT_EQ(emailDateFromHeader(c.header), c.expected);
+    }
+}
+
+const QByteArray kAlternative = "From: Asha <asha@example.com>\r\n"
+                                "Subject: =?UTF-8?B?U01TIOKAkyB0ZXN0?=\r\n"
+                                "Date: Tue, 05 Dec 2006 10:20:30 +0530\r\n"
+                                "MIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/alternative; boundary=\"b1\"\r\n\r\n"
+                                "--b1\r\n"
+                                "Content-Type: text/html; charset=utf-8\r\n\r\n"
+                                "<p>&lt;message&gt;html&lt;/message&gt;</p>\r\n"
+                                "--b1\r\n"
+                                "Content-Type: text/plain; charset=utf-8\r\n"
+                                "Content-Transfer-Encoding: base64\r\n\r\n"
+                                "PG1lc3NhZ2U+R3LDvMOfZTwvbWVzc2FnZT4=\r\n"
+                                "--b1--\r\n";
+
+TEST(EmailBody, TakesThePlainTextPartWhereverItStands)
+{
+    const ParsedEmail email = parseEmail(kAlternative);
+    EXPECT_EQ(email.textBody, QStringLiteral("<message>Grüße</message>"));
+    EXPECT_EQ(email.subject, QStringLiteral("SMS – test"));
+    EXPECT_EQ(email.contentType, QStringLiteral("multipart/alternative"));
+}
+
+TEST(EmailBody, DecodesQuotedPrintableLatin1)
+{
+    const QByteArray raw = "From: x@example.com\r\n"
+                           "Content-Type: text/plain; charset=ISO-8859-1\r\n"
+                           "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                           "<message>Caf=E9 at 5, =\r\nsee you</message>\r\n";
+    EXPECT_EQ(parseEmail(raw).textBody, QStringLiteral("<message>Café at 5, see you</message>"));
+}
+
+TEST(EmailBody, IgnoresAttachedAndForwardedText)
+{
+    const QByteArray raw = "From: x@example.com\r\n"
+                           "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+                           "--m\r\n"
+                           "Content-Type: text/html\r\n\r\n<b>hi</b>\r\n"
+                           "--m\r\n"
+                           "Content-Type: text/plain\r\nContent-Disposition: attachment; filename=a.txt\r\n\r\n"
+                           "attached\r\n"
+                           "--m\r\n"
+                           "Content-Type: message/rfc822\r\n\r\n"
+                           "From: y@example.com\r\nContent-Type: text/plain\r\n\r\nforwarded\r\n"
+                           "--m--\r\n";
+    EXPECT_TRUE(parseEmail(raw).textBody.isEmpty());
+}
+
+TEST(EmailBody, SurvivesInputThatIsNoEmail)
+{
+    EXPECT_TRUE(parseEmail(QByteArray()).textBody.isEmpty());
+    const ParsedEmail junk = parseEmail(QByteArray("\0\xff\xfe garbage\r\n\r\n", 16));
+    EXPECT_TRUE(junk.fromAddress.isEmpty());
+    EXPECT_FALSE(junk.dateTime.isValid());
+}
+
+} // namespace
+} // namespace parlix::webmail

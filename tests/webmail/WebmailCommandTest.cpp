@@ -1,0 +1,165 @@
+#include "webmail/WebmailCommand.h"
+
+#include "store/OutboxRepository.h"
+#include "store/Query.h"
+#include "support/TempDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace parlix::webmail {
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 5), QTime(5, 11, 0));
+
+QString command(const QString &user, const QString &password, const QString &numbers, const QString &message)
+{
+    return QStringLiteral("<smsusername>%1</smsusername><smspassword>%2</smspassword>"
+                          "<tomobilenumbers>%3</tomobilenumbers><message>%4</message>")
+        .arg(user, password, numbers, message);
+}
+
+class WebmailCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        db.exec(QStringLiteral("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits,"
+                               "SMSBalanceCreditsUpdatedOn) VALUES ('Asha','Secret','  Asha Travels ',?,NULL)"),
+                {balance});
+    }
+
+    CommandOutcome run(const QString &text)
+    {
+        auto out = ProcessWebmailCommand(db.db(), text, kNow);
+        EXPECT_TRUE(out.ok()) << out.error().toStdString();
+        return out.ok() ? out.value() : CommandOutcome{};
+    }
+
+    QVariantMap account()
+    {
+        auto row = sql::firstRow(db.db(), QStringLiteral("SELECT * FROM SMS_UserAccounts"));
+        return row.ok() && row.value() ? *row.value() : QVariantMap();
+    }
+
+    QVector<OutboxRow> outbox() { return OutboxRepository(db.db()).pending().value(); }
+
+    test::TempDatabase db;
+    int balance = 10;
+};
+
+struct RefusalCase
+{
+    const char *name;
+    QString text;
+    QString outcome;
+};
+
+TEST_F(WebmailCommandTest, RefusalsQueueNothingAndChargeNothing)
+{
+    const RefusalCase cases[] = {
+        {"noUser", command({}, QStringLiteral("Secret"), QStringLiteral("1"), QStringLiteral("m")),
+         QStringLiteral("SMSUserName does not exist")},
+        {"noPassword", command(QStringLiteral("Asha"), {}, QStringLiteral("1"), QStringLiteral("m")),
+         QStringLiteral("SMSPassword does not exist")},
+        {"noNumbers", command(QStringLiteral("Asha"), QStringLiteral("Secret"), {}, QStringLiteral("m")),
+         QStringLiteral("Incoming email is not in valid syntax")},
+        {"onlyCommas",
+         command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral(" , ,"), QStringLiteral("m")),
+         QStringLiteral("Incoming email is not in valid syntax")},
+        {"noMessage", command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral("1"), {}),
+         QStringLiteral("Incoming email is not in valid syntax")},
+        {"wrongPassword",
+         command(QStringLiteral("Asha"), QStringLiteral("Secret2"), QStringLiteral("1"), QStringLiteral("m")),
+         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Asha'")},
+        {"unknownUserWithQuote",
+         command(QStringLiteral("O'Brien"), QStringLiteral("x' OR '1'='1"), QStringLiteral("1"), QStringLiteral("m")),
+         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'O'Brien'")},
+        {"plainText", QStringLiteral("Please send an SMS to 9810012345"), QStringLiteral("SMSUserName does not exist")},
+    };
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CommandOutcome out = run(c.text);
+        EXPECT_EQ(out.text, c.outcome);
+        EXPECT_EQ(out.logLines, QStringList{c.outcome});
+        EXPECT_FALSE(out.isSuccess());
+        EXPECT_EQ(out.queued, 0);
+    }
+    EXPECT_TRUE(outbox().isEmpty());
+    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), 10);
+    EXPECT_TRUE(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).isNull());
+}
+
+TEST_F(WebmailCommandTest, QueuesOneChargedRowPerCleanedNumber)
+{
+    const QString message = QStringLiteral("Don't be late,\r\nroom 4");
+    const CommandOutcome out = run(command(QStringLiteral("asha"), QStringLiteral("SECRET"),
+                                           QStringLiteral("+91 98100-12345, 98.100.54321"), message));
+    EXPECT_EQ(out.text, QStringLiteral("Success"));
+    EXPECT_TRUE(out.isSuccess());
+    EXPECT_EQ(out.logLines,
+              QStringList({QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: 'asha' to mobile number "
+                                          "'+919810012345'"),
+                           QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: 'asha' to mobile number "
+                                          "'9810054321'"),
+                           QStringLiteral("Success")}));
+    const auto rows = outbox();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].recipientMobileNo, QStringLiteral("+919810012345"));
+    EXPECT_EQ(rows[1].recipientMobileNo, QStringLiteral("9810054321"));
+    for (const OutboxRow &row : rows) {
+        EXPECT_EQ(row.message, message);
+        EXPECT_EQ(row.smsFromName, QStringLiteral("Asha Travels"));
+        EXPECT_EQ(row.outBoxDateTime, kNow);
+        EXPECT_TRUE(row.deliveryStatus.isEmpty());
+        EXPECT_FALSE(row.deliveryDatetime.isValid());
+    }
+    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
+    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
+              QStringLiteral("2026-12-05 05:11:00"));
+}
+
+struct CreditCase
+{
+    int balance;
+    int numbers;
+    int queued;
+    int balanceAfter;
+    bool success;
+};
+
+TEST_F(WebmailCommandTest, CreditsRunningOutStopTheWalkAndStillDateTheBalance)
+{
+    const CreditCase cases[] = {{2, 3, 2, 0, false}, {0, 1, 0, 0, false}, {-3, 2, 0, -3, false}, {3, 3, 3, 0, true}};
+    for (const CreditCase &c : cases) {
+        SCOPED_TRACE(c.balance);
+        db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
+        db.exec(QStringLiteral("UPDATE SMS_UserAccounts SET SMSBalanceCredits=?,SMSBalanceCreditsUpdatedOn=NULL"),
+                {c.balance});
+        QStringList numbers;
+        for (int i = 1; i <= c.numbers; ++i)
+            numbers << QString::number(9810000000LL + i);
+        const CommandOutcome out = run(command(QStringLiteral("Asha"), QStringLiteral("Secret"),
+                                               numbers.join(QLatin1Char(',')), QStringLiteral("hello")));
+        EXPECT_EQ(out.queued, c.queued);
+        EXPECT_EQ(outbox().size(), c.queued);
+        EXPECT_EQ(out.text, c.success ? QStringLiteral("Success")
+                                      : QStringLiteral("**WARNING** SMSUserName 'Asha' does not have enough balance "
+                                                       "credits to send SMS"));
+        EXPECT_EQ(out.logLines.size(), c.queued + 1);
+        EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), c.balanceAfter);
+        EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
+                  QStringLiteral("2026-12-05 05:11:00"));
+    }
+}
+
+TEST_F(WebmailCommandTest, AStoreFailureIsAFailureNotAnOutcome)
+{
+    db.exec(QStringLiteral("DROP TABLE Message_OutBox"));
+    auto out = ProcessWebmailCommand(
+        db.db(), command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral("1"), QStringLiteral("m")),
+        kNow);
+    EXPECT_FALSE(out.ok());
+}
+
+} // namespace
+} // namespace parlix::webmail
