@@ -27,8 +27,8 @@ AdvancedSmtpWindow::AdvancedSmtpWindow(SettingsServices services, QWidget *paren
     m_required->setObjectName(QStringLiteral("chkSMSSMTPAuthenticationRequired"));
     m_method = new QComboBox;
     m_method->setObjectName(QStringLiteral("cmbSMSSMTPAuthenticationType"));
-    m_method->addItems({QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("AUTH LOGIN"),
-                        QStringLiteral("AUTH PLAIN")});
+    m_method->addItems(
+        {QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("AUTH LOGIN"), QStringLiteral("AUTH PLAIN")});
     m_user = new QLineEdit;
     m_user->setObjectName(QStringLiteral("txtSMSSMTPUserName"));
     m_password = new QLineEdit;
@@ -107,6 +107,12 @@ void AdvancedSmtpWindow::save()
 {
     const QString user = m_user->text().trimmed();
     const QString password = m_password->text().trimmed();
+    // The login is asked for on every save, so its boxes must be open to type in even when
+    // the server needs no login.
+    if (user.isEmpty() || password.isEmpty()) {
+        m_user->setEnabled(true);
+        m_password->setEnabled(true);
+    }
     if (user.isEmpty()) {
         m_services.prompt->inform(
             QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."));

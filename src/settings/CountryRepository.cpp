@@ -19,8 +19,7 @@ CountryRow countryOf(const QVariantMap &row)
     return c;
 }
 
-Result<std::optional<CountryRow>> firstCountry(const QSqlDatabase &db, const QString &text,
-                                               const QVariantList &values)
+Result<std::optional<CountryRow>> firstCountry(const QSqlDatabase &db, const QString &text, const QVariantList &values)
 {
     auto row = sql::firstRow(db, text, values);
     if (!row)
@@ -82,8 +81,9 @@ Result<qint64> CountryRepository::save(const CountryRow &country, bool moveDefau
     qint64 id = country.id;
     const Status done = sql::inTransaction(m_db, [&]() -> Status {
         if (moveDefault) {
-            auto cleared = sql::run(m_db, QStringLiteral("UPDATE Country SET IsDefault=? WHERE IsDefault<>0 AND "
-                                                         "CountryId<>?"),
+            auto cleared = sql::run(m_db,
+                                    QStringLiteral("UPDATE Country SET IsDefault=? WHERE IsDefault<>0 AND "
+                                                   "CountryId<>?"),
                                     {sql::boolValue(false), country.id});
             if (!cleared)
                 return cleared.status();
@@ -102,8 +102,9 @@ Result<qint64> CountryRepository::save(const CountryRow &country, bool moveDefau
             return Status::success();
         }
         auto updated = code.isEmpty()
-                           ? sql::run(m_db, QStringLiteral("UPDATE Country SET CountryName=?, IsDefault=? WHERE "
-                                                           "CountryId=?"),
+                           ? sql::run(m_db,
+                                      QStringLiteral("UPDATE Country SET CountryName=?, IsDefault=? WHERE "
+                                                     "CountryId=?"),
                                       {name, sql::boolValue(country.isDefault), id})
                            : sql::run(m_db,
                                       QStringLiteral("UPDATE Country SET CountryName=?, CountryCode=?, IsDefault=? "

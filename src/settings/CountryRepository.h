@@ -23,7 +23,10 @@ struct CountryRow
 class CountryRepository
 {
 public:
-    explicit CountryRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit CountryRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // All countries by name; the call watcher splits caller numbers with their codes.
     Result<QVector<CountryRow>> all();

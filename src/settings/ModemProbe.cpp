@@ -126,7 +126,8 @@ void ModemSearch::start()
     connect(m_probe, &ModemProbe::finished, thread, &QThread::quit);
     connect(thread, &QThread::finished, m_probe, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, thread, [] { --g_runningSearches; }, Qt::DirectConnection);
+    connect(
+        thread, &QThread::finished, thread, [] { --g_runningSearches; }, Qt::DirectConnection);
     thread->start();
 }
 

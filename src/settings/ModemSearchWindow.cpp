@@ -100,8 +100,8 @@ FoundModemsWindow::FoundModemsWindow(const QVector<FoundModem> &found, QWidget *
 
     m_grid = new QTableWidget(0, 4);
     m_grid->setObjectName(QStringLiteral("MshNumbers"));
-    m_grid->setHorizontalHeaderLabels(
-        {QString(), QStringLiteral("Port Number"), QStringLiteral(" Manufacturer Id"), QStringLiteral(" Model Number")});
+    m_grid->setHorizontalHeaderLabels({QString(), QStringLiteral("Port Number"), QStringLiteral(" Manufacturer Id"),
+                                       QStringLiteral(" Model Number")});
     m_grid->verticalHeader()->setVisible(false);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::NoSelection);
@@ -134,7 +134,8 @@ FoundModemsWindow::FoundModemsWindow(const QVector<FoundModem> &found, QWidget *
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Found Modems : ")));
-    layout->addWidget(new QLabel(QStringLiteral(" Please select the modem which you wish to use with this application")));
+    layout->addWidget(
+        new QLabel(QStringLiteral(" Please select the modem which you wish to use with this application")));
     layout->addWidget(m_grid);
     resize(520, 260);
 }

@@ -35,11 +35,11 @@ struct SettingsInput
 // Where a save stopped and what it changed.
 struct SettingsSaveOutcome
 {
-    bool completed = false;       // every table written and the success message shown
-    bool anyWritten = false;      // at least one table written: settings carries the change
-    QString focusField;           // objectName of the control to put the focus on; empty if none
-    RuntimeSettings settings;     // the process-wide settings after what was written
-    QString mixModeNumbers;       // the normalised prefixes, to show in their box
+    bool completed = false;         // every table written and the success message shown
+    bool anyWritten = false;        // at least one table written: settings carries the change
+    QString focusField;             // objectName of the control to put the focus on; empty if none
+    RuntimeSettings settings;       // the process-wide settings after what was written
+    QString mixModeNumbers;         // the normalised prefixes, to show in their box
     bool speedQuestionDone = false; // the found-list flag may be cleared
 };
 

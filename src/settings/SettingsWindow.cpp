@@ -29,8 +29,7 @@ namespace parlix {
 
 namespace {
 
-template <typename W>
-W *named(W *widget, const char *objectName)
+template <typename W> W *named(W *widget, const char *objectName)
 {
     widget->setObjectName(QLatin1String(objectName));
     return widget;
@@ -70,8 +69,8 @@ void showStored(QComboBox *box, const QVariant &stored)
         const QString entry = box->itemData(i).toString();
         bool entryIsNumber = false;
         const double entryNumber = entry.toDouble(&entryIsNumber);
-        if (entry.compare(value, Qt::CaseInsensitive) == 0
-            || (valueIsNumber && entryIsNumber && entryNumber == number)) {
+        if (entry.compare(value, Qt::CaseInsensitive) == 0 ||
+            (valueIsNumber && entryIsNumber && entryNumber == number)) {
             box->setCurrentIndex(i);
             return;
         }
@@ -100,17 +99,16 @@ const char *const kModemFields[] = {"Combo_comportNo", "Combo_BitsPerSec", "Comb
 const char *const kMailboxFields[] = {"Pop3MailServer", "Pop3Port", "POP3UserName", "POP3Password",
                                       "EmailCheckInterval"};
 
-const char kIncomeEmailFormat[] =
-    "<smsusername>SMS user name</smsusername>\n"
-    "<smspassword>SMS password</smspassword>\n"
-    "<tomobilenumbers>mobile numbers, separated by commas</tomobilenumbers>\n"
-    "<message>text of the SMS</message>\n"
-    "\n"
-    "Example:\n"
-    "<smsusername>frontdesk</smsusername>\n"
-    "<smspassword>k4Tz9</smspassword>\n"
-    "<tomobilenumbers>919370012345,919220067890</tomobilenumbers>\n"
-    "<message>Your order is ready for collection.</message>";
+const char kIncomeEmailFormat[] = "<smsusername>SMS user name</smsusername>\n"
+                                  "<smspassword>SMS password</smspassword>\n"
+                                  "<tomobilenumbers>mobile numbers, separated by commas</tomobilenumbers>\n"
+                                  "<message>text of the SMS</message>\n"
+                                  "\n"
+                                  "Example:\n"
+                                  "<smsusername>frontdesk</smsusername>\n"
+                                  "<smspassword>k4Tz9</smspassword>\n"
+                                  "<tomobilenumbers>919370012345,919220067890</tomobilenumbers>\n"
+                                  "<message>Your order is ready for collection.</message>";
 
 } // namespace
 
@@ -166,9 +164,8 @@ QWidget *SettingsWindow::buildModemTab()
     m_port->setCurrentIndex(-1);
     m_port->setEditText(QString());
 
-    m_speed = choiceBox("Combo_BitsPerSec",
-                        sameTexts({"110", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200",
-                                   "230400", "460800", "921600"}));
+    m_speed = choiceBox("Combo_BitsPerSec", sameTexts({"110", "300", "1200", "2400", "4800", "9600", "19200", "38400",
+                                                       "57600", "115200", "230400", "460800", "921600"}));
     m_speed->setEditable(true);
     m_speed->setValidator(new QIntValidator(1, 99999999, m_speed));
     m_speed->setEditText(QString());
@@ -250,9 +247,9 @@ QWidget *SettingsWindow::buildTimerTab()
     m_viaModem = named(new QRadioButton(QStringLiteral("Through GSM / CDMA Modem Connected To This Computer")),
                        "OptSMSDeliveryModem");
     m_viaSmtp = named(new QRadioButton(QStringLiteral("Through External SMTP Parlix")), "OptSMSDeliverySMTPSMSGateway");
-    m_viaMix = named(
-        new QRadioButton(QStringLiteral("Mix Mode (Using both of the above but depending upon the rules set)")),
-        "OptSMSDeliveryMixMode");
+    m_viaMix =
+        named(new QRadioButton(QStringLiteral("Mix Mode (Using both of the above but depending upon the rules set)")),
+              "OptSMSDeliveryMixMode");
     auto *deliveryLayout = new QVBoxLayout(deliveryFrame);
     for (QRadioButton *option : {m_viaModem, m_viaSmtp, m_viaMix}) {
         deliveryLayout->addWidget(option);
@@ -261,8 +258,8 @@ QWidget *SettingsWindow::buildTimerTab()
 
     m_simFrame = named(new QGroupBox(QStringLiteral("SIM Card SMS Delivery Method")), "fraSIMCardDelivery");
     m_storeOnSim = named(new QRadioButton(QStringLiteral("Store on SIM and deliver")), "OptStoreOnSIM");
-    m_directDelivery = named(new QRadioButton(QStringLiteral("Direct delivery without storing to SIM")),
-                             "OptDirctDelevary");
+    m_directDelivery =
+        named(new QRadioButton(QStringLiteral("Direct delivery without storing to SIM")), "OptDirctDelevary");
     auto *simLayout = new QVBoxLayout(m_simFrame);
     simLayout->addWidget(m_storeOnSim);
     simLayout->addWidget(m_directDelivery);
@@ -273,9 +270,9 @@ QWidget *SettingsWindow::buildTimerTab()
     m_smtpPort = lineBox("txtSMSSMTPPort");
     m_smtpFromName = lineBox("txtSMSSMTPFromName");
     m_smtpAddress = lineBox("txtSMSSMTPYourEmailAddress");
-    m_mask = named(new QCheckBox(QStringLiteral(
-                       "To Change Sender's Name, SMS SMTP Server Requires To Mask Your Email Address?")),
-                   "chkIsFromNameSentByMaskingYourEmail");
+    m_mask = named(
+        new QCheckBox(QStringLiteral("To Change Sender's Name, SMS SMTP Server Requires To Mask Your Email Address?")),
+        "chkIsFromNameSentByMaskingYourEmail");
     auto *whatIsThis = named(new QLabel(QStringLiteral("<a href=\"#\">(What is this?)</a>")), "lblWhatIsThis");
     connect(whatIsThis, &QLabel::linkActivated, this, &SettingsWindow::explainMasking);
     auto *advanced = named(new QPushButton(QStringLiteral("Advanced Settings")), "cmdAdvancedSettings");
@@ -298,14 +295,14 @@ QWidget *SettingsWindow::buildTimerTab()
 
     m_mixFrame = named(new QGroupBox(QStringLiteral("Mix Mode Rules for Sending SMS")), "fraMixModeRules");
     m_mixNumbers = lineBox("txtSMSMixModeMobilesStartWith");
-    m_mixThroughModem = named(new QRadioButton(QStringLiteral(
-                                  "Send through the modem only for these numbers, all others through the SMTP "
-                                  "gateway")),
-                              "OptSMSMixMode_ThroughModem");
-    m_mixThroughSmtp = named(new QRadioButton(QStringLiteral(
-                                 "Send through the SMTP gateway only for these numbers, all others through the "
-                                 "modem")),
-                             "OptSMSMixMode_ThroughSMSSMTP");
+    m_mixThroughModem = named(
+        new QRadioButton(QStringLiteral("Send through the modem only for these numbers, all others through the SMTP "
+                                        "gateway")),
+        "OptSMSMixMode_ThroughModem");
+    m_mixThroughSmtp = named(
+        new QRadioButton(QStringLiteral("Send through the SMTP gateway only for these numbers, all others through the "
+                                        "modem")),
+        "OptSMSMixMode_ThroughSMSSMTP");
     auto *mixLayout = new QVBoxLayout(m_mixFrame);
     mixLayout->addWidget(new QLabel(QStringLiteral("Mobile numbers starting with : (seperate multiple by comma)")));
     mixLayout->addWidget(m_mixNumbers);
@@ -317,16 +314,15 @@ QWidget *SettingsWindow::buildTimerTab()
     auto *resetButton = named(new QPushButton(QStringLiteral("Yes! Reset the Status")), "cmdResetStatus");
     connect(resetButton, &QPushButton::clicked, this, &SettingsWindow::resetSendingStatus);
     auto *resetRow = new QHBoxLayout;
-    resetRow->addWidget(new QLabel(
-        QStringLiteral("Do you want to clear the \"SENDING\" status for all messages in outbox ?")));
+    resetRow->addWidget(
+        new QLabel(QStringLiteral("Do you want to clear the \"SENDING\" status for all messages in outbox ?")));
     resetRow->addWidget(resetButton);
     resetRow->addStretch();
 
     auto *layout = new QVBoxLayout(tab);
-    layout->addLayout(secondsRow(m_receiveEnabled, QStringLiteral("Automaticaly receive SMS every"),
-                                 m_receiveSeconds));
-    layout->addLayout(secondsRow(m_sendEnabled, QStringLiteral("Automaticaly send SMS from Outbox every"),
-                                 m_sendSeconds));
+    layout->addLayout(secondsRow(m_receiveEnabled, QStringLiteral("Automaticaly receive SMS every"), m_receiveSeconds));
+    layout->addLayout(
+        secondsRow(m_sendEnabled, QStringLiteral("Automaticaly send SMS from Outbox every"), m_sendSeconds));
     layout->addWidget(deliveryFrame);
     layout->addWidget(m_simFrame);
     layout->addWidget(m_smtpFrame);
@@ -340,8 +336,8 @@ QWidget *SettingsWindow::buildTimerTab()
 QWidget *SettingsWindow::buildEmailTab()
 {
     auto *tab = named(new QWidget, "fraEmailToSMS");
-    m_webMailEnabled = named(new QCheckBox(QStringLiteral(" Enable Email - To - SMS Delivery Feature")),
-                             "chkEnableWebMailToSMS");
+    m_webMailEnabled =
+        named(new QCheckBox(QStringLiteral(" Enable Email - To - SMS Delivery Feature")), "chkEnableWebMailToSMS");
     m_pop3Server = lineBox("Pop3MailServer");
     m_pop3Port = lineBox("Pop3Port");
     m_pop3User = lineBox("POP3UserName");
@@ -506,8 +502,12 @@ void SettingsWindow::openAdvancedSettings()
 void SettingsWindow::startModemSearch()
 {
     const RuntimeSettings current = currentSettingsOf(m_services);
-    auto *search = new ModemSearchWindow(modemSearchPortList(m_services.searchPorts), current.ModemDelayFactor,
-                                         *m_services.log, *m_services.prompt, this);
+    // A path typed into the port box is searched too: pseudo-terminals and symlinks are not
+    // among the ports the system lists.
+    ModemSearchPorts ports = m_services.searchPorts;
+    ports.extraPorts << m_port->currentText().trimmed();
+    auto *search = new ModemSearchWindow(modemSearchPortList(ports), current.ModemDelayFactor, *m_services.log,
+                                         *m_services.prompt, this);
     connect(search, &ModemSearchWindow::modemsFound, this, [this](const QVector<FoundModem> &found) {
         auto *list = new FoundModemsWindow(found, this);
         connect(list, &FoundModemsWindow::modemChosen, this, &SettingsWindow::applyFoundModem);

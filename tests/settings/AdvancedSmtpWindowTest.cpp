@@ -1,0 +1,93 @@
+#include "SettingsTestSupport.h"
+
+#include "settings/AdvancedSmtpWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace parlix::test {
+namespace {
+
+class AdvancedSmtpWindowTest : public SettingsFixture
+{
+protected:
+    AdvancedSmtpWindow *open()
+    {
+        window = new AdvancedSmtpWindow(services());
+        window->show();
+        return window;
+    }
+    void TearDown() override { delete window.data(); }
+    QPointer<AdvancedSmtpWindow> window;
+};
+
+TEST_F(AdvancedSmtpWindowTest, LoginIsRequiredOnEverySave)
+{
+    open();
+    ASSERT_FALSE(child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired")->isChecked());
+    EXPECT_FALSE(child(window, "txtSMSSMTPUserName")->isEnabled());
+    EXPECT_EQ(child<QComboBox>(window, "cmbSMSSMTPAuthenticationType")->currentText(), QStringLiteral("None"));
+
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(prompt.lastText(),
+              QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."));
+    // The box asked for can be typed in, tick or no tick.
+    EXPECT_TRUE(child(window, "txtSMSSMTPUserName")->isEnabled());
+    EXPECT_EQ(window->focusWidget(), child(window, "txtSMSSMTPUserName"));
+    child<QLineEdit>(window, "txtSMSSMTPUserName")->setText(QStringLiteral("office"));
+    child<QLineEdit>(window, "txtSMSSMTPPassword")->setText(QStringLiteral("   "));
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(prompt.lastText(),
+              QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."));
+    EXPECT_TRUE(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("SMSSMTPUserName").isNull());
+}
+
+TEST_F(AdvancedSmtpWindowTest, TickingOpensTheLoginBoxesAndClearingLeavesThem)
+{
+    open();
+    auto *tick = child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired");
+    tick->setChecked(true);
+    EXPECT_TRUE(child(window, "txtSMSSMTPPassword")->isEnabled());
+    tick->setChecked(false);
+    EXPECT_TRUE(child(window, "txtSMSSMTPPassword")->isEnabled());
+}
+
+TEST_F(AdvancedSmtpWindowTest, SavingStoresPositionsAndAnnouncesThem)
+{
+    qRegisterMetaType<parlix::RuntimeSettings>();
+    open();
+    QSignalSpy saved(window.data(), &AdvancedSmtpWindow::settingsSaved);
+    child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired")->setChecked(true);
+    child<QComboBox>(window, "cmbSMSSMTPAuthenticationType")->setCurrentText(QStringLiteral("AUTH PLAIN"));
+    child<QComboBox>(window, "cmbSMSSMTPEncodeType")->setCurrentText(QStringLiteral("UUENCODE"));
+    child<QLineEdit>(window, "txtSMSSMTPUserName")->setText(QStringLiteral("office"));
+    child<QLineEdit>(window, "txtSMSSMTPPassword")->setText(QStringLiteral("pa'ss"));
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
+
+    const QVariantMap timer = row(QStringLiteral("SELECT * FROM Timer_Setting"));
+    EXPECT_EQ(timer.value("SMSSMTPAuthenticationType").toInt(), 3);
+    EXPECT_EQ(timer.value("SMSSMTPEncodeType").toInt(), 1);
+    EXPECT_EQ(timer.value("IsSMSSMTPAuthenticationRequired").toInt(), 1);
+    EXPECT_EQ(timer.value("SMSSMTPPassword").toString(), QStringLiteral("pa'ss"));
+    ASSERT_EQ(saved.count(), 1);
+    const auto s = saved.at(0).at(0).value<RuntimeSettings>();
+    EXPECT_EQ(s.SMSSMTPAuthenticationType, 3);
+    EXPECT_EQ(s.SMSSMTPEncodeType, 1);
+    EXPECT_TRUE(s.IsSMSSMTPAuthenticationRequired);
+    EXPECT_EQ(s.SMSSMTPUserName, QStringLiteral("office"));
+    EXPECT_TRUE(waitUntil([&] { return window.isNull(); })) << "the window closes after saving";
+
+    // Reopened, it shows what was stored.
+    open();
+    EXPECT_EQ(child<QComboBox>(window, "cmbSMSSMTPAuthenticationType")->currentText(), QStringLiteral("AUTH PLAIN"));
+    EXPECT_EQ(child<QComboBox>(window, "cmbSMSSMTPEncodeType")->currentText(), QStringLiteral("UUENCODE"));
+    EXPECT_TRUE(child(window, "txtSMSSMTPPassword")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>(window, "txtSMSSMTPPassword")->echoMode(), QLineEdit::Password);
+}
+
+} // namespace
+} // namespace parlix::test
