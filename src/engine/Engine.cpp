@@ -1,12 +1,29 @@
 #include "engine/Engine.h"
 
+#include "engine/CallWatcher.h"
+#include "engine/GatewayTimer.h"
+#include "engine/OutboxPass.h"
+#include "engine/ReceivePass.h"
+#include "engine/SmsRules.h"
+#include "engine/SmtpGateway.h"
+#include "modem/Modem.h"
+#include "modem/ModemConnection.h"
+#include "settings/BlockingWindow.h"
 #include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "shell/Prompt.h"
+#include "shell/Sound.h"
+#include "store/CallRepository.h"
+#include "store/InboxRepository.h"
+#include "store/OutboxRepository.h"
 
 namespace parlix {
 
 Engine::Engine(EngineContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
+    , m_playSound([](const QString &file) { PlaySoundFile(file, true); })
+    , m_blockingWindowOpen([] { return BlockingWindowOpen(); })
 {
 }
 
@@ -21,25 +38,269 @@ void Engine::initialise()
         return;
     }
     m_db = db.value();
+    ActivityLog &log = *m_context.log;
+    Prompt &prompt = *m_context.prompt;
+    const Clock &clock = *m_context.clock;
+
+    m_modem = std::make_unique<Modem>(log, prompt);
+    m_connection = std::make_unique<ModemConnection>(*m_modem, log, prompt);
+    m_connection->setDatabase(m_db->db());
+    m_smtp = std::make_unique<SmtpGateway>(clock);
+    m_timer1 = std::make_unique<GatewayTimer>();
+    m_timer2 = std::make_unique<GatewayTimer>();
+    m_callTimer = std::make_unique<GatewayTimer>();
+    m_outbox = std::make_unique<OutboxPass>(m_db->db(), log, clock, *m_modem, *m_smtp);
+    m_receive = std::make_unique<ReceivePass>(m_db->db(), log, prompt, clock, *m_modem);
+    m_callWatcher = std::make_unique<CallWatcher>(m_db->db(), log, prompt, clock, *m_modem, *m_timer1, *m_timer2);
+
+    m_outbox->setHooks({[this] { Q_EMIT refreshMessageBoxWindow(); }, [this](qint64 id) { Q_EMIT smsSent(id); },
+                        [this](int done, int total) { Q_EMIT outboxProgress(done, total); }});
+    m_receive->setHooks({[this](qint64 id, const QString &sender, const QString &message, const QDateTime &when) {
+                             Q_EMIT smsStored(id, sender, message, when);
+                         },
+                         [this] { Q_EMIT refreshMessageBoxWindow(); }, [this](const QString &f) { playSound(f); }});
+    m_callWatcher->setPlaySound([this](const QString &f) { playSound(f); });
+    m_callWatcher->setBlockingWindowOpen([this] { return m_blockingWindowOpen && m_blockingWindowOpen(); });
+
+    connect(m_modem.get(), &Modem::unsolicitedLine, m_callWatcher.get(), &CallWatcher::onUnsolicitedLine);
+    connect(m_modem.get(), &Modem::portConnectedChanged, this, &Engine::portConnectedChanged);
+    connect(m_modem.get(), &Modem::modemReadyChanged, this, &Engine::modemReadyChanged);
+    connect(m_connection.get(), &ModemConnection::connectedChanged, this, &Engine::connectedChanged);
+    connect(m_connection.get(), &ModemConnection::settingsWindowRequested, this, &Engine::settingsWindowRequested);
+    connect(m_connection.get(), &ModemConnection::timerPeriodsSet, this, [this](int receiveMs, int sendMs) {
+        m_timer1->setInterval(receiveMs);
+        m_timer2->setInterval(sendMs);
+    });
+    connect(m_connection.get(), &ModemConnection::sendTimerStarted, this, [this](int sendMs) {
+        m_timer2->setInterval(sendMs);
+        m_timer2->setEnabled(true);
+    });
+    connect(m_callWatcher.get(), &CallWatcher::callRecorded, this, &Engine::incomingCall);
+
+    connect(m_timer1.get(), &GatewayTimer::timeout, this, &Engine::Timer1Tick);
+    connect(m_timer2.get(), &GatewayTimer::timeout, this, &Engine::Timer2Tick);
+    connect(m_callTimer.get(), &GatewayTimer::timeout, this, &Engine::refreshTick);
+    m_callTimer->setInterval(1000);
+
+    m_connection->setSettings(m_settings);
+    m_callWatcher->setSettings(m_settings);
     Q_EMIT initialised(true, QString());
 }
 
 void Engine::applySettings(const RuntimeSettings &settings)
 {
     m_settings = settings;
+    if (m_connection)
+        m_connection->setSettings(settings);
+    if (m_callWatcher)
+        m_callWatcher->setSettings(settings);
     Q_EMIT settingsApplied();
+}
+
+void Engine::setSmtpOptions(const SmtpOptions &options)
+{
+    m_smtp->setOptions(options);
+}
+
+void Engine::setPlaySound(std::function<void(const QString &)> play)
+{
+    m_playSound = std::move(play);
+}
+
+void Engine::setBlockingWindowOpen(std::function<bool()> open)
+{
+    m_blockingWindowOpen = std::move(open);
+}
+
+void Engine::playSound(const QString &fileName)
+{
+    if (m_playSound)
+        m_playSound(fileName);
+}
+
+void Engine::startGateway()
+{
+    if (!m_connection)
+        return;
+    if (m_settings.SMSDeliveryMedia.toUpper() != media::kSmtpGateway)
+        m_connection->start_Click();
+}
+
+void Engine::startSendTimer()
+{
+    if (!m_timer2)
+        return;
+    m_timer2->setInterval(m_settings.SendIntervalSeconds * 1000);
+    m_timer2->setEnabled(true);
 }
 
 void Engine::shutdown()
 {
+    if (m_timer1) {
+        m_timer1->setInterval(0);
+        m_timer2->setInterval(0);
+        m_callTimer->setInterval(0);
+    }
+    if (m_modem)
+        m_modem->CloseCommPort();
+    m_callWatcher.reset();
+    m_receive.reset();
+    m_outbox.reset();
+    m_connection.reset();
+    m_modem.reset();
+    m_timer1.reset();
+    m_timer2.reset();
+    m_callTimer.reset();
+    m_smtp.reset();
     m_db.reset();
     Q_EMIT stopped();
+}
+
+void Engine::connectModem()
+{
+    if (m_connection)
+        m_connection->start_Click();
+}
+
+void Engine::disconnectModem()
+{
+    if (m_connection)
+        m_connection->mnustop_Click();
+}
+
+void Engine::toggleConnection()
+{
+    if (!m_modem)
+        return;
+    if (m_modem->PortConnected())
+        disconnectModem();
+    else
+        connectModem();
+}
+
+void Engine::afterBusyWork()
+{
+    // Ticks that fell due meanwhile are skipped, as they would be had they found the modem busy.
+    m_timer1->skipIfOverdue();
+    m_timer2->skipIfOverdue();
+    m_callTimer->skipIfOverdue();
+}
+
+void Engine::Timer1Tick()
+{
+    if (!m_modem->PortConnected() || !m_modem->ModemReady())
+        return;
+    m_timer1->setInterval(m_settings.ReceiveIntervalSeconds * 1000);
+    if (m_modem->ModemBusy() || m_modem->ReadingSIM())
+        return;
+    m_context.log->WriteActivityLog(QStringLiteral("Checking for new SMS on SIM card."));
+    m_receive->ReceiveSIMMessages(m_modem->scaledDelay(400));
+    afterBusyWork();
+}
+
+void Engine::Timer2Tick()
+{
+    const QString medium = m_settings.SMSDeliveryMedia.toUpper();
+    if (medium != media::kSmtpGateway && medium != media::kMixMode
+        && !(m_modem->ModemReady() && m_modem->PortConnected()))
+        return;
+    m_timer2->setInterval(m_settings.SendIntervalSeconds * 1000);
+    if (m_modem->ModemBusy())
+        return;
+    m_context.log->WriteActivityLog(QStringLiteral("Checking if there are any SMS to be sent."));
+    m_outbox->SendOutboxSMS(m_settings);
+    afterBusyWork();
+}
+
+void Engine::refreshTick()
+{
+    m_callWatcher->onTick();
+    EngineCounts counts;
+    auto missed = CallRepository(m_db->db()).countMissedOn(m_context.clock->today());
+    auto unread = InboxRepository(m_db->db()).countUnread();
+    auto waiting = OutboxRepository(m_db->db()).countUndelivered();
+    if (!missed || !unread || !waiting)
+        return;
+    counts = {missed.value(), unread.value(), waiting.value()};
+    if (m_lastCounts && *m_lastCounts == counts)
+        return;
+    m_lastCounts = counts;
+    Q_EMIT countsChanged(counts);
+}
+
+void Engine::requestCounts()
+{
+    m_lastCounts.reset();
+    if (m_db)
+        refreshTick();
+}
+
+void Engine::sendAll()
+{
+    if (m_outbox) {
+        m_outbox->SendOutboxSMS(m_settings);
+        afterBusyWork();
+    }
+    Q_EMIT sendAllFinished();
+}
+
+void Engine::receiveAll(int listDelayMs)
+{
+    if (m_receive) {
+        m_receive->ReceiveSIMMessages(qint16(qBound(0, listDelayMs, 32767)));
+        afterBusyWork();
+    }
+    Q_EMIT receiveAllFinished();
+}
+
+bool Engine::requireModemLink()
+{
+    if (m_modem && m_modem->PortConnected())
+        return true;
+    m_context.prompt->inform(kNotCommunicatingText);
+    return false;
+}
+
+void Engine::listSimMessages(const QStringList &statuses)
+{
+    if (requireModemLink()) {
+        for (const QString &status : statuses) {
+            m_modem->ListSIMMessages(status, 1500);
+            Q_EMIT simMessagesListed(status, m_modem->SIMMessages());
+        }
+        afterBusyWork();
+    }
+    Q_EMIT simListingFinished();
+}
+
+void Engine::deleteSimMessages(const QList<int> &indexes)
+{
+    if (requireModemLink()) {
+        for (const int index : indexes)
+            m_modem->DeleteSIMMessage(qint16(index));
+        afterBusyWork();
+    }
+    Q_EMIT simMessagesDeleted();
+}
+
+void Engine::deleteSimMessagesByStatus(const QStringList &statuses)
+{
+    if (requireModemLink()) {
+        for (const QString &status : statuses)
+            m_modem->DeleteSIMMessagesByStatus(status);
+        afterBusyWork();
+    }
+    Q_EMIT simMessagesDeleted();
 }
 
 EngineHost::EngineHost(EngineContext context)
     : m_engine(new Engine(std::move(context)))
 {
     qRegisterMetaType<parlix::RuntimeSettings>();
+    qRegisterMetaType<parlix::EngineCounts>();
+    qRegisterMetaType<parlix::SIMMessage>();
+    qRegisterMetaType<parlix::SIMMessageList>();
+    qRegisterMetaType<QList<int>>();
     m_thread.setObjectName(QStringLiteral("engine"));
     m_engine->moveToThread(&m_thread);
 }

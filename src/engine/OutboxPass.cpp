@@ -1,0 +1,205 @@
+#include "engine/OutboxPass.h"
+
+#include "engine/SmsRules.h"
+#include "engine/SmtpGateway.h"
+#include "modem/Modem.h"
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "store/OutboxRepository.h"
+
+#include <QThread>
+
+namespace parlix {
+
+namespace {
+
+const QString kFailureReasons = QStringLiteral(
+    " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+    "connecting to remote SMS SMTP server.)");
+
+} // namespace
+
+OutboxPass::OutboxPass(QSqlDatabase db, ActivityLog &log, const Clock &clock, Modem &modem, const SmtpGateway &smtp)
+    : m_db(std::move(db))
+    , m_log(log)
+    , m_clock(clock)
+    , m_modem(modem)
+    , m_smtp(smtp)
+{
+}
+
+void OutboxPass::logDatabaseError(const QString &error)
+{
+    m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + error);
+}
+
+void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
+{
+    OutboxRepository outbox(m_db);
+    auto snapshot = outbox.pending();
+    if (!snapshot) {
+        logDatabaseError(snapshot.error());
+        return;
+    }
+    const QVector<OutboxRow> &rows = snapshot.value();
+    m_log.WriteActivityLog(QStringLiteral("Total %1 SMS to be sent.").arg(rows.size()));
+    if (rows.isEmpty())
+        return;
+
+    const QString medium = settings.SMSDeliveryMedia.toUpper();
+    const bool withoutModem = medium == media::kSmtpGateway || medium == media::kMixMode;
+    if (!withoutModem && !m_modem.PortConnected()) {
+        m_log.WriteActivityLog(kNotCommunicatingText);
+        return;
+    }
+    const bool mixRules = medium == media::kMixMode && !settings.MixModeMobileNumbers.trimmed().isEmpty();
+
+    bool lastSent = false;
+    int done = 0;
+    for (const OutboxRow &row : rows) {
+        if (!withoutModem && !m_modem.PortConnected())
+            break;
+        m_modem.setSendingSMS(true);
+        Outcome outcome = Outcome::Failed;
+
+        if (!isSendableNumber(row.recipientMobileNo)) {
+            const Status s = outbox.markFaultyNumber(row.id);
+            m_modem.setSendingSMS(false);
+            if (!s) {
+                logDatabaseError(s.error);
+                return;
+            }
+            lastSent = false;
+            if (m_hooks.progress)
+                m_hooks.progress(++done, int(rows.size()));
+            continue;
+        }
+
+        QString chosen;
+        if (mixRules) {
+            const MixModeChoice choice =
+                chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers, settings.MixModeDeliveryMedia);
+            m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ")
+                                   + choice.checkedNumber + QLatin1Char('.'));
+            if (choice.matchedPrefix)
+                m_log.WriteActivityLog(QStringLiteral("Rule matched! Number is starting with '") + *choice.matchedPrefix
+                                       + QLatin1Char('\''));
+            chosen = choice.medium;
+        }
+
+        if (medium == media::kModem || chosen == media::kModem)
+            outcome = sendThroughModem(settings, row);
+        else if (medium == media::kSmtpGateway || chosen == media::kSmtpGateway)
+            outcome = sendThroughGateway(settings, row);
+
+        if (outcome == Outcome::Abort) {
+            m_modem.setSendingSMS(false);
+            return;
+        }
+        if (outcome == Outcome::Sent) {
+            m_log.WriteActivityLog(QStringLiteral("SMS sent successfully. Now removing it from outbox."));
+            const Status s = outbox.markSent(row.id, m_clock.now());
+            if (!s) {
+                // The SMS went out: the row stays at SENDING rather than being sent again.
+                logDatabaseError(s.error);
+                m_modem.setSendingSMS(false);
+                return;
+            }
+            if (m_hooks.smsSent)
+                m_hooks.smsSent(row.id);
+            if (m_hooks.refreshMessageBox)
+                m_hooks.refreshMessageBox();
+            if (m_pauseMs > 0)
+                QThread::msleep(ulong(m_pauseMs));
+            lastSent = true;
+        } else if (outcome == Outcome::Failed) {
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo
+                                   + kFailureReasons);
+            const Status s = outbox.markPending(row.id);
+            if (!s) {
+                logDatabaseError(s.error);
+                m_modem.setSendingSMS(false);
+                return;
+            }
+            lastSent = false;
+        }
+        m_modem.setSendingSMS(false);
+        if (m_hooks.progress)
+            m_hooks.progress(++done, int(rows.size()));
+    }
+    if (lastSent && m_hooks.refreshMessageBox)
+        m_hooks.refreshMessageBox();
+}
+
+OutboxPass::Outcome OutboxPass::claim(qint64 id)
+{
+    auto claimed = OutboxRepository(m_db).claimForSending(id);
+    if (!claimed) {
+        logDatabaseError(claimed.error());
+        return Outcome::Abort;
+    }
+    return claimed.value() ? Outcome::Sent : Outcome::Skipped;
+}
+
+OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row)
+{
+    if (!m_modem.PortConnected()) {
+        m_log.WriteActivityLog(kNotCommunicatingText);
+        return Outcome::Failed;
+    }
+    // The row may have been deleted or sent since the snapshot: only a row still waiting goes.
+    if (const Outcome c = claim(row.id); c != Outcome::Sent)
+        return c;
+
+    const QString recipient = row.recipientMobileNo.trimmed();
+    const QString message = row.message.trimmed();
+    const QString mode = settings.SIMCardDeliveryMode.toUpper();
+    QString reply;
+    if (mode == QLatin1String("STORE AND DELIVER")) {
+        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo
+                               + QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
+        reply = m_modem.StoreAndSendSMS(recipient, message);
+    } else if (mode == QLatin1String("DIRECT DELIVER")) {
+        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo
+                               + QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
+        reply = m_modem.SendSMSDirect(recipient, message);
+    } else {
+        return Outcome::Failed;
+    }
+    return reply.contains(QLatin1String("ERROR")) ? Outcome::Failed : Outcome::Sent;
+}
+
+OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row)
+{
+    if (const Outcome c = claim(row.id); c != Outcome::Sent)
+        return c;
+    const QString rowFromName = row.smsFromName.trimmed();
+
+    SmtpSendRequest request;
+    request.server = settings.SMSSMTPServer;
+    request.port = settings.SMSSMTPPort;
+    request.authenticationRequired = settings.IsSMSSMTPAuthenticationRequired;
+    request.authenticationType = settings.SMSSMTPAuthenticationType;
+    request.userName = settings.SMSSMTPUserName;
+    request.password = settings.SMSSMTPPassword;
+    request.encodeType = settings.SMSSMTPEncodeType;
+    request.fromName = rowFromName.isEmpty() ? settings.SMSSMTPFromName : rowFromName;
+    request.fromAddress = settings.MaskedEmailDomain.trimmed().isEmpty()
+                              ? settings.SMSSMTPYourEmailAddress
+                              : request.fromName + QLatin1Char('@') + settings.MaskedEmailDomain;
+    request.toAddress = row.recipientMobileNo.trimmed() + QLatin1Char('@') + settings.SMSSMTPEmailPostfix;
+    request.message = row.message.trimmed();
+
+    m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + request.toAddress
+                           + QStringLiteral(" using external SMS gateway '") + settings.SMSSMTPServer
+                           + QStringLiteral("' using Encode-Type: ") + QString::number(settings.SMSSMTPEncodeType));
+    const QString result =
+        m_smtp.SendSMSThroughSMTP(request, [this](const QString &line) { m_log.WriteActivityLog(line); });
+    if (!result.isEmpty()) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS delivery failed. ") + result);
+        return Outcome::Failed;
+    }
+    return Outcome::Sent;
+}
+
+} // namespace parlix

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "shell/RuntimeSettings.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+
+namespace parlix {
+
+class ActivityLog;
+class Clock;
+class Modem;
+class SmtpGateway;
+struct OutboxRow;
+
+// The text both passes log (or show) when a modem command is asked for without a modem link.
+inline const QString kNotCommunicatingText = QStringLiteral(
+    "Computer is not communicating with the modem. Please select the option 'Listen To Modem' before "
+    "executing any modem commands.");
+
+// The outbox pass: sends every waiting row of Message_OutBox, one after another, through the
+// modem or the SMTP gateway, and records each outcome. Runs on the engine thread.
+class OutboxPass
+{
+public:
+    struct Hooks
+    {
+        std::function<void()> refreshMessageBox;      // RefreshMessageBoxWindow
+        std::function<void(qint64 outboxId)> smsSent; // a row became SENT
+        std::function<void(int done, int total)> progress;
+    };
+
+    OutboxPass(QSqlDatabase db, ActivityLog &log, const Clock &clock, Modem &modem, const SmtpGateway &smtp);
+
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // The pause after each successful send, which paces the modem; 100 ms.
+    void setPauseAfterSendMs(int ms) { m_pauseMs = ms; }
+
+    // One pass over the rows waiting when it starts.
+    void SendOutboxSMS(const RuntimeSettings &settings);
+
+private:
+    enum class Outcome { Sent, Failed, Skipped, Abort };
+    Outcome sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row);
+    Outcome sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row);
+    // Claims the row; Skipped when the operator deleted or changed it, Abort on a database fault.
+    Outcome claim(qint64 id);
+    void logDatabaseError(const QString &error);
+
+    QSqlDatabase m_db;
+    ActivityLog &m_log;
+    const Clock &m_clock;
+    Modem &m_modem;
+    const SmtpGateway &m_smtp;
+    Hooks m_hooks;
+    int m_pauseMs = 100;
+};
+
+} // namespace parlix

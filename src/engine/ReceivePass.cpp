@@ -1,0 +1,136 @@
+#include "engine/ReceivePass.h"
+
+#include "engine/AutoReplyRepository.h"
+#include "engine/OutboxPass.h"
+#include "engine/SimLedgerRepository.h"
+#include "engine/SmsRules.h"
+#include "modem/Modem.h"
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "shell/Prompt.h"
+#include "store/OutboxRepository.h"
+
+namespace parlix {
+
+namespace {
+
+// What identifies a SIM message across passes while it is still on the SIM.
+QString messageKey(const SIMMessage &m, const QString &text)
+{
+    return m.Index.trimmed() + QLatin1Char('\x1f') + m.Number.trimmed() + QLatin1Char('\x1f') + text;
+}
+
+} // namespace
+
+ReceivePass::ReceivePass(QSqlDatabase db, ActivityLog &log, Prompt &prompt, const Clock &clock, Modem &modem)
+    : m_db(std::move(db))
+    , m_log(log)
+    , m_prompt(prompt)
+    , m_clock(clock)
+    , m_modem(modem)
+{
+}
+
+void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
+{
+    if (!m_modem.PortConnected()) {
+        m_prompt.inform(kNotCommunicatingText);
+        return;
+    }
+    SIMMessageList list;
+    if (!m_modem.ModemBusy()) {
+        m_modem.setReadingSIM(true);
+        m_modem.ListSIMMessages(QStringLiteral("ALL"), listDelay);
+        m_modem.setReadingSIM(false);
+        list = m_modem.SIMMessages();
+    }
+    if (list.isEmpty()) {
+        m_log.WriteActivityLog(QStringLiteral("No new SMS found."));
+        return;
+    }
+    m_log.WriteActivityLog(QStringLiteral("Total %1 new SMS found.").arg(list.size()));
+
+    SimLedgerRepository ledger(m_db);
+    bool anyTaken = false;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const SIMMessage &entry = list.at(i);
+        if (entry.Status != QLatin1String("REC READ") && entry.Status != QLatin1String("REC UNREAD"))
+            continue;
+        anyTaken = true;
+        const QString number = QString::number(i + 1);
+        const QString sender = normaliseSenderNumber(entry.Number);
+        // The listing leaves the line breaks that end the last record on its text; the same
+        // message read in another position would not have them.
+        QString text = entry.Text;
+        if (i == list.size() - 1) {
+            while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+                text.chop(1);
+        }
+        const QString key = messageKey(entry, text);
+        m_log.WriteActivityLog(QStringLiteral("Retrieving SMS No. ") + number);
+
+        auto already = ledger.isStored(key);
+        if (!already) {
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number + QStringLiteral(" could not be stored: ")
+                                   + already.error() + QStringLiteral(" It stays on the SIM card."));
+            continue;
+        }
+        const bool fresh = !already.value();
+        if (fresh) {
+            const QDateTime when = m_clock.now();
+            auto stored = ledger.storeReceived(key, sender, text, when);
+            if (!stored) {
+                // Never delete what is not safely in the inbox: the next pass tries it again.
+                m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number
+                                       + QStringLiteral(" could not be stored: ") + stored.error()
+                                       + QStringLiteral(" It stays on the SIM card."));
+                continue;
+            }
+            if (m_hooks.smsStored)
+                m_hooks.smsStored(stored.value(), sender, text, when);
+            if (m_hooks.playSound)
+                m_hooks.playSound(QStringLiteral("SMSNotify.wav"));
+        } else {
+            m_log.WriteActivityLog(QStringLiteral("SMS No. ") + number
+                                   + QStringLiteral(" is already in the inbox; only its copy on the SIM card is removed."));
+        }
+
+        m_log.WriteActivityLog(QStringLiteral("Deleting SMS No. ") + number + QStringLiteral(" from the SIM card."));
+        const QString reply = m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt()));
+        if (reply.contains(QLatin1String("OK")) && !reply.contains(QLatin1String("ERROR"))) {
+            if (const Status s = ledger.forget(key); !s)
+                m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
+        }
+
+        if (fresh)
+            queueKeywordReply(sender, text);
+    }
+    if (anyTaken && m_hooks.refreshMessageBox)
+        m_hooks.refreshMessageBox();
+}
+
+void ReceivePass::queueKeywordReply(const QString &sender, const QString &message)
+{
+    AutoReplyRepository replies(m_db);
+    auto on = replies.sendAutoReply();
+    if (!on) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + on.error());
+        return;
+    }
+    if (!on.value())
+        return;
+    auto keywords = replies.keywords();
+    if (!keywords) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + keywords.error());
+        return;
+    }
+    const auto match = firstMatchingKeyword(keywordSearchText(message), keywords.value());
+    if (!match)
+        return;
+    m_log.WriteActivityLog(QStringLiteral("Sending AutoReply to SMS."));
+    auto queued = OutboxRepository(m_db).insertPending(sender, match->reply.trimmed(), m_clock.now());
+    if (!queued)
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + queued.error());
+}
+
+} // namespace parlix

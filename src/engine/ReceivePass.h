@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+
+namespace parlix {
+
+class ActivityLog;
+class Clock;
+class Modem;
+class Prompt;
+
+// The receive pass: copies every received SMS on the SIM into Message_InBox, removes it from
+// the SIM once its row is committed, and queues a keyword auto-reply. Runs on the engine thread.
+class ReceivePass
+{
+public:
+    struct Hooks
+    {
+        // A new inbox row, for the message box to show at the top of its inbox list.
+        std::function<void(qint64 inboxId, const QString &sender, const QString &message, const QDateTime &when)>
+            smsStored;
+        std::function<void()> refreshMessageBox; // fillTreeView and a refresh
+        std::function<void(const QString &fileName)> playSound;
+    };
+
+    ReceivePass(QSqlDatabase db, ActivityLog &log, Prompt &prompt, const Clock &clock, Modem &modem);
+
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    // listDelay is handed to the SIM listing unchanged (ModemDelayFactor × 400 from the timer,
+    // × 200 from the message box).
+    void ReceiveSIMMessages(qint16 listDelay);
+
+private:
+    void queueKeywordReply(const QString &sender, const QString &message);
+
+    QSqlDatabase m_db;
+    ActivityLog &m_log;
+    Prompt &m_prompt;
+    const Clock &m_clock;
+    Modem &m_modem;
+    Hooks m_hooks;
+};
+
+} // namespace parlix

@@ -1,0 +1,93 @@
+#include "EngineHarness.h"
+
+#include "engine/OutboxPass.h"
+#include "modem/Modem.h"
+#include "store/OutboxRepository.h"
+#include "store/Query.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+namespace parlix::test {
+
+EngineHarness::EngineHarness()
+{
+    settings.SMSDeliveryMedia = QStringLiteral("MODEM");
+    settings.SIMCardDeliveryMode = QStringLiteral("DIRECT DELIVER");
+    settings.ReceiveIntervalSeconds = 10;
+    settings.SendIntervalSeconds = 10;
+    engine = std::make_unique<Engine>(EngineContext{db.path(), &log, &prompt, &clock});
+    engine->setPlaySound([this](const QString &file) { sounds.append(file); });
+    engine->setBlockingWindowOpen([] { return false; });
+    engine->initialise();
+    engine->outboxPass()->setPauseAfterSendMs(0);
+    engine->modem()->setBodyResponseTimeout(3000);
+    applySettings();
+}
+
+EngineHarness::~EngineHarness()
+{
+    engine->shutdown();
+}
+
+void EngineHarness::applySettings()
+{
+    engine->applySettings(settings);
+}
+
+QString EngineHarness::connectModem(bool callerId)
+{
+    QString error;
+    if (!modem.start(&error))
+        return QStringLiteral("the modem simulator does not start: ") + error;
+    db.exec(QStringLiteral("DELETE FROM ModemSettings"));
+    db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                           "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',?,1)"),
+            {modem.devicePath(), callerId ? 1 : 0});
+    engine->connectModem();
+    if (!engine->modem()->ModemReady())
+        return QStringLiteral("the modem did not become ready:\n") + logLines().join(QLatin1Char('\n'));
+    return {};
+}
+
+QStringList EngineHarness::logLines() const
+{
+    static const QRegularExpression stamp(QStringLiteral("(?:^|\\r\\n)\\[[^\\]]*\\] : "));
+    QStringList lines;
+    const QString all = log.text();
+    QRegularExpressionMatchIterator it = stamp.globalMatch(all);
+    QList<qsizetype> starts, ends;
+    while (it.hasNext()) {
+        const auto m = it.next();
+        starts.append(m.capturedStart());
+        ends.append(m.capturedEnd());
+    }
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        const bool last = i + 1 == starts.size();
+        QString line = all.mid(ends[i], (last ? all.size() : starts[i + 1]) - ends[i]);
+        if (last && line.endsWith(QStringLiteral("\r\n")))
+            line.chop(2); // the next line's match took the separator of the others
+        lines.prepend(line);
+    }
+    return lines;
+}
+
+qint64 EngineHarness::count(const QString &sql, const QVariantList &values) const
+{
+    return sql::scalar(db.db(), sql, values).value();
+}
+
+QString EngineHarness::text(const QString &sql, const QVariantList &values) const
+{
+    auto row = sql::firstRow(db.db(), sql, values);
+    if (!row || !row.value())
+        return QStringLiteral("<no row>");
+    return row.value()->first().toString();
+}
+
+qint64 EngineHarness::queue(const QString &recipient, const QString &message, const QString &fromName)
+{
+    return OutboxRepository(db.db()).insertPending(recipient, message, clock.now(), fromName).value();
+}
+
+} // namespace parlix::test

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ModemSimulator.h"
+
+#include "engine/Engine.h"
+#include "shell/ActivityLog.h"
+#include "support/ManualClock.h"
+#include "support/PromptRecorder.h"
+#include "support/TempDatabase.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace parlix::test {
+
+// An engine on the test thread over a real database file and, when connected, the modem
+// simulator on a pseudo-terminal. Ticks are driven by calling the handlers.
+class EngineHarness
+{
+public:
+    EngineHarness();
+    ~EngineHarness();
+
+    // Starts the simulator, writes the ModemSettings row for it and runs the connect command.
+    // Empty when the modem ended up ready, else why not.
+    QString connectModem(bool callerId = true);
+    void applySettings();
+
+    // The activity log, oldest line first, each without its date; clearLog() starts afresh.
+    QStringList logLines() const;
+    void clearLog() { log.clear(); }
+
+    qint64 count(const QString &sql, const QVariantList &values = {}) const;
+    QString text(const QString &sql, const QVariantList &values = {}) const;
+    qint64 queue(const QString &recipient, const QString &message, const QString &fromName = {});
+
+    ManualClock clock;
+    ActivityLog log{clock};
+    PromptRecorder prompt;
+    TempDatabase db;
+    sim::ModemSimulator modem;
+    RuntimeSettings settings;
+    std::unique_ptr<Engine> engine;
+    QStringList sounds;
+};
+
+} // namespace parlix::test

@@ -1,0 +1,257 @@
+#include "EngineHarness.h"
+#include "QtPrinters.h"
+#include "SmtpServer.h"
+
+#include "engine/OutboxPass.h"
+#include "engine/SmtpGateway.h"
+#include "modem/Modem.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+using test::EngineHarness;
+using test::SmtpServer;
+
+const QString kReasons = QStringLiteral(
+    " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+    "connecting to remote SMS SMTP server.)");
+
+QString statusOf(const EngineHarness &h, qint64 id)
+{
+    return h.text(QStringLiteral("SELECT COALESCE(DeliveryStatus,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"), {id});
+}
+
+QString deliveredAt(const EngineHarness &h, qint64 id)
+{
+    return h.text(QStringLiteral("SELECT COALESCE(DeliveryDatetime,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"), {id});
+}
+
+TEST(OutboxPass, EmptyOutboxLogsTheTotalOnly)
+{
+    EngineHarness h;
+    h.engine->sendAll();
+    EXPECT_EQ(h.logLines(), QStringList{QStringLiteral("Total 0 SMS to be sent.")});
+}
+
+TEST(OutboxPass, WithoutModemLinkTheModemMediumStopsBeforeTheFirstRow)
+{
+    EngineHarness h;
+    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("hi"));
+    h.engine->sendAll();
+    EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Total 1 SMS to be sent."), kNotCommunicatingText}));
+    EXPECT_EQ(statusOf(h, id), QStringLiteral("<null>"));
+}
+
+struct ModeCase
+{
+    const char *mode;
+    const char *method;
+    const char *via;
+};
+
+class OutboxModemTest : public ::testing::TestWithParam<ModeCase>
+{
+};
+
+TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
+{
+    EngineHarness h;
+    h.settings.SIMCardDeliveryMode = QString::fromLatin1(GetParam().mode);
+    h.applySettings();
+    ASSERT_EQ(h.connectModem(), QString());
+    const qint64 good = h.queue(QStringLiteral(" +447700900123 "), QStringLiteral("  Hello there  "));
+    const qint64 faulty = h.queue(QStringLiteral("98AB77"), QStringLiteral("x"));
+    const qint64 plain = h.queue(QStringLiteral("07700900456"), QStringLiteral("Second"));
+    h.clearLog();
+    h.clock.set(QDateTime(QDate(2026, 12, 6), QTime(14, 30, 5)));
+
+    h.engine->sendAll();
+
+    const QString method = QString::fromLatin1(GetParam().method);
+    const QStringList lines = h.logLines();
+    auto sendingLine = [&](const QString &stored) -> QString {
+        return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") + method
+               + QLatin1Char('.');
+    };
+    EXPECT_EQ(lines.first(), QStringLiteral("Total 3 SMS to be sent."));
+    EXPECT_TRUE(lines.contains(sendingLine(QStringLiteral(" +447700900123 ")))) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(sendingLine(QStringLiteral("07700900456"))));
+    EXPECT_EQ(lines.filter(QStringLiteral("SMS sent successfully. Now removing it from outbox.")).size(), 2);
+    EXPECT_TRUE(lines.filter(QStringLiteral("98AB77")).isEmpty()); // a faulty number is not logged
+
+    EXPECT_EQ(statusOf(h, good), QStringLiteral("SENT"));
+    EXPECT_EQ(deliveredAt(h, good), QStringLiteral("2026-12-06 14:30:05"));
+    EXPECT_EQ(statusOf(h, plain), QStringLiteral("SENT"));
+    EXPECT_EQ(statusOf(h, faulty), QStringLiteral("FAULTY NUMBER"));
+
+    const auto sent = h.modem.sentMessages();
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0].number, QStringLiteral("+447700900123"));
+    EXPECT_EQ(sent[0].text, QStringLiteral("Hello there"));
+    EXPECT_EQ(sent[0].via, QString::fromLatin1(GetParam().via));
+    EXPECT_TRUE(h.modem.messages().isEmpty()); // store-and-deliver removes its stored copy
+
+    // Nothing waits any more: the next pass finds no row, the faulty one included.
+    h.clearLog();
+    h.engine->sendAll();
+    EXPECT_EQ(h.logLines(), QStringList{QStringLiteral("Total 0 SMS to be sent.")});
+}
+
+INSTANTIATE_TEST_SUITE_P(DeliveryModes, OutboxModemTest,
+                         ::testing::Values(ModeCase{"DIRECT DELIVER", "DIRECT DELIVERY", "AT+CMGS"},
+                                           ModeCase{"store and deliver", "STORE & DELIVER", "AT+CMSS"}),
+                         [](const auto &info) { return std::string(info.param.via).substr(3); });
+
+TEST(OutboxPass, FailedModemSendGoesBackToWaitingAndIsRetriedNextPass)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(), QString());
+    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("Retry me"));
+    h.modem.failNext(QStringLiteral("BODY"), {sim::ModemSimulator::Fault::CmsError, 500});
+    h.clearLog();
+
+    h.engine->sendAll();
+    EXPECT_TRUE(h.logLines().contains(QStringLiteral("**ERROR** SMS could not be sent to +447700900123") + kReasons));
+    EXPECT_EQ(statusOf(h, id), QString());
+    EXPECT_EQ(deliveredAt(h, id), QStringLiteral("<null>"));
+
+    h.engine->sendAll();
+    EXPECT_EQ(statusOf(h, id), QStringLiteral("SENT"));
+    EXPECT_EQ(h.modem.sentMessages().size(), 1);
+}
+
+TEST(OutboxPass, RowDeletedByTheOperatorDuringThePassIsNotSent)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(), QString());
+    h.queue(QStringLiteral("+447700900001"), QStringLiteral("first"));
+    const qint64 second = h.queue(QStringLiteral("+447700900002"), QStringLiteral("second"));
+    const qint64 third = h.queue(QStringLiteral("+447700900003"), QStringLiteral("third"));
+    // The operator deletes one row and another pass sends the other while the first is sent.
+    QObject::connect(h.engine.get(), &Engine::smsSent, h.engine.get(), [&](qint64 id) {
+        if (id == second - 1) {
+            h.db.exec(QStringLiteral("DELETE FROM Message_OutBox WHERE Outbox_Id=?"), {second});
+            h.db.exec(QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='SENT' WHERE Outbox_Id=?"), {third});
+        }
+    });
+    h.engine->sendAll();
+    const auto sent = h.modem.sentMessages();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].text, QStringLiteral("first"));
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE Outbox_Id=?"), {second}), 0);
+}
+
+class OutboxGatewayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+        h.settings.SMSSMTPServer = QStringLiteral("127.0.0.1");
+        h.settings.SMSSMTPPort = qint16(server.port());
+        h.settings.SMSSMTPFromName = QStringLiteral("Office");
+        h.settings.SMSSMTPYourEmailAddress = QStringLiteral("office@corp.example");
+        h.settings.SMSSMTPEmailPostfix = QStringLiteral("sms.example");
+        h.settings.SMSSMTPEncodeType = 1;
+        SmtpOptions options;
+        options.connectTimeoutSeconds = 5;
+        options.totalTimeoutSeconds = 15;
+        h.engine->setSmtpOptions(options);
+    }
+
+    QStringList recipients() const
+    {
+        QStringList to;
+        for (const QJsonObject &m : server.mails())
+            to.append(m.value(QStringLiteral("to")).toArray().first().toString());
+        return to;
+    }
+
+    SmtpServer server{{QString(), QString(), false, QStringLiteral("5550")}};
+    EngineHarness h;
+};
+
+TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNextRowGoes)
+{
+    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.applySettings();
+    const qint64 refused = h.queue(QStringLiteral("+15550001"), QStringLiteral("no"));
+    const qint64 ok = h.queue(QStringLiteral("+447700900123"), QStringLiteral("yes"), QStringLiteral(" Sales "));
+
+    h.engine->sendAll();
+
+    const QStringList lines = h.logLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Sending SMS to +15550001@sms.example using external SMS gateway "
+                                              "'127.0.0.1' using Encode-Type: 1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("**ERROR** SMS delivery failed. Error 550: 5.1.1 "
+                                              "<+15550001@sms.example>: Recipient address rejected: no such "
+                                              "subscriber\r\n")))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("**ERROR** SMS could not be sent to +15550001") + kReasons));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Message sent.")));
+    EXPECT_EQ(statusOf(h, refused), QString());
+    EXPECT_EQ(statusOf(h, ok), QStringLiteral("SENT"));
+    ASSERT_EQ(server.mails().size(), 1);
+    const QString data = server.mails().first().value(QStringLiteral("data")).toString();
+    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Sales\" <office@corp.example>"))) << data.toStdString();
+}
+
+TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
+{
+    h.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    h.settings.MixModeMobileNumbers = QStringLiteral("44,91");
+    h.settings.MixModeDeliveryMedia = QStringLiteral("MODEM");
+    h.settings.MaskedEmailDomain = QStringLiteral("corp.example");
+    h.applySettings();
+    const qint64 viaModem = h.queue(QStringLiteral("+447700900123"), QStringLiteral("modem"));
+    const qint64 viaGateway = h.queue(QStringLiteral("07700900456"), QStringLiteral("gateway"));
+
+    h.engine->sendAll(); // no modem connected
+
+    const QStringList lines = h.logLines();
+    const QStringList expectedStart = {
+        QStringLiteral("Total 2 SMS to be sent."),
+        QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: 447700900123."),
+        QStringLiteral("Rule matched! Number is starting with '44'"),
+        kNotCommunicatingText,
+        QStringLiteral("**ERROR** SMS could not be sent to +447700900123") + kReasons,
+        QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: 7700900456."),
+        QStringLiteral("Sending SMS to 07700900456@sms.example using external SMS gateway '127.0.0.1' using "
+                       "Encode-Type: 1"),
+    };
+    EXPECT_EQ(lines.mid(0, expectedStart.size()), expectedStart);
+    EXPECT_EQ(lines.last(), QStringLiteral("SMS sent successfully. Now removing it from outbox."));
+    EXPECT_EQ(statusOf(h, viaModem), QString());
+    EXPECT_EQ(statusOf(h, viaGateway), QStringLiteral("SENT"));
+    EXPECT_EQ(recipients(), QStringList{QStringLiteral("07700900456@sms.example")});
+    // The masked sender: the sender name at the account's own domain.
+    EXPECT_EQ(server.mails().first().value(QStringLiteral("from")).toString(), QStringLiteral("Office@corp.example"));
+
+    // With the modem connected, the matched row goes through it.
+    ASSERT_EQ(h.connectModem(), QString());
+    h.engine->sendAll();
+    EXPECT_EQ(statusOf(h, viaModem), QStringLiteral("SENT"));
+    ASSERT_EQ(h.modem.sentMessages().size(), 1);
+    EXPECT_EQ(h.modem.sentMessages().first().number, QStringLiteral("+447700900123"));
+}
+
+TEST_F(OutboxGatewayTest, AnEmptyPrefixSendsEveryNumberByTheChosenMedium)
+{
+    h.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    h.settings.MixModeMobileNumbers = QStringLiteral("77,,91");
+    h.settings.MixModeDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.applySettings();
+    h.queue(QStringLiteral("+447700900123"), QStringLiteral("a"));
+    h.queue(QStringLiteral("+12024440123"), QStringLiteral("b"));
+    h.engine->sendAll();
+    EXPECT_EQ(h.logLines().filter(QStringLiteral("Rule matched! Number is starting with ''")).size(), 2);
+    EXPECT_EQ(recipients(), (QStringList{QStringLiteral("+447700900123@sms.example"),
+                                         QStringLiteral("+12024440123@sms.example")}));
+}
+
+} // namespace
+} // namespace parlix

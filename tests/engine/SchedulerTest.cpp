@@ -1,0 +1,246 @@
+#include "EngineHarness.h"
+#include "QtPrinters.h"
+
+#include "engine/CallWatcher.h"
+#include "engine/GatewayTimer.h"
+#include "modem/Modem.h"
+#include "modem/ModemConnection.h"
+#include "store/Query.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+using test::EngineHarness;
+using Sim = sim::ModemSimulator;
+
+TEST(GatewayTimerTest, FiresOnlyWhileEnabledWithAPeriodAndDropsOverdueTicks)
+{
+    GatewayTimer t;
+    EXPECT_FALSE(t.isRunning()); // enabled but idle, as created
+    t.setInterval(40);
+    EXPECT_TRUE(t.isRunning());
+    t.setEnabled(false);
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_EQ(t.interval(), 40);
+    t.setEnabled(true);
+    EXPECT_TRUE(t.isRunning());
+    t.setInterval(0);
+    EXPECT_FALSE(t.isRunning());
+
+    // A tick due while the thread was busy is not made up.
+    QSignalSpy ticks(&t, &GatewayTimer::timeout);
+    t.setInterval(30);
+    QThread::msleep(60);
+    t.skipIfOverdue();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks.size(), 0);
+    EXPECT_TRUE(ticks.wait(500));
+}
+
+TEST(Scheduler, ConnectGivesBothTimersTheirPeriodsAndDisconnectStopsThem)
+{
+    EngineHarness h;
+    h.settings.ReceiveIntervalSeconds = 15;
+    h.settings.SendIntervalSeconds = 20;
+    h.applySettings();
+    ASSERT_EQ(h.connectModem(), QString());
+    EXPECT_EQ(h.engine->receiveTimer()->interval(), 15000);
+    EXPECT_EQ(h.engine->sendTimer()->interval(), 20000);
+    EXPECT_TRUE(h.engine->sendTimer()->isRunning());
+
+    h.engine->disconnectModem();
+    EXPECT_FALSE(h.engine->receiveTimer()->isRunning());
+    EXPECT_FALSE(h.engine->sendTimer()->isRunning());
+}
+
+TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
+{
+    EngineHarness h;
+    h.engine->Timer1Tick();
+    EXPECT_TRUE(h.logLines().isEmpty());
+    EXPECT_EQ(h.engine->receiveTimer()->interval(), 0);
+
+    ASSERT_EQ(h.connectModem(), QString());
+    h.settings.ReceiveIntervalSeconds = 30; // a changed setting is picked up at the next tick
+    h.applySettings();
+    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900001"), QStringLiteral("hi"));
+    h.engine->modem()->setCallInProgress(true);
+    h.clearLog();
+    h.engine->Timer1Tick();
+    EXPECT_EQ(h.engine->receiveTimer()->interval(), 30000);
+    EXPECT_TRUE(h.logLines().isEmpty());
+
+    h.engine->modem()->setCallInProgress(false);
+    h.engine->Timer1Tick();
+    EXPECT_EQ(h.logLines().mid(0, 2), (QStringList{QStringLiteral("Checking for new SMS on SIM card."),
+                                                   QStringLiteral("Total 1 new SMS found.")}));
+}
+
+TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMedium)
+{
+    EngineHarness h;
+    h.engine->Timer2Tick();
+    EXPECT_TRUE(h.logLines().isEmpty());
+
+    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.SendIntervalSeconds = 0; // automatic sending off: the first tick stops the timer
+    h.applySettings();
+    h.engine->startSendTimer();
+    h.engine->sendTimer()->setInterval(5000);
+    h.engine->Timer2Tick();
+    EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Checking if there are any SMS to be sent."),
+                                         QStringLiteral("Total 0 SMS to be sent.")}));
+    EXPECT_FALSE(h.engine->sendTimer()->isRunning());
+}
+
+TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsTheSendTimer)
+{
+    EngineHarness gateway;
+    gateway.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    gateway.applySettings();
+    gateway.engine->startGateway();
+    EXPECT_TRUE(gateway.logLines().isEmpty());
+
+    EngineHarness mix;
+    mix.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    mix.settings.SendIntervalSeconds = 7;
+    mix.applySettings();
+    mix.db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                               "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
+                               "('/dev/parlix-no-such-modem',115200,8,'n','1','0','GSM',0,1)"));
+    mix.engine->startGateway();
+    EXPECT_EQ(mix.logLines().first(), QStringLiteral("Connecting to GSM Modem."));
+    EXPECT_EQ(mix.engine->sendTimer()->interval(), 7000);
+    EXPECT_TRUE(mix.engine->sendTimer()->isRunning());
+    EXPECT_FALSE(mix.engine->receiveTimer()->isRunning());
+}
+
+class CallTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        h.settings.AutoReplyOnMissedCallEnabled = true;
+        h.settings.MissedCallReplyMessage = QStringLiteral("Sorry, we missed your call. We'll call back");
+        h.applySettings();
+        h.db.exec(QStringLiteral("INSERT INTO Country (CountryName,CountryCode) VALUES ('India','91'),('UK','44')"));
+        ASSERT_EQ(h.connectModem(), QString());
+        h.clearLog();
+    }
+
+    // Lets the modem's unsolicited lines reach the watcher.
+    void settle(int ms = 150) { QTest::qWait(ms); }
+
+    void ring(const QString &number)
+    {
+        h.modem.ring(number);
+        settle();
+    }
+
+    qint64 calls() const { return h.count(QStringLiteral("SELECT COUNT(*) FROM MissedCallStatistics WHERE IsMissCall=1")); }
+    qint64 replies() const { return h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox")); }
+
+    EngineHarness h;
+};
+
+TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
+{
+    ring(QStringLiteral("+919812345678"));
+    ring(QStringLiteral("+919812345678")); // the same call rings again
+    const QStringList lines = h.logLines();
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Incoming call detected."),
+                                  QStringLiteral("ALERT : Incoming call detected from the number '+919812345678'"),
+                                  QStringLiteral("Incoming call detected."),
+                                  QStringLiteral("ALERT : Incoming call detected from the number '+919812345678'")}));
+    EXPECT_EQ(calls(), 1);
+    EXPECT_EQ(h.sounds.size(), 2);
+    EXPECT_TRUE(h.sounds.first().endsWith(QStringLiteral("/ringing.wav")));
+    EXPECT_TRUE(h.engine->callWatcher()->state().IsLastCallerNumberMobile);
+
+    // While it rings the modem is locked and the gateway timers pause.
+    h.engine->refreshTick();
+    settle();
+    EXPECT_TRUE(h.engine->modem()->ModemBusy());
+    EXPECT_FALSE(h.engine->receiveTimer()->isRunning());
+    EXPECT_FALSE(h.engine->sendTimer()->isRunning());
+    EXPECT_EQ(replies(), 0);
+
+    h.modem.endCall();
+    settle();
+    h.engine->refreshTick();
+    settle();
+    EXPECT_FALSE(h.engine->modem()->ModemBusy());
+    EXPECT_TRUE(h.engine->receiveTimer()->isRunning());
+    EXPECT_TRUE(h.engine->sendTimer()->isRunning());
+    ASSERT_EQ(replies(), 1);
+    EXPECT_EQ(h.text(QStringLiteral("SELECT RecepId || '|' || RecipientMobileNo || '|' || Message FROM Message_OutBox")),
+              QStringLiteral("0|+919812345678|Sorry, we missed your call. We'll call back"));
+
+    h.engine->refreshTick();
+    settle();
+    EXPECT_EQ(replies(), 1);
+    EXPECT_EQ(calls(), 1);
+}
+
+TEST_F(CallTest, LandlineCallerIsRecordedButGetsNoReply)
+{
+    ring(QStringLiteral("00441234567890"));
+    h.modem.endCall();
+    settle();
+    h.engine->refreshTick();
+    settle();
+    EXPECT_EQ(calls(), 1);
+    EXPECT_EQ(replies(), 0);
+    EXPECT_EQ(h.engine->callWatcher()->state().lastIdentity.countryCode, QStringLiteral("44"));
+}
+
+TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
+{
+    bool blocking = false;
+    h.engine->setBlockingWindowOpen([&] { return blocking; });
+    // A mobile caller whose reply was never sent (the reply was off) ...
+    h.settings.AutoReplyOnMissedCallEnabled = false;
+    h.applySettings();
+    ring(QStringLiteral("+919812345678"));
+    h.modem.endCall();
+    settle();
+    h.engine->refreshTick();
+    settle();
+    h.settings.AutoReplyOnMissedCallEnabled = true;
+    h.applySettings();
+
+    // ... must not arm the reply for the next caller, who rings while the settings are open.
+    blocking = true;
+    ring(QStringLiteral("+919800000001"));
+    QTRY_COMPARE(h.prompt.texts(),
+                 QStringList{QStringLiteral("Please close all opened forms in application to disply Incomming Call.")});
+    h.modem.endCall();
+    settle();
+    h.engine->refreshTick();
+    settle();
+    EXPECT_EQ(calls(), 2);
+    EXPECT_EQ(replies(), 0);
+}
+
+TEST_F(CallTest, HomePageCountsFollowTheTables)
+{
+    QSignalSpy counts(h.engine.get(), &Engine::countsChanged);
+    h.engine->refreshTick();
+    ASSERT_EQ(counts.size(), 1);
+    ring(QStringLiteral("+919812345678"));
+    h.engine->refreshTick();
+    h.engine->refreshTick();
+    ASSERT_EQ(counts.size(), 2); // only a change is announced
+    const auto c = counts.last().first().value<EngineCounts>();
+    EXPECT_EQ(c.missedCallsToday, 1);
+    EXPECT_EQ(c.unreadInbox, 0);
+}
+
+} // namespace
+} // namespace parlix
