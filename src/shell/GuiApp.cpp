@@ -41,7 +41,8 @@ int runGui(const QString &databasePath)
 
     MainWindow window({&log, db.value().get(), &engine, &prompt, &SystemClock::instance()});
     prompt.setOwner(&window);
-    window.show();
+    QObject::connect(&window, &MainWindow::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The load shows the window: minimised into the tray, or on screen where there is no tray.
     if (!window.load()) {
         engine.stop();
         const int status = reportFatal(window.loadError());

@@ -5,6 +5,35 @@
 
 namespace parlix {
 
+namespace {
+
+// The conditions of a query and their values, in binding order.
+QString whereClause(const InboxQuery &query, QVariantList *values)
+{
+    QStringList conditions;
+    if (query.unreadOnly)
+        conditions << QStringLiteral("IsRead=0");
+    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number);
+    if (!match.isEmpty()) {
+        conditions << match.condition;
+        *values << match.value;
+    }
+    return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+}
+
+QString orderClause(InboxSort sort)
+{
+    switch (sort) {
+    case InboxSort::Sender: return QStringLiteral(" ORDER BY SenderMobileNo, InBox_Id");
+    case InboxSort::Message: return QStringLiteral(" ORDER BY Message, InBox_Id");
+    case InboxSort::OldestFirst: return QStringLiteral(" ORDER BY InboxDateTime, InBox_Id");
+    case InboxSort::NewestFirst: break;
+    }
+    return QStringLiteral(" ORDER BY InboxDateTime DESC, InBox_Id DESC");
+}
+
+} // namespace
+
 Result<qint64> InboxRepository::insert(const QString &sender, const QString &message, const QDateTime &when)
 {
     auto q = sql::run(m_db,
@@ -47,6 +76,33 @@ Status InboxRepository::markRead(qint64 id)
 Status InboxRepository::remove(qint64 id)
 {
     return sql::run(m_db, QStringLiteral("DELETE FROM Message_InBox WHERE InBox_Id=?"), {id}).status();
+}
+
+Result<qint64> InboxRepository::count(const InboxQuery &query)
+{
+    QVariantList values;
+    const QString where = whereClause(query, &values);
+    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox") + where, values);
+}
+
+Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 limit, qint64 offset)
+{
+    QVariantList values;
+    const QString where = whereClause(query, &values);
+    values << limit << offset;
+    auto q = sql::run(m_db,
+                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox")
+                          + where + orderClause(query.sort) + sql::pageClause(),
+                      values);
+    if (!q)
+        return Result<QVector<InboxRow>>::failure(q.error());
+    QVector<InboxRow> rows;
+    while (q.value().next()) {
+        rows.append(InboxRow{q.value().value(0).toLongLong(), q.value().value(1).toString(),
+                             q.value().value(2).toString(), sql::dateFrom(q.value().value(3)),
+                             sql::boolFrom(q.value().value(4))});
+    }
+    return rows;
 }
 
 } // namespace parlix

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
 
 namespace parlix {
 
@@ -15,6 +16,18 @@ struct InboxRow
     QString message;
     QDateTime inboxDateTime;
     bool isRead = false;
+};
+
+// The orders the message box offers for the inbox; the text of each lives in the repository.
+enum class InboxSort { NewestFirst, Sender, Message, OldestFirst };
+
+// What the message box lists of the inbox: optionally only unread rows, optionally the
+// rows matching an operator's number search (see sql::numberMatch).
+struct InboxQuery
+{
+    bool unreadOnly = false;
+    QString number;
+    InboxSort sort = InboxSort::NewestFirst;
 };
 
 // Every statement on Message_InBox.
@@ -29,6 +42,11 @@ public:
     Result<InboxRow> find(qint64 id);
     Status markRead(qint64 id);
     Status remove(qint64 id);
+
+    // One page of the rows a query lists, and how many rows it lists in all; rows of equal
+    // sort value keep a fixed order, so consecutive pages neither repeat nor skip a row.
+    Result<qint64> count(const InboxQuery &query);
+    Result<QVector<InboxRow>> page(const InboxQuery &query, qint64 limit, qint64 offset);
 
 private:
     QSqlDatabase m_db;

@@ -18,6 +18,34 @@ OutboxRow rowFrom(const QSqlQuery &q)
                      q.value(6).toString()};
 }
 
+QString folderCondition(OutboxFolder folder)
+{
+    return folder == OutboxFolder::Sent ? QStringLiteral("DeliveryDatetime IS NOT NULL")
+                                        : QStringLiteral("DeliveryDatetime IS NULL");
+}
+
+QString whereClause(const OutboxQuery &query, QVariantList *values)
+{
+    QString where = QStringLiteral(" WHERE ") + folderCondition(query.folder);
+    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number);
+    if (!match.isEmpty()) {
+        where += QStringLiteral(" AND ") + match.condition;
+        *values << match.value;
+    }
+    return where;
+}
+
+QString orderClause(const OutboxQuery &query)
+{
+    switch (query.sort) {
+    case OutboxSort::Recipient: return QStringLiteral(" ORDER BY RecipientMobileNo, Outbox_Id");
+    case OutboxSort::Message: return QStringLiteral(" ORDER BY Message, Outbox_Id");
+    case OutboxSort::Default: break;
+    }
+    return query.folder == OutboxFolder::Sent ? QStringLiteral(" ORDER BY DeliveryDatetime DESC, Outbox_Id DESC")
+                                              : QStringLiteral(" ORDER BY OutBoxDateTime, Outbox_Id");
+}
+
 } // namespace
 
 Result<qint64> OutboxRepository::insertPending(const QString &recipient, const QString &message, const QDateTime &when,
@@ -99,6 +127,41 @@ Result<OutboxRow> OutboxRepository::find(qint64 id)
     if (!q.value().next())
         return Result<OutboxRow>::failure(QStringLiteral("The message %1 no longer exists.").arg(id));
     return rowFrom(q.value());
+}
+
+Result<qint64> OutboxRepository::count(const OutboxQuery &query)
+{
+    QVariantList values;
+    const QString where = whereClause(query, &values);
+    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox") + where, values);
+}
+
+Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint64 limit, qint64 offset)
+{
+    QVariantList values;
+    const QString where = whereClause(query, &values);
+    values << limit << offset;
+    auto q = sql::run(m_db,
+                      QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where
+                          + orderClause(query) + sql::pageClause(),
+                      values);
+    if (!q)
+        return Result<QVector<OutboxRow>>::failure(q.error());
+    QVector<OutboxRow> rows;
+    while (q.value().next())
+        rows.append(rowFrom(q.value()));
+    return rows;
+}
+
+Result<bool> OutboxRepository::removeFromFolder(qint64 id, OutboxFolder folder)
+{
+    auto q = sql::run(m_db,
+                      QStringLiteral("DELETE FROM Message_OutBox WHERE ") + folderCondition(folder)
+                          + QStringLiteral(" AND Outbox_Id=?"),
+                      {id});
+    if (!q)
+        return Result<bool>::failure(q.error());
+    return q.value().numRowsAffected() > 0;
 }
 
 } // namespace parlix

@@ -27,6 +27,20 @@ struct OutboxRow
     QString smsFromName;
 };
 
+// The two folders the message box makes of the outbox table: rows without a delivery time
+// (still to go, whatever their status) and rows with one.
+enum class OutboxFolder { Waiting, Sent };
+// Default is the folder's own order and its date column's: the waiting rows oldest first,
+// the sent rows newest delivery first.
+enum class OutboxSort { Default, Recipient, Message };
+
+struct OutboxQuery
+{
+    OutboxFolder folder = OutboxFolder::Waiting;
+    QString number; // an operator's number search (see sql::numberMatch)
+    OutboxSort sort = OutboxSort::Default;
+};
+
 // Every statement on Message_OutBox.
 class OutboxRepository
 {
@@ -52,6 +66,14 @@ public:
     Result<qint64> resetSending();
 
     Result<OutboxRow> find(qint64 id);
+
+    // One page of a folder and the folder's size; see InboxRepository::page.
+    Result<qint64> count(const OutboxQuery &query);
+    Result<QVector<OutboxRow>> page(const OutboxQuery &query, qint64 limit, qint64 offset);
+    // Deletes a row only while it is still in the folder the operator saw it in, so a row
+    // delivered in the meantime is not deleted from the outbox view, nor the other way round.
+    // Returns whether a row was deleted.
+    Result<bool> removeFromFolder(qint64 id, OutboxFolder folder);
 
 private:
     QSqlDatabase m_db;

@@ -62,6 +62,16 @@ QString lastTen(const QString &number)
     return number.right(10);
 }
 
+NumberMatch numberMatch(const QString &column, const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return {};
+    if (text.size() >= 10)
+        return {lastTenDigits(column) + QStringLiteral("=?"), lastTen(text)};
+    return {column + QStringLiteral(" LIKE ?"), QString(QLatin1Char('%') + text + QLatin1Char('%'))};
+}
+
 QString pageClause()
 {
     return QStringLiteral(" LIMIT ? OFFSET ?");

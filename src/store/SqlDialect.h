@@ -22,6 +22,17 @@ QString lastTenDigits(const QString &column);
 // The last ten characters of a number typed by the operator (all of it when shorter).
 QString lastTen(const QString &number);
 
+// The condition of an operator's number search on a column, with its one value to bind:
+// ten characters or more compare the last ten (a typed "+44..." finds "0044..." too), fewer
+// are a contains match. A blank search gives an empty condition and no value.
+struct NumberMatch
+{
+    QString condition;
+    QVariant value;
+    bool isEmpty() const { return condition.isEmpty(); }
+};
+NumberMatch numberMatch(const QString &column, const QString &typed);
+
 // " LIMIT ? OFFSET ?" — bind the limit, then the offset.
 QString pageClause();
 

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace parlix {
+
+class Clock;
+class Prompt;
+
+// frm_ComposeSMS: one message to one or more numbers, queued in the outbox (one row per
+// recipient) for the delivery pass. It sends nothing itself.
+class ComposeWindow final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ComposeWindow)
+
+public:
+    static constexpr int kMaxMessageLength = 160;
+
+    ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent = nullptr);
+
+    // Reply and Forward open the window with one of the two boxes filled in.
+    void setNumbers(const QString &numbers);
+    void setMessage(const QString &message);
+
+    static QString missingInputText() { return QStringLiteral("You must enter the mobile number and the message."); }
+
+public Q_SLOTS:
+    void Command1_Click();
+
+private:
+    void limitMessage();
+
+    QSqlDatabase m_db;
+    Prompt &m_prompt;
+    const Clock &m_clock;
+    QLineEdit *m_numbers;
+    QPlainTextEdit *m_message;
+};
+
+} // namespace parlix
