@@ -171,17 +171,19 @@ private:
     bool deviceOpen() const;
     void setPortConnected(bool on);
     void setModemReady(bool on);
-    void writeText(const QString &text, bool messageBody);
+    void writeText(const QString &text);
     bool readAvailable();
     bool waitForData(int timeoutMs, const QString &expected);
     bool conclusive(const QString &expected) const;
     void discardInput();
     void handlePortLoss();
+    bool deviceFailed() const;
     void onIdleData();
     void onSerialError(QSerialPort::SerialPortError error);
     void flushUnsolicited();
     QString awaitFinalAnswer(QString reply, const QElapsedTimer &since);
-    QString logged(const QString &commandForLog, const QString &reply, bool keepLineBreaks);
+    void logResponse(const QString &commandForLog, const QString &reply, bool keepLineBreaks);
+    bool sendRefused() const;
 
     ActivityLog &m_log;
     Prompt &m_prompt;
@@ -207,7 +209,10 @@ private:
     bool m_sendingSMS = false;
     bool m_readingSIM = false;
     bool m_inExchange = false;
+    bool m_reading = false;
     bool m_portLost = false;
+    bool m_configValid = false;
+    bool m_lossPending = false;
 
     double m_delayFactor = 1.0;
     int m_bodyResponseTimeoutMs = 120000;

@@ -19,11 +19,16 @@ ModemCharset modemCharsetFromName(const QString &name);
 // The visible stand-in for a character the set cannot carry.
 inline constexpr char16_t kReplacementForModem = u'?';
 
-// Encodes text for the modem. Characters the set cannot carry become '?', never dropped.
-// With forMessageBody, control characters that would end or cancel a message body (Ctrl-Z,
-// ESC, and every control character but LF, CR and TAB) are replaced as well, so a stray one
-// in a text cannot cut an SMS short; the escape of the GSM extension table is kept.
-QByteArray encodeForModem(const QString &text, ModemCharset charset, bool forMessageBody = false);
+// Encodes text for the modem. Characters the set cannot carry become '?', never dropped;
+// a character outside the set's printable part counts as one that cannot be carried when its
+// code would be read as Ctrl-Z or ESC (the GSM letter Xi). Control characters (CR, LF,
+// Ctrl-Z, ESC, ...) are written as the bytes they are: they frame commands and bodies.
+QByteArray encodeForModem(const QString &text, ModemCharset charset);
+
+// A message text made safe to write between a prompt and its Ctrl-Z: every control character
+// but LF and CR (which the modem takes as line breaks) becomes '?', so a stray Ctrl-Z or ESC
+// in a text cannot cut an SMS short or cancel it.
+QString sanitizeMessageBody(const QString &text);
 
 // Decodes bytes read from the modem; bytes the set does not define become U+FFFD.
 // Keeps state between chunks, so a GSM escape split over two reads decodes correctly.
