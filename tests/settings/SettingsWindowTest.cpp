@@ -93,7 +93,7 @@ TEST_F(SettingsWindowTest, SecondsBoxesRefuseWhatCannotBeATimerPeriod)
     {
         const char *box;
         const char *typed;
-        QString message; // empty: stays
+        QString message;  // empty: stays
         const char *left; // what the box holds after the last key
     } cases[] = {
         {"txttime", "70", QStringLiteral("Receive message time should be less than or equal to 65 seconds."), ""},
