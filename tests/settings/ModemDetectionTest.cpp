@@ -1,12 +1,16 @@
 #include "SettingsTestSupport.h"
 
 #include "ModemSimulator.h"
+#include "modem/Modem.h"
+#include "modem/ModemConnection.h"
 #include "settings/BlockingWindow.h"
 #include "settings/ModemSearchWindow.h"
 #include "settings/SettingsWindow.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -136,6 +140,48 @@ TEST_F(ModemDetectionTest, CancelShowsNoResult)
     EXPECT_TRUE(prompt.texts().isEmpty()) << prompt.lastText().toStdString();
     // The search stopped at the silent port: the ports after it were never probed.
     EXPECT_TRUE(second.commands().isEmpty()) << second.commands().join(QLatin1Char('|')).toStdString();
+}
+
+// What a newcomer does: a new database, the simulator's device typed into the port box, the
+// search, a click on the modem found, the mailbox boxes filled, Save; then Connect works.
+TEST_F(ModemDetectionTest, NewDatabaseToConnectedSimulatorThroughTheseWindowsOnly)
+{
+    qRegisterMetaType<parlix::RuntimeSettings>();
+    window = new SettingsWindow(services());
+    window->show();
+    QSignalSpy saved(window.data(), &SettingsWindow::settingsSaved);
+    child<QComboBox>(window, "Combo_comportNo")->setEditText(second.devicePath());
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdChkModem"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return foundWindow() != nullptr; }, 20000));
+    auto *grid = child<QTableWidget>(foundWindow(), "MshNumbers");
+    ASSERT_EQ(grid->rowCount(), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0, 2)).center());
+    ASSERT_TRUE(waitUntil([&] { return foundWindow() == nullptr; }));
+
+    child<QComboBox>(window, "Combo_DataBits")->setCurrentText(QStringLiteral("8"));
+    child<QComboBox>(window, "Combo_Parity")->setCurrentText(QStringLiteral("None"));
+    child<QComboBox>(window, "Combo_stopBit")->setCurrentText(QStringLiteral("1"));
+    child<QComboBox>(window, "Cmb_FlowControl")->setCurrentText(QStringLiteral("None"));
+    child<QComboBox>(window, "cmb_CharSet")->setCurrentText(QStringLiteral("GSM"));
+    child<QCheckBox>(window, "chkEnbCallID")->setChecked(true);
+    for (auto [box, text] : {std::pair{"Pop3MailServer", "pop.example.net"}, std::pair{"Pop3Port", "110"},
+                             std::pair{"POP3UserName", "gateway"}, std::pair{"POP3Password", "secret"},
+                             std::pair{"EmailCheckInterval", "60"}})
+        child<QLineEdit>(window, box)->setText(QString::fromLatin1(text));
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave1"), Qt::LeftButton);
+    ASSERT_EQ(prompt.lastText(), QStringLiteral("Settings Saved Successfully!!!"));
+    ASSERT_EQ(saved.count(), 1);
+
+    Modem modem(log, prompt);
+    ModemConnection connection(modem, log, prompt);
+    connection.setDatabase(db.db());
+    connection.setSettings(saved.at(0).at(0).value<RuntimeSettings>());
+    connection.start_Click();
+    EXPECT_TRUE(modem.PortConnected()) << log.text().toStdString();
+    EXPECT_TRUE(modem.ModemReady()) << log.text().toStdString();
+    EXPECT_EQ(second.charset(), QStringLiteral("GSM"));
+    EXPECT_TRUE(second.callerIdOn());
+    connection.mnustop_Click();
 }
 
 } // namespace
