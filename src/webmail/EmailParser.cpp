@@ -132,7 +132,9 @@ ParsedEmail parseEmail(const QByteArray &raw)
             out.contentType = fromUtf8(GCharPtr(g_mime_content_type_get_mime_type(type)).get());
         if (GMimeTextPart *text = findPlainText(body, 0)) {
             QString decoded = QString::fromUtf8(GCharPtr(g_mime_text_part_get_text(text)).get());
+            // One kind of line break, whatever the sender's system wrote (a lone CR included).
             decoded.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+            decoded.replace(QLatin1Char('\r'), QLatin1Char('\n'));
             out.textBody = decoded.trimmed();
         }
     }

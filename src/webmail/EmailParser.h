@@ -14,7 +14,7 @@ struct ParsedEmail
     QString subject;
     QString contentType; // "type/subtype" of the message as a whole, e.g. multipart/alternative
     // The first text/plain part that is not an attachment, transfer encoding and charset
-    // decoded, line breaks as "\n". Empty for an HTML-only message or one without a body.
+    // decoded, every line break as "\n". Empty for an HTML-only message or one without a body.
     QString textBody;
     // The wall-clock time written in the Date header, kept as written (no zone conversion);
     // invalid when the header is missing or cannot be read. It carries no zone of its own.

@@ -34,19 +34,6 @@ Status chownToServer(const QString &path)
     return Status::success();
 }
 
-Status chownTree(const QString &root)
-{
-    if (Status s = chownToServer(root); !s)
-        return s;
-    QDir dir(root);
-    for (const QFileInfo &entry : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        Status s = entry.isDir() && !entry.isSymLink() ? chownTree(entry.filePath()) : chownToServer(entry.filePath());
-        if (!s)
-            return s;
-    }
-    return Status::success();
-}
-
 int freeLoopbackPort()
 {
     QTcpServer probe;
@@ -78,9 +65,17 @@ Status DovecotServer::writeConfiguration()
         return Status::failure(QStringLiteral("no free port on 127.0.0.1"));
 
     const QString base = m_dir.path();
-    for (const char *sub : {"run", "state", "home/gw", "mail/gw/new", "mail/gw/cur", "mail/gw/tmp"}) {
-        if (!QDir().mkpath(path(QLatin1String(sub))))
-            return Status::failure(QStringLiteral("cannot create %1").arg(path(QLatin1String(sub))));
+    const QStringList folders = {QString(),
+                                 QStringLiteral("home"),
+                                 QStringLiteral("home/gw"),
+                                 QStringLiteral("mail"),
+                                 QStringLiteral("mail/gw"),
+                                 QStringLiteral("mail/gw/new"),
+                                 QStringLiteral("mail/gw/cur"),
+                                 QStringLiteral("mail/gw/tmp")};
+    for (const QString &folder : folders) {
+        if (!QDir().mkpath(path(folder)) || !chownToServer(path(folder)))
+            return Status::failure(QStringLiteral("cannot prepare %1").arg(path(folder)));
     }
 
     QString user = QStringLiteral("nobody");
@@ -149,7 +144,7 @@ service anvil {
         return Status::failure(QStringLiteral("cannot write dovecot.conf"));
     file.write(conf.toUtf8());
     file.close();
-    return chownTree(base);
+    return chownToServer(file.fileName());
 }
 
 Status DovecotServer::start()

@@ -89,35 +89,6 @@ TEST_F(WebmailCommandTest, RefusalsQueueNothingAndChargeNothing)
     EXPECT_TRUE(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).isNull());
 }
 
-TEST_F(WebmailCommandTest, QueuesOneChargedRowPerCleanedNumber)
-{
-    const QString message = QStringLiteral("Don't be late,\r\nroom 4");
-    const CommandOutcome out = run(command(QStringLiteral("asha"), QStringLiteral("SECRET"),
-                                           QStringLiteral("+91 98100-12345, 98.100.54321"), message));
-    EXPECT_EQ(out.text, QStringLiteral("Success"));
-    EXPECT_TRUE(out.isSuccess());
-    EXPECT_EQ(out.logLines,
-              QStringList({QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: 'asha' to mobile number "
-                                          "'+919810012345'"),
-                           QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: 'asha' to mobile number "
-                                          "'9810054321'"),
-                           QStringLiteral("Success")}));
-    const auto rows = outbox();
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0].recipientMobileNo, QStringLiteral("+919810012345"));
-    EXPECT_EQ(rows[1].recipientMobileNo, QStringLiteral("9810054321"));
-    for (const OutboxRow &row : rows) {
-        EXPECT_EQ(row.message, message);
-        EXPECT_EQ(row.smsFromName, QStringLiteral("Asha Travels"));
-        EXPECT_EQ(row.outBoxDateTime, kNow);
-        EXPECT_TRUE(row.deliveryStatus.isEmpty());
-        EXPECT_FALSE(row.deliveryDatetime.isValid());
-    }
-    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
-    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
-              QStringLiteral("2026-12-05 05:11:00"));
-}
-
 struct CreditCase
 {
     int balance;
@@ -150,15 +121,6 @@ TEST_F(WebmailCommandTest, CreditsRunningOutStopTheWalkAndStillDateTheBalance)
         EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
                   QStringLiteral("2026-12-05 05:11:00"));
     }
-}
-
-TEST_F(WebmailCommandTest, AStoreFailureIsAFailureNotAnOutcome)
-{
-    db.exec(QStringLiteral("DROP TABLE Message_OutBox"));
-    auto out = ProcessWebmailCommand(
-        db.db(), command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral("1"), QStringLiteral("m")),
-        kNow);
-    EXPECT_FALSE(out.ok());
 }
 
 } // namespace

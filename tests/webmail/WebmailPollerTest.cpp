@@ -8,7 +8,9 @@
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -186,7 +188,7 @@ TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
     EXPECT_EQ(server.messageCount(), 0);
 }
 
-TEST_F(WebmailPollerTest, MultipartAndQuotedPrintableBodiesAreDecoded)
+TEST_F(WebmailPollerTest, BodiesAreDecodedAndDatesKeptAsWritten)
 {
     deliver("From: =?ISO-8859-1?Q?Jos=E9?= <jose@example.com>\r\n"
             "Subject: SMS\r\nDate: Sun, 7 Feb 2010 14:02:38 -0800 (PST)\r\nMIME-Version: 1.0\r\n"
@@ -199,32 +201,22 @@ TEST_F(WebmailPollerTest, MultipartAndQuotedPrintableBodiesAreDecoded)
             "Content-Type: text/plain; charset=ISO-8859-1\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
             "<smsusername>Asha</smsusername><smspassword>Secret</smspassword>\r\n"
             "<tomobilenumbers>222</tomobilenumbers><message>Caf=E9 at 5, =\r\nsee you</message>\r\n");
+    deliver(plainEmail(tagged("Asha", "Secret", "333", "m"), "SMS", "sometime last week"));
 
     poll();
     const auto queued = outbox();
-    ASSERT_EQ(queued.size(), 2);
+    ASSERT_EQ(queued.size(), 3);
     EXPECT_EQ(queued[0].message, QStringLiteral("Grüße aus Köln"));
     EXPECT_EQ(queued[1].message, QStringLiteral("Café at 5, see you"));
 
     const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
-    ASSERT_EQ(stored.size(), 2);
+    ASSERT_EQ(stored.size(), 3);
     EXPECT_EQ(stored[0].value(QStringLiteral("EmailFromName")).toString(), QStringLiteral("José"));
     EXPECT_EQ(stored[0].value(QStringLiteral("EmailContentType")).toString(), QStringLiteral("multipart/alternative"));
     EXPECT_EQ(stored[0].value(QStringLiteral("EmailDateTime")).toString(), QStringLiteral("2010-02-07 14:02:38"));
     EXPECT_EQ(stored[1].value(QStringLiteral("EmailDateTime")).toString(), QStringLiteral("2006-12-05 23:20:30"));
-}
-
-TEST_F(WebmailPollerTest, UnreadableDateLeavesTheColumnEmpty)
-{
-    deliver(plainEmail(tagged("Asha", "Secret", "1", "m"), "SMS", "sometime last week"));
-    deliver(plainEmail(tagged("Asha", "Secret", "2", "m"), "SMS", ""));
-    poll();
-    const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
-    ASSERT_EQ(stored.size(), 2);
-    for (const QVariantMap &row : stored) {
-        EXPECT_TRUE(row.value(QStringLiteral("EmailDateTime")).isNull());
-        EXPECT_EQ(row.value(QStringLiteral("IsEmailSentToSMS")).toInt(), 1);
-    }
+    EXPECT_TRUE(stored[2].value(QStringLiteral("EmailDateTime")).isNull());
+    EXPECT_EQ(stored[2].value(QStringLiteral("IsEmailSentToSMS")).toInt(), 1);
 }
 
 TEST_F(WebmailPollerTest, EmailWithoutTextBodyIsLeftAloneAndNotLogged)
@@ -245,28 +237,47 @@ TEST_F(WebmailPollerTest, EmailWithoutTextBodyIsLeftAloneAndNotLogged)
     EXPECT_EQ(server.messageCount(), 1);
 }
 
-TEST_F(WebmailPollerTest, WrongMailboxPasswordLogsTheErrorWithNumberAndDescription)
+TEST_F(WebmailPollerTest, MailboxFailuresLogTheErrorWithNumberAndDescription)
 {
     deliver(plainEmail(tagged("Asha", "Secret", "1", "m")));
-    poller.applySettings(settings(QStringLiteral("not-the-password")));
-
-    const QStringList entries = poll();
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[0], kChecking);
-    EXPECT_TRUE(entries[1].startsWith(kPop3ErrorStart + QStringLiteral("67: "))) << entries[1].toStdString();
-    EXPECT_TRUE(entries[1].endsWith(QLatin1String("Login denied (-ERR [AUTH] Authentication failed.)")))
-        << "the description is missing";
-    EXPECT_FALSE(log.text().contains(QLatin1String("not-the-password")));
+    QTcpServer silent; // the kernel accepts its connections, but it never greets
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    int closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    poller.setExchangeTimeoutMs(1000);
+    struct Case
+    {
+        const char *name;
+        int port;
+        QString password;
+        QString error;
+    };
+    const Case cases[] = {
+        {"wrongPassword", server.port(), QStringLiteral("not-the-password"),
+         QStringLiteral("67: Login denied (-ERR [AUTH] Authentication failed.)")},
+        {"silentServer", int(silent.serverPort()), server.password(), QStringLiteral("28: ")},
+        {"nothingListening", closedPort, server.password(), QStringLiteral("7: ")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RuntimeSettings s = settings(c.password);
+        s.POP3Port = c.port;
+        poller.applySettings(s);
+        QElapsedTimer waited;
+        waited.start();
+        const QStringList entries = poll();
+        EXPECT_LT(waited.elapsed(), 5000);
+        ASSERT_EQ(entries.size(), 2);
+        EXPECT_EQ(entries[0], kChecking);
+        EXPECT_TRUE(entries[1].startsWith(kPop3ErrorStart + c.error)) << entries[1].toStdString();
+        EXPECT_FALSE(log.text().contains(QLatin1String("not-the-password")));
+    }
     EXPECT_TRUE(outbox().isEmpty());
     EXPECT_EQ(server.messageCount(), 1);
-}
-
-TEST_F(WebmailPollerTest, UnreachableServerLogsTheError)
-{
-    server.stop();
-    const QStringList entries = poll();
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_TRUE(entries[1].startsWith(kPop3ErrorStart + QStringLiteral("7: "))) << entries[1].toStdString();
 }
 
 TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray raw(reinterpret_cast<const char *>(data), qsizetype(size));
     const parlix::webmail::ParsedEmail email = parlix::webmail::parseEmail(raw);
-    if (email.textBody.contains(QLatin1Char('\r')) && email.textBody.contains(QLatin1String("\r\n")))
+    if (email.textBody.contains(QLatin1Char('\r')))
         std::abort(); // line breaks are normalised
     const QDateTime date = parlix::webmail::emailDateFromHeader(raw);
     if (date.isValid() && !date.time().isValid())
