@@ -663,7 +663,7 @@ void MessageBoxWindow::compose(const QString &numbers, const QString &message)
         refillCurrentFolder();
 }
 
-void MessageBoxWindow::refreshAfterSend()
+void MessageBoxWindow::RefreshMessageBoxWindow()
 {
     refillCurrentFolder();
     fillTreeView();
@@ -676,11 +676,6 @@ void MessageBoxWindow::addReceivedRow(qint64 id, const QString &sender, const QS
     QTreeWidgetItem *item = rowItem(sender, message, when, id);
     setBold(item, true);
     m_list->insertTopLevelItem(0, item);
-}
-
-void MessageBoxWindow::refreshAfterReceive()
-{
-    fillTreeView();
 }
 
 bool MessageBoxWindow::eventFilter(QObject *watched, QEvent *event)

@@ -79,11 +79,11 @@ public Q_SLOTS:
     // Chooses the folder the home page asked for, as a click on its node would.
     void showFolderFor(const QString &msgType);
 
-    // The engine's announcements: a send pass has finished; an SMS was stored in the inbox;
-    // a receive pass has finished.
-    void refreshAfterSend();
+    // The engine's announcements. After a pass that changed the folders: the folder shown is
+    // listed again and the tree rebuilt. A received SMS was stored: it goes to the top of an
+    // inbox list, in bold, until the next refill places it.
+    void RefreshMessageBoxWindow();
     void addReceivedRow(qint64 id, const QString &sender, const QString &message, const QDateTime &when);
-    void refreshAfterReceive();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -9,6 +9,7 @@
 #include "shell/SplashWindow.h"
 #include "shell/Startup.h"
 #include "store/Database.h"
+#include "webmail/WebmailPoller.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -38,18 +39,22 @@ int runGui(const QString &databasePath)
     ActivityLog log(SystemClock::instance());
     EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     engine.start();
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    webmail.start();
 
-    MainWindow window({&log, db.value().get(), &engine, &prompt, &SystemClock::instance()});
+    MainWindow window({&log, db.value().get(), &engine, &prompt, &SystemClock::instance(), &webmail});
     prompt.setOwner(&window);
     QObject::connect(&window, &MainWindow::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     // The load shows the window: minimised into the tray, or on screen where there is no tray.
     if (!window.load()) {
+        webmail.stop();
         engine.stop();
         const int status = reportFatal(window.loadError());
         QMessageBox::critical(nullptr, appTitle(), window.loadError());
         return status;
     }
     const int status = QApplication::exec();
+    webmail.stop();
     engine.stop();
     return status;
 }

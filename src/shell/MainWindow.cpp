@@ -10,6 +10,7 @@
 #include "shell/Startup.h"
 #include "shell/TrayIcon.h"
 #include "store/Database.h"
+#include "webmail/WebmailPoller.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -297,10 +298,12 @@ bool MainWindow::load()
 void MainWindow::applySettings(const RuntimeSettings &settings)
 {
     m_settings = settings;
-    if (m_services.engine != nullptr) {
-        QMetaObject::invokeMethod(m_services.engine->engine(), "applySettings", Qt::QueuedConnection,
-                                  Q_ARG(parlix::RuntimeSettings, m_settings));
+    if (Engine *e = engine()) {
+        QMetaObject::invokeMethod(
+            e, [e, s = m_settings] { e->applySettings(s); }, Qt::QueuedConnection);
     }
+    if (m_services.webmail != nullptr)
+        m_services.webmail->applySettings(m_settings);
 }
 
 void MainWindow::startInTray()
@@ -340,24 +343,45 @@ void MainWindow::setShownConnected(bool connected)
     m_toggle->setIcon(connected ? icons::disconnect() : icons::connect());
 }
 
-void MainWindow::wireEngine()
+Engine *MainWindow::engine() const
 {
+    return m_services.engine != nullptr ? m_services.engine->engine() : nullptr;
 }
 
+void MainWindow::wireEngine()
+{
+    Engine *e = engine();
+    if (e == nullptr)
+        return;
+    // Automatic connections: the engine emits on its thread, the slots run here.
+    connect(e, &Engine::connectedChanged, this, &MainWindow::setShownConnected);
+    connect(e, &Engine::portConnectedChanged, this, [this](bool connected) {
+        m_portConnected = connected;
+        Q_EMIT portConnectedChanged(connected);
+    });
+    connect(e, &Engine::settingsWindowRequested, this,
+            [this] { openWindow(WindowEntry::SystemSettings, WindowSpec::Show::Child); });
+}
+
+// The commands only queue work for the engine, which reports back through its signals; the
+// menus never wait for the modem.
 void MainWindow::start_Click()
 {
+    if (Engine *e = engine())
+        QMetaObject::invokeMethod(e, &Engine::connectModem, Qt::QueuedConnection);
 }
 
 void MainWindow::mnustop_Click()
 {
+    if (Engine *e = engine())
+        QMetaObject::invokeMethod(e, &Engine::disconnectModem, Qt::QueuedConnection);
 }
 
 void MainWindow::toggleConnection()
 {
-    if (m_portConnected)
-        mnustop_Click();
-    else
-        start_Click();
+    // The engine decides from the port's real state when the command reaches it.
+    if (Engine *e = engine())
+        QMetaObject::invokeMethod(e, &Engine::toggleConnection, Qt::QueuedConnection);
 }
 
 void MainWindow::showAbout()
@@ -392,6 +416,8 @@ void MainWindow::endProcess(bool disconnectFirst)
         // Closes the port; the engine's own queue keeps the disconnect ahead of it.
         m_services.engine->stop();
     }
+    if (m_services.webmail != nullptr)
+        m_services.webmail->stop();
     Q_EMIT quitRequested();
     close();
 }

@@ -20,12 +20,15 @@ namespace parlix {
 class ActivityLog;
 class Clock;
 class DbConnection;
+class Engine;
 class EngineHost;
 class HomePage;
 class Prompt;
 class TrayIcon;
+class WebmailHost;
 
-// Everything the main window is given by start-up; it owns none of it.
+// Everything the main window is given by start-up; it owns none of it. The engine and the
+// webmail poller may be absent (tests of the windows alone).
 struct MainWindowServices
 {
     ActivityLog *log = nullptr;
@@ -33,6 +36,7 @@ struct MainWindowServices
     EngineHost *engine = nullptr;
     Prompt *prompt = nullptr;
     const Clock *clock = nullptr;
+    WebmailHost *webmail = nullptr;
 };
 
 // The operator windows the main window opens from its menus, toolbar and home page links.
@@ -100,6 +104,10 @@ public:
 
     // The connection state the menus and the toolbar's first button show.
     bool showsConnected() const { return m_showsConnected; }
+    // Whether the engine reports the serial port open.
+    bool portConnected() const { return m_portConnected; }
+    // The engine on its thread, or null; call its slots only through queued calls.
+    Engine *engine() const;
 
 public Q_SLOTS:
     void start_Click();   // the connect command
@@ -113,6 +121,8 @@ Q_SIGNALS:
     void loaded();
     // The process should end now; start-up connects this to the application's quit.
     void quitRequested();
+    // The engine's port state, re-announced on this thread for windows that follow it.
+    void portConnectedChanged(bool connected);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

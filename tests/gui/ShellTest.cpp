@@ -62,8 +62,8 @@ TEST_F(ShellTest, MenusCarryTheirCaptionsAndUnbuiltWindowsAreDisabled)
         bool enabled;
     } expected[] = {
         {"Masters", "Manage SMS User Accounts", false},
-        {"Masters", "Manage Country", false},
-        {"Settings", "System Settings", false},
+        {"Masters", "Manage Country", true},
+        {"Settings", "System Settings", true},
         {"Settings", "AutoReply SMS on Missed Call", false},
         {"Settings", "Low-Level SIM Access", false},
         {"Connect / Disconnect Modem", "Connect", true},

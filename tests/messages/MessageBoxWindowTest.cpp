@@ -287,7 +287,7 @@ TEST_F(MessageBoxTest, EngineAnnouncementsRefreshTheWindow)
     clickNode(1);
     const qint64 id = OutboxRepository(db.db()).pending().value().first().id;
     OutboxRepository(db.db()).markSent(id, baseTime());
-    window->refreshAfterSend();
+    window->RefreshMessageBoxWindow();
     EXPECT_TRUE(numbers().isEmpty());
     EXPECT_EQ(node(1)->text(0), QStringLiteral("Outbox"));
     window->addReceivedRow(43, QStringLiteral("1"), QStringLiteral("x"), baseTime()); // not the inbox: ignored

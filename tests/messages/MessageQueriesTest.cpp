@@ -87,7 +87,8 @@ TEST(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
 
     auto numbers = [&](const OutboxQuery &q) {
         QStringList out;
-        for (const auto &r : outbox.page(q, 100, 0).value())
+        const auto rows = outbox.page(q, 100, 0);
+        for (const auto &r : rows.value())
             out << r.recipientMobileNo;
         return out;
     };
