@@ -26,7 +26,9 @@ struct SettingsServices
 {
     QSqlDatabase db;
     Prompt *prompt = nullptr;
-    ActivityLog *log = nullptr; // where the modem search's exchanges are logged
+    // Where the modem search's exchanges are logged; must live as long as the process, since a
+    // cancelled search may outlive its window. Without one they go to a log nobody reads.
+    ActivityLog *log = nullptr;
     // The settings the process runs with now; a save changes its own fields and keeps the rest.
     // When empty, the settings are read from the database.
     std::function<RuntimeSettings()> currentSettings;

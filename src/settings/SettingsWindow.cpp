@@ -3,6 +3,8 @@
 #include "settings/AdvancedSmtpWindow.h"
 #include "settings/ModemSearchWindow.h"
 #include "settings/SettingsChecks.h"
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
 #include "shell/Prompt.h"
 #include "store/OutboxRepository.h"
 #include "store/SettingsRepository.h"
@@ -499,6 +501,16 @@ void SettingsWindow::openAdvancedSettings()
     advanced->open();
 }
 
+// A cancelled search may still finish its last port after this window is gone, so the log it
+// writes to must live as long as the process.
+ActivityLog &SettingsWindow::searchLog() const
+{
+    if (m_services.log != nullptr)
+        return *m_services.log;
+    static ActivityLog *const unread = new ActivityLog(SystemClock::instance());
+    return *unread;
+}
+
 void SettingsWindow::startModemSearch()
 {
     const RuntimeSettings current = currentSettingsOf(m_services);
@@ -506,7 +518,7 @@ void SettingsWindow::startModemSearch()
     // among the ports the system lists.
     ModemSearchPorts ports = m_services.searchPorts;
     ports.extraPorts << m_port->currentText().trimmed();
-    auto *search = new ModemSearchWindow(modemSearchPortList(ports), current.ModemDelayFactor, *m_services.log,
+    auto *search = new ModemSearchWindow(modemSearchPortList(ports), current.ModemDelayFactor, searchLog(),
                                          *m_services.prompt, this);
     connect(search, &ModemSearchWindow::modemsFound, this, [this](const QVector<FoundModem> &found) {
         auto *list = new FoundModemsWindow(found, this);

@@ -65,6 +65,7 @@ private:
     void openAdvancedSettings();
     SettingsInput input() const;
     void focusField(const QString &objectName);
+    ActivityLog &searchLog() const;
 
     SettingsServices m_services;
     std::optional<BlockingWindowGuard> m_blocking;
