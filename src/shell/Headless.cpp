@@ -80,7 +80,16 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     engine.start();
     QMetaObject::invokeMethod(
-        engine.engine(), [e = engine.engine(), s = settings.value()] { e->applySettings(s); }, Qt::QueuedConnection);
+        engine.engine(),
+        [e = engine.engine(), s = settings.value()] {
+            e->applySettings(s);
+            // The last start-up step: connect unless the SMTP gateway alone sends. Without a
+            // Connect command to start it, the send timer then runs on its own.
+            e->startGateway();
+            if (s.SMSDeliveryMedia.toUpper() == QLatin1String("SMTPSMSGATEWAY"))
+                e->startSendTimer();
+        },
+        Qt::QueuedConnection);
     WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     webmail.start();
     webmail.applySettings(settings.value());
