@@ -72,19 +72,5 @@ INSTANTIATE_TEST_SUITE_P(Messages, CountryCodeTyping,
                                            CodeCase{"1.5", "Decimal value is not allowed in country code."},
                                            CodeCase{"1e2", "Please enter numeric value."}));
 
-TEST(SettingsNumbers, StoredFormsReadBackAsTyped)
-{
-    EXPECT_EQ(plainNumber(QStringLiteral(" 30 ")), 30.0);
-    EXPECT_EQ(plainNumber(QStringLiteral("3.5")), 3.5);
-    EXPECT_FALSE(plainNumber(QStringLiteral("1,5")));
-    EXPECT_FALSE(plainNumber(QStringLiteral("-3")));
-    EXPECT_EQ(wholeNumberIn(QStringLiteral("110"), 1, 65535), 110);
-    EXPECT_FALSE(wholeNumberIn(QStringLiteral("0"), 1, 65535));
-    EXPECT_FALSE(wholeNumberIn(QStringLiteral("65536"), 1, 65535));
-    EXPECT_FALSE(wholeNumberIn(QStringLiteral("99999999999999999999"), 1, 65535));
-    EXPECT_EQ(numberText(2.25), QStringLiteral("2.25"));
-    EXPECT_EQ(numberText(9600), QStringLiteral("9600"));
-}
-
 } // namespace
 } // namespace parlix
