@@ -35,7 +35,10 @@ QString sanitizeMessageBody(const QString &text);
 class ModemTextDecoder
 {
 public:
-    explicit ModemTextDecoder(ModemCharset charset = ModemCharset::Ascii) : m_charset(charset) {}
+    explicit ModemTextDecoder(ModemCharset charset = ModemCharset::Ascii)
+        : m_charset(charset)
+    {
+    }
 
     void setCharset(ModemCharset charset)
     {

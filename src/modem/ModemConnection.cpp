@@ -25,6 +25,7 @@ ModemConnection::ModemConnection(Modem &modem, ActivityLog &log, Prompt &prompt,
     , m_modem(modem)
     , m_log(log)
     , m_prompt(prompt)
+    , m_reconnectTimer(this)
 {
     m_reconnectTimer.setInterval(kReconnectIntervalMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &ModemConnection::tryReconnect);
@@ -62,11 +63,11 @@ void ModemConnection::start_Click()
     const QVariantMap &settings = *row.value();
     const QString flowControl = column(settings, "FlowControl");
     const QString characterSet = column(settings, "CharacterSet");
-    const bool callerId = settings.value(QStringLiteral("EnabledCallerId")).toInt() != 0;
-    const QString portSettings = QString(column(settings, "BitsPerSecond") + QLatin1Char(',') + column(settings, "Parity")
-                                  + QLatin1Char(',') + column(settings, "DataBits") + QLatin1Char(',')
-                                  + column(settings, "StopBits"))
-                                     .trimmed();
+    const bool callerId = settings.value(QStringLiteral("EnabledCallerId")).toBool();
+    const QString portSettings =
+        QString(column(settings, "BitsPerSecond") + QLatin1Char(',') + column(settings, "Parity") + QLatin1Char(',') +
+                column(settings, "DataBits") + QLatin1Char(',') + column(settings, "StopBits"))
+            .trimmed();
 
     m_modem.ConfigureCommPort(column(settings, "CommPortNo"), portSettings);
     m_modem.OpenCommPort();
@@ -120,13 +121,13 @@ void ModemConnection::tryReconnect()
     probe.close();
     const QString seconds = QString::number(m_reconnectTimer.interval() / 1000);
     if (!back) {
-        m_log.WriteActivityLog(QStringLiteral("Reconnecting to the GSM modem on port ") + m_lostPort
-                               + QStringLiteral(": the port is not available yet, next try in ") + seconds
-                               + QStringLiteral(" seconds."));
+        m_log.WriteActivityLog(QStringLiteral("Reconnecting to the GSM modem on port ") + m_lostPort +
+                               QStringLiteral(": the port is not available yet, next try in ") + seconds +
+                               QStringLiteral(" seconds."));
         return;
     }
-    m_log.WriteActivityLog(QStringLiteral("Reconnecting to the GSM modem on port ") + m_lostPort
-                           + QStringLiteral(": the port is back."));
+    m_log.WriteActivityLog(QStringLiteral("Reconnecting to the GSM modem on port ") + m_lostPort +
+                           QStringLiteral(": the port is back."));
     m_reconnectTimer.stop();
     m_lostPort.clear();
     start_Click();

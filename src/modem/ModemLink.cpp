@@ -53,6 +53,7 @@ Modem::Modem(ActivityLog &log, Prompt &prompt, QObject *parent)
     : QObject(parent)
     , m_log(log)
     , m_prompt(prompt)
+    , m_serial(this) // a child, so it follows the modem to the engine thread
 {
     connect(&m_serial, &QSerialPort::readyRead, this, &Modem::onIdleData);
     connect(&m_serial, &QSerialPort::errorOccurred, this, &Modem::onSerialError);
@@ -155,9 +156,9 @@ bool Modem::conclusive(const QString &expected) const
         return false;
     const qsizetype start = buffer.lastIndexOf(QLatin1Char('\n'), end - 1) + 1;
     const QStringView last = QStringView(buffer).mid(start, end - start);
-    return (!expected.isEmpty() && last == expected) || last == QLatin1String("ERROR")
-           || last == QLatin1String("NO CARRIER") || last == QLatin1String("COMMAND NOT SUPPORT")
-           || last.startsWith(QLatin1String("+CMS ERROR")) || last.startsWith(QLatin1String("+CME ERROR"));
+    return (!expected.isEmpty() && last == expected) || last == QLatin1String("ERROR") ||
+           last == QLatin1String("NO CARRIER") || last == QLatin1String("COMMAND NOT SUPPORT") ||
+           last.startsWith(QLatin1String("+CMS ERROR")) || last.startsWith(QLatin1String("+CME ERROR"));
 }
 
 bool Modem::waitForData(int timeoutMs, const QString &expected)
@@ -210,13 +211,15 @@ void Modem::onIdleData()
 
 bool Modem::deviceFailed() const
 {
-    if (m_usingTestDevice) {
-        const QIODevice *dev = m_testDevice.data();
-        return !dev || !dev->isOpen();
-    }
-    const QSerialPort::SerialPortError error = m_serial.error();
-    return m_lossPending || error == QSerialPort::ResourceError || error == QSerialPort::ReadError
-           || error == QSerialPort::WriteError;
+    const QIODevice *dev = device();
+    if (!dev || !dev->isOpen())
+        return true;
+    const auto *serial = qobject_cast<const QSerialPort *>(dev);
+    if (!serial)
+        return false;
+    const QSerialPort::SerialPortError error = serial->error();
+    return m_lossPending || error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+           error == QSerialPort::WriteError;
 }
 
 void Modem::onSerialError(QSerialPort::SerialPortError error)
@@ -247,8 +250,8 @@ void Modem::handlePortLoss()
         return;
     m_portLost = true;
     const QString name = m_usingTestDevice ? QStringLiteral("(test device)") : m_portName;
-    m_log.WriteActivityLog(QStringLiteral("**ERROR** The GSM modem on port ") + name
-                           + QStringLiteral(" stopped responding: the device was removed or switched off."));
+    m_log.WriteActivityLog(QStringLiteral("**ERROR** The GSM modem on port ") + name +
+                           QStringLiteral(" stopped responding: the device was removed or switched off."));
     if (!m_usingTestDevice) {
         m_serial.clearError();
         m_serial.close();
@@ -336,8 +339,8 @@ QString Modem::SendATCommand(const QString &command, qint16 delay, const QString
     int noCarrier = 0;
     int silent = 0;
     int unexpected = 0;
-    while (!m_portLost && !reply.contains(expected) && errors < 3 && noCarrier < 2 && silent < retries + 1
-           && unexpected < 2) {
+    while (!m_portLost && !reply.contains(expected) && errors < 3 && noCarrier < 2 && silent < retries + 1 &&
+           unexpected < 2) {
         if (delay > 0)
             waitForData(delay, expected);
         reply = ReadModemResponse(expected);
@@ -369,9 +372,9 @@ QString Modem::SendATCommand(const QString &command, qint16 delay, const QString
         m_lastCommandOK = false;
     if (unexpected >= 2) {
         m_lastCommandOK = false;
-        m_log.WriteActivityLog(QStringLiteral("Modem gives non expected response") + kCrLf + QStringLiteral("Command: ")
-                               + command + kCrLf + QStringLiteral("Expected response: ") + expected + kCrLf
-                               + QStringLiteral("Returned response: ") + reply);
+        m_log.WriteActivityLog(QStringLiteral("Modem gives non expected response") + kCrLf +
+                               QStringLiteral("Command: ") + command + kCrLf + QStringLiteral("Expected response: ") +
+                               expected + kCrLf + QStringLiteral("Returned response: ") + reply);
     }
     return finish(reply);
 }
@@ -433,8 +436,8 @@ void Modem::ConfigureCommPort(const QString &portName, const QString &settings)
         return;
     }
     if (m_serial.isOpen()) {
-        m_prompt.inform(QStringLiteral("Comm Port : ") + name
-                        + QStringLiteral(" already open or some other program is using it."));
+        m_prompt.inform(QStringLiteral("Comm Port : ") + name +
+                        QStringLiteral(" already open or some other program is using it."));
         return;
     }
     m_portName = name;
@@ -499,9 +502,9 @@ void Modem::OpenCommPort()
     const QString why = m_serial.errorString();
     m_serial.clearError();
     if (error == QSerialPort::DeviceNotFoundError) {
-        if (m_prompt.question(QStringLiteral("No modem found on COM Port ") + m_portName + kCrLf
-                              + QStringLiteral("Do you wish to enter the correct COM port settings for the attached "
-                                               "modem?")))
+        if (m_prompt.question(QStringLiteral("No modem found on COM Port ") + m_portName + kCrLf +
+                              QStringLiteral("Do you wish to enter the correct COM port settings for the attached "
+                                             "modem?")))
             Q_EMIT settingsWindowRequested();
         return;
     }

@@ -42,8 +42,8 @@ QString failureFrom(const QString &reply)
 
 void Modem::logResponse(const QString &commandForLog, const QString &reply, bool keepLineBreaks)
 {
-    m_log.WriteActivityLog(QStringLiteral("Response for ") + commandForLog + QStringLiteral(" is '")
-                           + (keepLineBreaks ? reply : withoutCrLf(reply)) + QStringLiteral("'"));
+    m_log.WriteActivityLog(QStringLiteral("Response for ") + commandForLog + QStringLiteral(" is '") +
+                           (keepLineBreaks ? reply : withoutCrLf(reply)) + QStringLiteral("'"));
 }
 
 bool Modem::sendRefused() const
@@ -74,8 +74,8 @@ void Modem::InitializeModem(const QString &flowControl, const QString &character
         return fail();
     // From here on the modem reads and writes texts in the set it was just given.
     setCharset(modemCharsetFromName(characterSet));
-    if (callerId
-        && !step(QStringLiteral("AT+CLIP=1"), QStringLiteral("Your modem does not support 'CallerID' feature."), false))
+    if (callerId &&
+        !step(QStringLiteral("AT+CLIP=1"), QStringLiteral("Your modem does not support 'CallerID' feature."), false))
         return fail();
     if (!step(QStringLiteral("AT+CMGF=1"), QStringLiteral("Error occured while executing this command: AT+CMGF=1"),
               false))
@@ -135,17 +135,16 @@ void Modem::DeleteSIMMessagesByStatus(const QString &status)
     ListSIMMessages(status.toUpper(), scaledDelay(200));
     const SIMMessageList listed = m_simMessages;
     for (const SIMMessage &m : listed) {
-        m_lastModemResponse =
-            SendATCommand(QStringLiteral("AT+CMGD=") + m.Index + QLatin1Char('\r'), scaledDelay(100), kOK, 5, QString());
+        m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + m.Index + QLatin1Char('\r'), scaledDelay(100),
+                                            kOK, 5, QString());
     }
 }
 
 QString Modem::DeleteSIMMessage(qint16 index)
 {
     const QString n = QString::number(index);
-    m_lastModemResponse =
-        SendATCommand(QStringLiteral("AT+CMGD=") + n + QLatin1Char('\r'), scaledDelay(150), kOK, 5,
-                      QStringLiteral("Error occured while executing this command: AT+CMGD=") + n);
+    m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + n + QLatin1Char('\r'), scaledDelay(150), kOK, 5,
+                                        QStringLiteral("Error occured while executing this command: AT+CMGD=") + n);
     return m_lastModemResponse;
 }
 
@@ -174,9 +173,9 @@ QString Modem::awaitFinalAnswer(QString reply, const QElapsedTimer &since)
 QString Modem::StoreSMSOnSIM(const QString &number, const QString &text)
 {
     QString body = sanitizeMessageBody(QString(text).replace(kCrLf, QStringLiteral("\n")));
-    const QString reply = SendATCommand(QStringLiteral("AT+CMGW=\"") + number + QStringLiteral("\"\r") + body + kCtrlZ,
-                                        scaledDelay(75), kOK, 5,
-                                        QStringLiteral("Error occured while executing this command: AT+CMGW"));
+    const QString reply =
+        SendATCommand(QStringLiteral("AT+CMGW=\"") + number + QStringLiteral("\"\r") + body + kCtrlZ, scaledDelay(75),
+                      kOK, 5, QStringLiteral("Error occured while executing this command: AT+CMGW"));
     m_lastModemResponse = reply;
     if (!m_lastCommandOK || reply.contains(kError) || !m_portConnected)
         return {};
@@ -187,9 +186,9 @@ QString Modem::SendStoredSMS(qint16 index)
 {
     QElapsedTimer since;
     since.start();
-    QString reply = SendATCommand(QStringLiteral("AT+CMSS=") + QString::number(index) + QLatin1Char('\r'),
-                                  scaledDelay(1000), kOK, 5,
-                                  QStringLiteral("Error occured while executing this command: AT+CMSS"));
+    QString reply =
+        SendATCommand(QStringLiteral("AT+CMSS=") + QString::number(index) + QLatin1Char('\r'), scaledDelay(1000), kOK,
+                      5, QStringLiteral("Error occured while executing this command: AT+CMSS"));
     if (!reply.contains(kOK) && !reply.contains(kError))
         reply = awaitFinalAnswer(reply, since);
     m_lastModemResponse = reply;
@@ -212,7 +211,8 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text)
         if (sendRefused())
             return finish(kError);
 
-        QString reply = SendATCommand(command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
+        QString reply =
+            SendATCommand(command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
         m_lastModemResponse = reply;
         logResponse(command, reply, false);
         if (!m_lastCommandOK) {
@@ -276,8 +276,8 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
             // The SMS went out; a copy left on the SIM must not make it look unsent (and be
             // sent again by the next pass).
             m_log.WriteActivityLog(QStringLiteral("**WARNING** The sent SMS could not be removed from the SIM card "
-                                                  "(storage index ")
-                                   + stored + QStringLiteral(")."));
+                                                  "(storage index ") +
+                                   stored + QStringLiteral(")."));
             m_lastModemResponse = sent;
         }
     }

@@ -18,10 +18,15 @@ TEST(ModemCharset, EncodesEachSetAndReplacesVisibly)
     const EncodeCase cases[] = {
         {ModemCharset::Gsm, QStringLiteral("AT+CMGS=\"+44\"\r"), QByteArray("AT+CMGS=\"+44\"\r")},
         {ModemCharset::Gsm, QStringLiteral("@"), QByteArray("\x00", 1)},
-        {ModemCharset::Gsm, QStringLiteral("£5"), QByteArray("\x01" "5")},
+        {ModemCharset::Gsm, QStringLiteral("£5"),
+         QByteArray("\x01"
+                    "5")},
         {ModemCharset::Gsm, QStringLiteral("é"), QByteArray("\x05")},
         {ModemCharset::Gsm, QStringLiteral("€"), QByteArray("\x1b\x65")},
-        {ModemCharset::Gsm, QStringLiteral("[x]"), QByteArray("\x1b\x3c" "x" "\x1b\x3e")},
+        {ModemCharset::Gsm, QStringLiteral("[x]"),
+         QByteArray("\x1b\x3c"
+                    "x"
+                    "\x1b\x3e")},
         {ModemCharset::Gsm, QStringLiteral("_$"), QByteArray("\x11\x02")},
         {ModemCharset::Gsm, QStringLiteral("Ξ"), QByteArray("?")}, // its code is Ctrl-Z
         {ModemCharset::Gsm, QStringLiteral("ß→ä"), QByteArray("\x1e?\x7b")},
@@ -50,7 +55,10 @@ TEST(ModemCharset, UndefinedBytesBecomeReplacementCharacters)
     EXPECT_EQ(decodeFromModem("\x81", ModemCharset::Ansi), QStringLiteral("\uFFFD"));
     EXPECT_EQ(decodeFromModem("a\x90", ModemCharset::Gsm), QStringLiteral("a\uFFFD"));
     // An unknown extension code reads as the plain character; a lone escape at the end is marked.
-    EXPECT_EQ(decodeFromModem("\x1b" "A", ModemCharset::Gsm), QStringLiteral("A"));
+    EXPECT_EQ(decodeFromModem("\x1b"
+                              "A",
+                              ModemCharset::Gsm),
+              QStringLiteral("A"));
     EXPECT_EQ(decodeFromModem("x\x1b", ModemCharset::Gsm), QStringLiteral("x\uFFFD"));
 }
 
@@ -73,7 +81,9 @@ TEST(ModemCharset, SetNamesAsStoredInTheSettings)
 
 TEST(ModemCharset, MessageBodiesCannotCarryControlCharacters)
 {
-    const QString raw = QStringLiteral("a\x1a" "b\x1b" "c\td\ne\rf");
+    const QString raw = QStringLiteral("a\x1a"
+                                       "b\x1b"
+                                       "c\td\ne\rf");
     EXPECT_EQ(sanitizeMessageBody(raw), QStringLiteral("a?b?c?d\ne\rf"));
 }
 

@@ -43,8 +43,8 @@ protected:
     int logCount(const QString &text) const { return int(log.text().count(QStringLiteral("] : ") + text + "\r\n")); }
 
     QTemporaryDir links;
-    sim::ModemSimulator sim{{QStringLiteral("Parlix"), QStringLiteral("SIM-900 simulator"), 30,
-                             links.filePath(QStringLiteral("modem"))}};
+    sim::ModemSimulator sim{
+        {QStringLiteral("Parlix"), QStringLiteral("SIM-900 simulator"), 30, links.filePath(QStringLiteral("modem"))}};
     test::TempDatabase db;
     test::ManualClock clock;
     ActivityLog log{clock};
@@ -133,8 +133,8 @@ TEST_F(ModemConnect, MissingModem)
         }
         EXPECT_EQ(state.count(), 0);
         ASSERT_EQ(prompt.texts().size(), 1);
-        EXPECT_TRUE(prompt.texts()[0].startsWith(QStringLiteral("No modem found on COM Port ")
-                                                 + links.filePath(QStringLiteral("nothing-here")) + "\r\n"));
+        EXPECT_TRUE(prompt.texts()[0].startsWith(QStringLiteral("No modem found on COM Port ") +
+                                                 links.filePath(QStringLiteral("nothing-here")) + "\r\n"));
     }
 }
 
@@ -164,14 +164,14 @@ TEST_F(ModemConnect, ReconnectsAfterTheDeviceCameBack)
     sim.unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return connection.isReconnecting(); }, 3000));
     EXPECT_FALSE(modem.PortConnected());
-    const QString waiting = QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath()
-                            + QStringLiteral(": the port is not available yet");
+    const QString waiting = QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath() +
+                            QStringLiteral(": the port is not available yet");
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().contains(waiting); }, 3000));
 
     ASSERT_TRUE(sim.replug());
     ASSERT_TRUE(QTest::qWaitFor([&] { return modem.ModemReady(); }, 5000)) << log.text().toStdString();
-    EXPECT_TRUE(logHas(QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath()
-                       + QStringLiteral(": the port is back.")));
+    EXPECT_TRUE(logHas(QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath() +
+                       QStringLiteral(": the port is back.")));
     EXPECT_EQ(logCount(QStringLiteral("Connecting to GSM Modem.")), 2);
     EXPECT_FALSE(connection.isReconnecting());
     EXPECT_TRUE(prompt.texts().isEmpty());

@@ -50,9 +50,11 @@ TEST_F(ModemLink, RepeatedErrorShowsTheCallersTextOnceAndFast)
         QStringList shown;
     };
     const Case cases[] = {
-        {{Fault::Error}, QStringLiteral("Error occured while executing this command: ATE0"),
+        {{Fault::Error},
+         QStringLiteral("Error occured while executing this command: ATE0"),
          {QStringLiteral("Error occured while executing this command: ATE0")}},
-        {{Fault::CmsError, 500}, QStringLiteral("Error occured while executing this command: ATE0"),
+        {{Fault::CmsError, 500},
+         QStringLiteral("Error occured while executing this command: ATE0"),
          {QStringLiteral("Error occured while executing this command: ATE0")}},
         {{Fault::Error}, QStringLiteral("   "), {}},
     };
@@ -75,8 +77,8 @@ TEST_F(ModemLink, TwoUnexpectedRepliesAreLoggedWithTheCommand)
     const QString reply = modem.SendATCommand(QStringLiteral("AT+CGMM\r"), 30, QStringLiteral(" OK "), 5, QString());
     EXPECT_FALSE(modem.LastCommandOK());
     EXPECT_TRUE(logHas(QStringLiteral("Modem gives non expected response\r\nCommand: AT+CGMM\r\r\n"
-                                      "Expected response: OK\r\nReturned response: ")
-                       + reply))
+                                      "Expected response: OK\r\nReturned response: ") +
+                       reply))
         << log.text().toStdString();
 }
 
@@ -176,8 +178,9 @@ TEST_F(ModemLink, MissingDeviceAsksForTheSettings)
     modem.CloseCommPort();
     QSignalSpy settings(&modem, &Modem::settingsWindowRequested);
     const QString missing = QStringLiteral("/dev/parlix-no-such-modem");
-    const QString question = QStringLiteral("No modem found on COM Port /dev/parlix-no-such-modem\r\n"
-                                            "Do you wish to enter the correct COM port settings for the attached modem?");
+    const QString question =
+        QStringLiteral("No modem found on COM Port /dev/parlix-no-such-modem\r\n"
+                       "Do you wish to enter the correct COM port settings for the attached modem?");
     for (const bool yes : {true, false}) {
         prompt.clear();
         prompt.scriptAnswers({yes});
@@ -215,7 +218,9 @@ TEST(SerialSettings, SettingsTexts)
     };
     const Case cases[] = {
         {"115200,n,8,1", true, {115200, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop}},
-        {" 9600 , E , 7 , 1.5 ", true, {9600, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::OneAndHalfStop}},
+        {" 9600 , E , 7 , 1.5 ",
+         true,
+         {9600, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::OneAndHalfStop}},
         {"19200,o,8,2", true, {19200, QSerialPort::OddParity, QSerialPort::Data8, QSerialPort::TwoStop}},
         {"4800,M,5,1", true, {4800, QSerialPort::MarkParity, QSerialPort::Data5, QSerialPort::OneStop}},
         {"4800,s,6,1", true, {4800, QSerialPort::SpaceParity, QSerialPort::Data6, QSerialPort::OneStop}},

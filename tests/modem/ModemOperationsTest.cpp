@@ -49,8 +49,8 @@ TEST_F(ModemOperations, InitialisationSequences)
         EXPECT_TRUE(logHas(QStringLiteral("Response for ATE0 is 'ATE0\rOK'")));
         EXPECT_EQ(modem.LastModemResponse(), QStringLiteral("\r\nOK\r\n"));
         if (c.flow != QLatin1String("0")) {
-            EXPECT_TRUE(logHas(QStringLiteral("Response for AT+FLO=") + c.flow + QStringLiteral(" is 'AT+FLO=") + c.flow
-                               + QStringLiteral("\r\r\nOK\r\n'")));
+            EXPECT_TRUE(logHas(QStringLiteral("Response for AT+FLO=") + c.flow + QStringLiteral(" is 'AT+FLO=") +
+                               c.flow + QStringLiteral("\r\r\nOK\r\n'")));
         }
     }
     EXPECT_TRUE(prompt.texts().isEmpty());
@@ -67,12 +67,21 @@ TEST_F(ModemOperations, FailedInitialisationStepsCloseThePort)
         QStringList shown;
     };
     const Case cases[] = {
-        {"caller ID refused", "AT+CLIP", {Fault::Error}, {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1"},
+        {"caller ID refused",
+         "AT+CLIP",
+         {Fault::Error},
+         {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1"},
          {"Your modem does not support 'CallerID' feature."}},
         {"silent modem", "ATE0", {Fault::Silence}, {"ATE0"}, {}},
-        {"character set refused", "AT+CSCS", {Fault::CmsError, 303}, {"ATE0", "AT+CSCS=\"GSM\""},
+        {"character set refused",
+         "AT+CSCS",
+         {Fault::CmsError, 303},
+         {"ATE0", "AT+CSCS=\"GSM\""},
          {"Error occured while executing this command: AT+CSCS"}},
-        {"text mode refused", "AT+CMGF", {Fault::Error}, {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"},
+        {"text mode refused",
+         "AT+CMGF",
+         {Fault::Error},
+         {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"},
          {"Error occured while executing this command: AT+CMGF=1"}},
     };
     for (const Case &c : cases) {
@@ -125,7 +134,8 @@ TEST_F(ModemOperations, ListingFillsTheMessageList)
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
 
     sim.receiveSms(QStringLiteral("+447700900123"), QStringLiteral("First £5 @ home"));
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("07700900456"), QStringLiteral("Line one\nOK\nline three"));
+    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("07700900456"),
+                   QStringLiteral("Line one\nOK\nline three"));
     sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4915"), QStringLiteral("draft"));
     sim.clearLog();
     modem.ListSIMMessages(QStringLiteral("all"), 400);
@@ -266,7 +276,8 @@ TEST_F(ModemOperations, DirectSendFailuresAreNeverEmpty)
         EXPECT_FALSE(modem.SendingSMS());
         // The modem is usable afterwards: a half-open entry was cancelled, nothing is pending.
         sim.clearLog();
-        EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("again")).contains(QLatin1String("OK")));
+        EXPECT_TRUE(
+            modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("again")).contains(QLatin1String("OK")));
         EXPECT_EQ(sentTexts(), QStringList{"again"});
     }
     EXPECT_TRUE(prompt.texts().isEmpty());
@@ -328,8 +339,17 @@ TEST_F(ModemOperations, StoreAndSendFailures)
         QStringList shown;
     };
     const Case cases[] = {
-        {"SIM full", "BODY", {Fault::CmsError, 322}, "ERROR", 0, {"Error occured while executing this command: AT+CMGW"}},
-        {"send refused", "AT+CMSS", {Fault::CmsError, 500}, "ERROR", 1,
+        {"SIM full",
+         "BODY",
+         {Fault::CmsError, 322},
+         "ERROR",
+         0,
+         {"Error occured while executing this command: AT+CMGW"}},
+        {"send refused",
+         "AT+CMSS",
+         {Fault::CmsError, 500},
+         "ERROR",
+         1,
          {"Error occured while executing this command: AT+CMSS"}},
         {"send unanswered", "AT+CMSS", {Fault::Silence}, "ERROR", 1, {}},
     };

@@ -35,19 +35,29 @@ TEST(CmglParser, AwkwardReplies)
     const CmglCase cases[] = {
         {"empty SIM", "\r\nOK\r\n", 0, {}},
         {"silent modem", "", 0, {}},
-        {"echo on", "AT+CMGL=\"ALL\"\r\r\n+CMGL: 2,\"STO UNSENT\",\"+4915\",,\r\nDraft\r\n\r\nOK\r\n", 1,
+        {"echo on",
+         "AT+CMGL=\"ALL\"\r\r\n+CMGL: 2,\"STO UNSENT\",\"+4915\",,\r\nDraft\r\n\r\nOK\r\n",
+         1,
          {"2", "STO UNSENT", "+4915", "Draft\r\n"}},
-        {"no blank after the colon", "\r\n+CMGL:7,\"REC READ\",\"+1\",,\"x\"\r\nHi\r\n\r\nOK\r\n", 1,
+        {"no blank after the colon",
+         "\r\n+CMGL:7,\"REC READ\",\"+1\",,\"x\"\r\nHi\r\n\r\nOK\r\n",
+         1,
          {"7", "REC READ", "+1", "Hi\r\n"}},
-        {"blanks after commas", "\r\n+CMGL: 3, \"REC READ\", \"+4123\", \"2009/8/18,19:11:45\"\r\nBody\r\n\r\nOK\r\n", 1,
+        {"blanks after commas",
+         "\r\n+CMGL: 3, \"REC READ\", \"+4123\", \"2009/8/18,19:11:45\"\r\nBody\r\n\r\nOK\r\n",
+         1,
          {"3", "REC READ", "+4123", "Body\r\n"}},
-        {"header only, no line break", "\r\n+CMGL: 1,\"REC READ\",\"+79\",\"1\",\"15/09/23,00:34:17+24\"", 1,
+        {"header only, no line break",
+         "\r\n+CMGL: 1,\"REC READ\",\"+79\",\"1\",\"15/09/23,00:34:17+24\"",
+         1,
          {"", "", "", ""}},
         {"missing fields", "+CMGL: 9\r\nText\r\n\r\nOK\r\n", 1, {"9", "", "", "Text\r\n"}},
         {"record without any line break", "+CMGL: garbage", 1, {"", "", "", ""}},
         {"final OK missing", "\r\n+CMGL: 1,\"REC READ\",\"+1\",,\"t\"\r\nCut off", 1, {"1", "REC READ", "+1", ""}},
         {"+CMS ERROR", "\r\n+CMS ERROR: 321\r\n", 0, {}},
-        {"body with bare LF", "\r\n+CMGL: 3,\"REC READ\",\"5433\",,\"t\"\r\nA\nB\nC\r\nOK\r\n", 1,
+        {"body with bare LF",
+         "\r\n+CMGL: 3,\"REC READ\",\"5433\",,\"t\"\r\nA\nB\nC\r\nOK\r\n",
+         1,
          {"3", "REC READ", "5433", "A\nB\nC"}},
     };
     for (const CmglCase &c : cases) {
@@ -120,7 +130,8 @@ QStringList fencedBlocks(const QString &markdown)
         QString block = it.next().captured(1);
         block.replace(QStringLiteral("<LF>\n"), QStringLiteral("<LF>"));
         block.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-        block.replace(QStringLiteral("<CR>"), QStringLiteral("\r")).replace(QStringLiteral("<LF>"), QStringLiteral("\n"));
+        block.replace(QStringLiteral("<CR>"), QStringLiteral("\r"))
+            .replace(QStringLiteral("<LF>"), QStringLiteral("\n"));
         blocks << block;
     }
     return blocks;

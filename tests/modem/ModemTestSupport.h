@@ -72,10 +72,7 @@ protected:
     }
 
     bool logHas(const QString &text) const { return log.text().contains(QStringLiteral("] : ") + text + "\r\n"); }
-    int logCount(const QString &text) const
-    {
-        return int(log.text().count(QStringLiteral("] : ") + text + "\r\n"));
-    }
+    int logCount(const QString &text) const { return int(log.text().count(QStringLiteral("] : ") + text + "\r\n")); }
 
     // Lets queued signals (the unsolicited lines) arrive.
     static void settle() { QCoreApplication::processEvents(); }

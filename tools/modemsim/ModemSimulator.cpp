@@ -79,7 +79,10 @@ public:
     };
     enum class Entry { None, Cmgs, Cmgw };
 
-    explicit Impl(Options o) : opts(std::move(o)) {}
+    explicit Impl(Options o)
+        : opts(std::move(o))
+    {
+    }
 
     Options opts;
     mutable std::mutex mu;
@@ -137,8 +140,7 @@ public:
 
     // ---- Plumbing -------------------------------------------------------------------------
 
-    template <typename Fn>
-    void locked(Fn &&fn)
+    template <typename Fn> void locked(Fn &&fn)
     {
         {
             std::lock_guard lock(mu);
@@ -481,7 +483,11 @@ public:
     QString clccLine() const
     {
         const int type = callNumber.startsWith(QLatin1Char('+')) ? 145 : 129;
-        return QStringLiteral("+CLCC: 1,%1,%2,0,0,\"%3\",%4").arg(callDirection).arg(callState).arg(callNumber).arg(type);
+        return QStringLiteral("+CLCC: 1,%1,%2,0,0,\"%3\",%4")
+            .arg(callDirection)
+            .arg(callState)
+            .arg(callNumber)
+            .arg(type);
     }
 
     QString header(const StoredMessage &m) const
@@ -560,7 +566,8 @@ public:
     {
         for (int i = 1; i <= opts.capacity; ++i) {
             if (!sim.contains(i)) {
-                const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yy/MM/dd,HH:mm:ss")) + "+00";
+                const QString stamp =
+                    QDateTime::currentDateTime().toString(QStringLiteral("yy/MM/dd,HH:mm:ss")) + "+00";
                 sim.insert(i, {i, status, number, text, stamp});
                 return i;
             }
@@ -631,9 +638,15 @@ public:
     }
 };
 
-ModemSimulator::ModemSimulator() : ModemSimulator(Options{}) {}
+ModemSimulator::ModemSimulator()
+    : ModemSimulator(Options{})
+{
+}
 
-ModemSimulator::ModemSimulator(Options options) : d(std::make_unique<Impl>(std::move(options))) {}
+ModemSimulator::ModemSimulator(Options options)
+    : d(std::make_unique<Impl>(std::move(options)))
+{
+}
 
 ModemSimulator::~ModemSimulator()
 {

@@ -31,7 +31,7 @@ public:
     {
         QString manufacturer = QStringLiteral("Parlix");
         QString model = QStringLiteral("SIM-900 simulator");
-        int capacity = 30;  // SIM slots; indexes run from 1
+        int capacity = 30; // SIM slots; indexes run from 1
         // When set, devicePath() is this symlink to the pty, and it survives unplug()/replug().
         QString linkPath;
     };

@@ -153,11 +153,12 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A GSM modem in text mode on a pseudo-terminal. Prints the device path to open, then "
-                       "takes control lines on standard input.\n\n")
-        + QString::fromLatin1(kControlHelp));
+                       "takes control lines on standard input.\n\n") +
+        QString::fromLatin1(kControlHelp));
     parser.addHelpOption();
-    QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Serve through a symlink at PATH, kept across "
-                                                                   "unplug/replug."),
+    QCommandLineOption link(QStringLiteral("link"),
+                            QStringLiteral("Serve through a symlink at PATH, kept across "
+                                           "unplug/replug."),
                             QStringLiteral("PATH"));
     QCommandLineOption latency(QStringLiteral("latency"), QStringLiteral("Delay before every answer."),
                                QStringLiteral("MS"), QStringLiteral("0"));
