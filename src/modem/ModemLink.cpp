@@ -8,6 +8,7 @@
 #include "shell/Prompt.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QThread>
 
@@ -501,7 +502,11 @@ void Modem::OpenCommPort()
     const QSerialPort::SerialPortError error = m_serial.error();
     const QString why = m_serial.errorString();
     m_serial.clearError();
-    if (error == QSerialPort::DeviceNotFoundError) {
+    // Qt takes the port's lock file before it looks for the device, so a missing device can
+    // also fail as a locking error; the device's absence is what the operator must hear about.
+    const bool missing = error == QSerialPort::DeviceNotFoundError
+                         || (m_portName.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_portName));
+    if (missing) {
         if (m_prompt.question(QStringLiteral("No modem found on COM Port ") + m_portName + kCrLf +
                               QStringLiteral("Do you wish to enter the correct COM port settings for the attached "
                                              "modem?")))
