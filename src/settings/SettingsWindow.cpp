@@ -230,7 +230,7 @@ QWidget *SettingsWindow::buildTimerTab()
     m_sendEnabled = named(new QCheckBox(QStringLiteral("Enabled auto delivery of SMS")), "chkEnableSend");
     m_sendSeconds = lineBox("txtSendmsgtime");
     for (auto [check, box] : {std::pair{m_receiveEnabled, m_receiveSeconds}, std::pair{m_sendEnabled, m_sendSeconds}}) {
-        box->setMaximumWidth(60);
+        box->setFixedWidth(50);
         box->setEnabled(false);
         connect(check, &QCheckBox::toggled, box, &QWidget::setEnabled);
         connect(box, &QLineEdit::textEdited, this, [this, b = box] { checkSecondsBox(b); });
