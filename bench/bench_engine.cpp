@@ -62,9 +62,10 @@ struct Bench
             return false;
         }
         db = conn.value();
-        sql::run(db->db(), QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
-                                          "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
-                                          "(?,115200,8,'n','1','0','GSM',1,1)"),
+        sql::run(db->db(),
+                 QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
+                                "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
+                                "(?,115200,8,'n','1','0','GSM',1,1)"),
                  {modem.devicePath()});
         engine = std::make_unique<Engine>(EngineContext{db->path(), &log, &prompt, &SystemClock::instance()});
         engine->setPlaySound([](const QString &) {});
@@ -127,7 +128,8 @@ struct Bench
         t.start();
         engine->receiveAll(engine->modem()->scaledDelay(400));
         const double wallMs = double(t.nsecsElapsed()) / 1e6;
-        const auto stored = sql::scalar(db->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - inboxBefore;
+        const auto stored =
+            sql::scalar(db->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - inboxBefore;
         std::printf("receive pass: %lld of %d SIM messages stored and deleted in %.1f ms = %.2f ms per message; "
                     "%lld left on the SIM\n",
                     stored, messages, wallMs, wallMs / qMax<qint64>(1, stored), qint64(modem.messages().size()));
@@ -141,7 +143,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser p;
     p.addHelpOption();
-    p.addOption({QStringLiteral("rows"), QStringLiteral("Outbox rows per run."), QStringLiteral("n"), QStringLiteral("1000")});
+    p.addOption(
+        {QStringLiteral("rows"), QStringLiteral("Outbox rows per run."), QStringLiteral("n"), QStringLiteral("1000")});
     p.addOption({QStringLiteral("latency-ms"), QStringLiteral("Answer time of a message body in the second run."),
                  QStringLiteral("ms"), QStringLiteral("2000")});
     p.addOption({QStringLiteral("latency-rows"), QStringLiteral("Rows of the second run (default: --rows)."),
@@ -158,7 +161,8 @@ int main(int argc, char **argv)
         return 1;
     const int rows = p.value(QStringLiteral("rows")).toInt();
     const int latency = p.value(QStringLiteral("latency-ms")).toInt();
-    const int latencyRows = p.isSet(QStringLiteral("latency-rows")) ? p.value(QStringLiteral("latency-rows")).toInt() : rows;
+    const int latencyRows =
+        p.isSet(QStringLiteral("latency-rows")) ? p.value(QStringLiteral("latency-rows")).toInt() : rows;
     if (!p.isSet(QStringLiteral("skip-instant")))
         b.outbox("outbox, instant modem", rows, 0);
     if (!p.isSet(QStringLiteral("skip-latency")))

@@ -7,7 +7,8 @@ namespace parlix {
 
 Result<QVector<KeywordReply>> AutoReplyRepository::keywords()
 {
-    auto q = sql::run(m_db, QStringLiteral("SELECT CommandId,SMS_Command,SMS_Reply FROM SMS_AutoReply ORDER BY CommandId"));
+    auto q =
+        sql::run(m_db, QStringLiteral("SELECT CommandId,SMS_Command,SMS_Reply FROM SMS_AutoReply ORDER BY CommandId"));
     if (!q)
         return Result<QVector<KeywordReply>>::failure(q.error());
     QVector<KeywordReply> rows;
@@ -57,8 +58,9 @@ Status AutoReplyRepository::setSendAutoReply(bool on)
         auto n = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SMS_AutoReplySettings"));
         if (!n)
             return n.status();
-        const QString text = n.value() > 0 ? QStringLiteral("UPDATE SMS_AutoReplySettings SET SendAutoReply=?")
-                                           : QStringLiteral("INSERT INTO SMS_AutoReplySettings (SendAutoReply) VALUES (?)");
+        const QString text = n.value() > 0
+                                 ? QStringLiteral("UPDATE SMS_AutoReplySettings SET SendAutoReply=?")
+                                 : QStringLiteral("INSERT INTO SMS_AutoReplySettings (SendAutoReply) VALUES (?)");
         return sql::run(m_db, text, {sql::boolValue(on)}).status();
     });
 }

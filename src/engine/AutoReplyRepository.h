@@ -12,7 +12,10 @@ namespace parlix {
 class AutoReplyRepository
 {
 public:
-    explicit AutoReplyRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit AutoReplyRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // The keywords in key order: the first match in this order wins.
     Result<QVector<KeywordReply>> keywords();

@@ -25,8 +25,8 @@ const QString kCloseFormsText =
 
 bool isCallInProgress(const QString &state)
 {
-    return state == QLatin1String("ACTIVE") || state == QLatin1String("INCOMING")
-           || state == QLatin1String("DIALING") || state == QLatin1String("ALERTING");
+    return state == QLatin1String("ACTIVE") || state == QLatin1String("INCOMING") ||
+           state == QLatin1String("DIALING") || state == QLatin1String("ALERTING");
 }
 
 } // namespace
@@ -91,8 +91,8 @@ void CallWatcher::takeCallerNumber(const QString &number)
         return;
     ++m_state.CLIPFoundCounter;
     m_state.LastCallerNumber = number;
-    m_log.WriteActivityLog(QStringLiteral("ALERT : Incoming call detected from the number '") + number
-                           + QLatin1Char('\''));
+    m_log.WriteActivityLog(QStringLiteral("ALERT : Incoming call detected from the number '") + number +
+                           QLatin1Char('\''));
     if (m_state.CLIPFoundCounter == 1) {
         // A new call is armed only by its own number, never by what an earlier caller left.
         m_state.IsLastCallerNumberMobile = false;
@@ -180,8 +180,8 @@ void CallWatcher::onTick()
         // A RING or caller line read during the query is handed over after it; decide once
         // those have been seen, so a call that rings again is not taken for ended.
         const quint64 linesAtPoll = m_callLines;
-        QMetaObject::invokeMethod(this, [this, linesAtPoll] { queueMissedCallReply(linesAtPoll); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, linesAtPoll] { queueMissedCallReply(linesAtPoll); }, Qt::QueuedConnection);
     }
 }
 
@@ -189,8 +189,8 @@ void CallWatcher::queueMissedCallReply(quint64 callLinesAtPoll)
 {
     if (m_callLines != callLinesAtPoll || !m_replyEnabled)
         return;
-    if (m_state.LastCallStatus.toUpper() != QLatin1String("RINGING") || m_state.LastCallerNumber.length() < 10
-        || !m_state.IsLastCallerNumberMobile || m_replyMessage.isEmpty())
+    if (m_state.LastCallStatus.toUpper() != QLatin1String("RINGING") || m_state.LastCallerNumber.length() < 10 ||
+        !m_state.IsLastCallerNumberMobile || m_replyMessage.isEmpty())
         return;
     const QString number = m_state.LastCallerNumber.trimmed();
     auto queued = OutboxRepository(m_db).insertPending(number, m_replyMessage, m_clock.now());

@@ -201,8 +201,8 @@ void Engine::Timer1Tick()
 void Engine::Timer2Tick()
 {
     const QString medium = m_settings.SMSDeliveryMedia.toUpper();
-    if (medium != media::kSmtpGateway && medium != media::kMixMode
-        && !(m_modem->ModemReady() && m_modem->PortConnected()))
+    if (medium != media::kSmtpGateway && medium != media::kMixMode &&
+        !(m_modem->ModemReady() && m_modem->PortConnected()))
         return;
     m_timer2->setInterval(m_settings.SendIntervalSeconds * 1000);
     if (m_modem->ModemBusy())

@@ -83,8 +83,8 @@ public:
     void setBlockingWindowOpen(std::function<bool()> open);
 
     // The tick handlers, run by the timers; tests call them directly instead of waiting.
-    void Timer1Tick(); // receive
-    void Timer2Tick(); // send
+    void Timer1Tick();  // receive
+    void Timer2Tick();  // send
     void refreshTick(); // every second: call state, counts, missed-call reply
 
 public Q_SLOTS:
@@ -109,8 +109,8 @@ public Q_SLOTS:
     void toggleConnection();
 
     // Message box commands. Each ends with its ...Finished signal.
-    void sendAll();                       // one outbox pass
-    void receiveAll(int listDelayMs);     // one receive pass (the window passes factor × 200)
+    void sendAll();                   // one outbox pass
+    void receiveAll(int listDelayMs); // one receive pass (the window passes factor × 200)
 
     // SIM message manager. Without a modem link each shows the "not communicating" message.
     // listSimMessages lists the given statuses in order (fixed 1500 ms delay), one

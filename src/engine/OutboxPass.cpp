@@ -13,9 +13,9 @@ namespace parlix {
 
 namespace {
 
-const QString kFailureReasons = QStringLiteral(
-    " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
-    "connecting to remote SMS SMTP server.)");
+const QString kFailureReasons =
+    QStringLiteral(" (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+                   "connecting to remote SMS SMTP server.)");
 
 } // namespace
 
@@ -77,13 +77,13 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
 
         QString chosen;
         if (mixRules) {
-            const MixModeChoice choice =
-                chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers, settings.MixModeDeliveryMedia);
-            m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ")
-                                   + choice.checkedNumber + QLatin1Char('.'));
+            const MixModeChoice choice = chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers,
+                                                             settings.MixModeDeliveryMedia);
+            m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ") +
+                                   choice.checkedNumber + QLatin1Char('.'));
             if (choice.matchedPrefix)
-                m_log.WriteActivityLog(QStringLiteral("Rule matched! Number is starting with '") + *choice.matchedPrefix
-                                       + QLatin1Char('\''));
+                m_log.WriteActivityLog(QStringLiteral("Rule matched! Number is starting with '") +
+                                       *choice.matchedPrefix + QLatin1Char('\''));
             chosen = choice.medium;
         }
 
@@ -113,8 +113,8 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
                 QThread::msleep(ulong(m_pauseMs));
             lastSent = true;
         } else if (outcome == Outcome::Failed) {
-            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo
-                                   + kFailureReasons);
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo +
+                                   kFailureReasons);
             const Status s = outbox.markPending(row.id);
             if (!s) {
                 logDatabaseError(s.error);
@@ -156,12 +156,12 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     const QString mode = settings.SIMCardDeliveryMode.toUpper();
     QString reply;
     if (mode == QLatin1String("STORE AND DELIVER")) {
-        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo
-                               + QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
+        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
+                               QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
         reply = m_modem.StoreAndSendSMS(recipient, message);
     } else if (mode == QLatin1String("DIRECT DELIVER")) {
-        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo
-                               + QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
+        m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
+                               QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
         reply = m_modem.SendSMSDirect(recipient, message);
     } else {
         return Outcome::Failed;
@@ -190,9 +190,9 @@ OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settin
     request.toAddress = row.recipientMobileNo.trimmed() + QLatin1Char('@') + settings.SMSSMTPEmailPostfix;
     request.message = row.message.trimmed();
 
-    m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + request.toAddress
-                           + QStringLiteral(" using external SMS gateway '") + settings.SMSSMTPServer
-                           + QStringLiteral("' using Encode-Type: ") + QString::number(settings.SMSSMTPEncodeType));
+    m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + request.toAddress +
+                           QStringLiteral(" using external SMS gateway '") + settings.SMSSMTPServer +
+                           QStringLiteral("' using Encode-Type: ") + QString::number(settings.SMSSMTPEncodeType));
     const QString result =
         m_smtp.SendSMSThroughSMTP(request, [this](const QString &line) { m_log.WriteActivityLog(line); });
     if (!result.isEmpty()) {

@@ -16,9 +16,9 @@ class SmtpGateway;
 struct OutboxRow;
 
 // The text both passes log (or show) when a modem command is asked for without a modem link.
-inline const QString kNotCommunicatingText = QStringLiteral(
-    "Computer is not communicating with the modem. Please select the option 'Listen To Modem' before "
-    "executing any modem commands.");
+inline const QString kNotCommunicatingText =
+    QStringLiteral("Computer is not communicating with the modem. Please select the option 'Listen To Modem' before "
+                   "executing any modem commands.");
 
 // The outbox pass: sends every waiting row of Message_OutBox, one after another, through the
 // modem or the SMTP gateway, and records each outcome. Runs on the engine thread.

@@ -71,8 +71,9 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
 
         auto already = ledger.isStored(key);
         if (!already) {
-            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number + QStringLiteral(" could not be stored: ")
-                                   + already.error() + QStringLiteral(" It stays on the SIM card."));
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number +
+                                   QStringLiteral(" could not be stored: ") + already.error() +
+                                   QStringLiteral(" It stays on the SIM card."));
             continue;
         }
         const bool fresh = !already.value();
@@ -81,9 +82,9 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
             auto stored = ledger.storeReceived(key, sender, text, when);
             if (!stored) {
                 // Never delete what is not safely in the inbox: the next pass tries it again.
-                m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number
-                                       + QStringLiteral(" could not be stored: ") + stored.error()
-                                       + QStringLiteral(" It stays on the SIM card."));
+                m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number +
+                                       QStringLiteral(" could not be stored: ") + stored.error() +
+                                       QStringLiteral(" It stays on the SIM card."));
                 continue;
             }
             if (m_hooks.smsStored)
@@ -91,8 +92,9 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
             if (m_hooks.playSound)
                 m_hooks.playSound(QStringLiteral("SMSNotify.wav"));
         } else {
-            m_log.WriteActivityLog(QStringLiteral("SMS No. ") + number
-                                   + QStringLiteral(" is already in the inbox; only its copy on the SIM card is removed."));
+            m_log.WriteActivityLog(
+                QStringLiteral("SMS No. ") + number +
+                QStringLiteral(" is already in the inbox; only its copy on the SIM card is removed."));
         }
 
         m_log.WriteActivityLog(QStringLiteral("Deleting SMS No. ") + number + QStringLiteral(" from the SIM card."));

@@ -27,8 +27,8 @@ Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, con
 
 Result<bool> SimLedgerRepository::isStored(const QString &messageKey)
 {
-    auto n = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"),
-                         {messageKey});
+    auto n =
+        sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey});
     if (!n)
         return Result<bool>::failure(n.error());
     return n.value() > 0;

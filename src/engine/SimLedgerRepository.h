@@ -13,7 +13,10 @@ namespace parlix {
 class SimLedgerRepository
 {
 public:
-    explicit SimLedgerRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit SimLedgerRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // Stores the received SMS in Message_InBox and its key here in one transaction.
     Result<qint64> storeReceived(const QString &messageKey, const QString &sender, const QString &message,

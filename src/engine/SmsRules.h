@@ -23,9 +23,9 @@ bool isSendableNumber(const QString &recipient);
 // Outcome of the mix-mode rules for one recipient.
 struct MixModeChoice
 {
-    QString checkedNumber;   // the number the rules were checked against ("+" and one leading "0" dropped)
+    QString checkedNumber;                // the number the rules were checked against ("+" and one leading "0" dropped)
     std::optional<QString> matchedPrefix; // the first prefix that matched, if any
-    QString medium;          // "MODEM", "SMTPSMSGATEWAY" or empty when no medium follows
+    QString medium;                       // "MODEM", "SMTPSMSGATEWAY" or empty when no medium follows
 };
 
 // prefixes is the normalised comma list; entries are not trimmed and an empty one matches all.

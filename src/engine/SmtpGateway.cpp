@@ -174,9 +174,9 @@ QString transportError(CURLcode rc, const char *detail, const QString &what, con
     case CURLE_OPERATION_TIMEDOUT:
         return errorText(smtperror::kTimedOut, QStringLiteral("The %1 '%2' did not answer in time.").arg(what, server));
     case CURLE_USE_SSL_FAILED:
-        return errorText(smtperror::kNoTlsForPassword,
-                         QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent.")
-                             .arg(what, server));
+        return errorText(
+            smtperror::kNoTlsForPassword,
+            QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent.").arg(what, server));
     case CURLE_LOGIN_DENIED:
         return errorText(smtperror::kLoginFailed, QStringLiteral("The %1 '%2' refused the login.").arg(what, server));
     default:
@@ -300,8 +300,8 @@ QByteArray SmtpGateway::buildMessage(const SmtpSendRequest &request, const QDate
     m += "From: " + from + "\r\n";
     m += "To: <" + request.toAddress.trimmed().toUtf8() + ">\r\n";
     m += "Subject: \r\n";
-    m += "Message-ID: <" + QByteArray::number(date.toSecsSinceEpoch()) + '.' + QByteArray::number(unique, 16)
-         + "@parlix.local>\r\n";
+    m += "Message-ID: <" + QByteArray::number(date.toSecsSinceEpoch()) + '.' + QByteArray::number(unique, 16) +
+         "@parlix.local>\r\n";
     m += "MIME-Version: 1.0\r\n";
     m += "Content-Type: text/plain; charset=UTF-8\r\n";
     m += plain ? "Content-Transfer-Encoding: 7bit\r\n" : "Content-Transfer-Encoding: quoted-printable\r\n";
@@ -325,11 +325,11 @@ QString SmtpGateway::pop3Login(const SmtpSendRequest &request, const StatusSink 
     CurlPtr c(curl_easy_init());
     char errorBuffer[CURL_ERROR_SIZE] = {};
     setCommonOptions(c.get(), m_options, errorBuffer, &trace);
-    const QByteArray url = QStringLiteral("%1://%2:%3/")
-                               .arg(implicitTls ? QStringLiteral("pop3s") : QStringLiteral("pop3"),
-                                    hostForUrl(request.server))
-                               .arg(port)
-                               .toUtf8();
+    const QByteArray url =
+        QStringLiteral("%1://%2:%3/")
+            .arg(implicitTls ? QStringLiteral("pop3s") : QStringLiteral("pop3"), hostForUrl(request.server))
+            .arg(port)
+            .toUtf8();
     const QByteArray user = request.userName.toUtf8();
     const QByteArray password = request.password.toUtf8();
     curl_easy_setopt(c.get(), CURLOPT_URL, url.constData());
@@ -415,8 +415,8 @@ QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const St
         return {};
     }
     if (trace.lastCode >= 400)
-        return errorText(trace.lastCode, trace.lastText.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc))
-                                                                  : trace.lastText);
+        return errorText(trace.lastCode,
+                         trace.lastText.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : trace.lastText);
     return transportError(rc, errorBuffer, QStringLiteral("SMTP server"), request.server, port);
 }
 

@@ -16,18 +16,20 @@ namespace {
 using test::EngineHarness;
 using test::SmtpServer;
 
-const QString kReasons = QStringLiteral(
-    " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
-    "connecting to remote SMS SMTP server.)");
+const QString kReasons =
+    QStringLiteral(" (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+                   "connecting to remote SMS SMTP server.)");
 
 QString statusOf(const EngineHarness &h, qint64 id)
 {
-    return h.text(QStringLiteral("SELECT COALESCE(DeliveryStatus,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"), {id});
+    return h.text(QStringLiteral("SELECT COALESCE(DeliveryStatus,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"),
+                  {id});
 }
 
 QString deliveredAt(const EngineHarness &h, qint64 id)
 {
-    return h.text(QStringLiteral("SELECT COALESCE(DeliveryDatetime,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"), {id});
+    return h.text(QStringLiteral("SELECT COALESCE(DeliveryDatetime,'<null>') FROM Message_OutBox WHERE Outbox_Id=?"),
+                  {id});
 }
 
 TEST(OutboxPass, EmptyOutboxLogsTheTotalOnly)
@@ -74,8 +76,8 @@ TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
     const QString method = QString::fromLatin1(GetParam().method);
     const QStringList lines = h.logLines();
     auto sendingLine = [&](const QString &stored) -> QString {
-        return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") + method
-               + QLatin1Char('.');
+        return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") + method +
+               QLatin1Char('.');
     };
     EXPECT_EQ(lines.first(), QStringLiteral("Total 3 SMS to be sent."));
     EXPECT_TRUE(lines.contains(sendingLine(QStringLiteral(" +447700900123 ")))) << lines.join('\n').toStdString();
@@ -249,8 +251,8 @@ TEST_F(OutboxGatewayTest, AnEmptyPrefixSendsEveryNumberByTheChosenMedium)
     h.queue(QStringLiteral("+12024440123"), QStringLiteral("b"));
     h.engine->sendAll();
     EXPECT_EQ(h.logLines().filter(QStringLiteral("Rule matched! Number is starting with ''")).size(), 2);
-    EXPECT_EQ(recipients(), (QStringList{QStringLiteral("+447700900123@sms.example"),
-                                         QStringLiteral("+12024440123@sms.example")}));
+    EXPECT_EQ(recipients(),
+              (QStringList{QStringLiteral("+447700900123@sms.example"), QStringLiteral("+12024440123@sms.example")}));
 }
 
 } // namespace

@@ -31,7 +31,8 @@ protected:
     QStringList inbox() const
     {
         QStringList rows;
-        auto q = sql::run(h.db.db(), QStringLiteral("SELECT SenderMobileNo,Message FROM Message_InBox ORDER BY InBox_Id"));
+        auto q =
+            sql::run(h.db.db(), QStringLiteral("SELECT SenderMobileNo,Message FROM Message_InBox ORDER BY InBox_Id"));
         while (q.value().next())
             rows.append(q.value().value(0).toString() + QLatin1Char('|') + q.value().value(1).toString());
         return rows;
@@ -40,11 +41,12 @@ protected:
     QStringList outbox() const
     {
         QStringList rows;
-        auto q = sql::run(h.db.db(),
-                          QStringLiteral("SELECT RecepId,RecipientMobileNo,Message FROM Message_OutBox ORDER BY Outbox_Id"));
+        auto q =
+            sql::run(h.db.db(),
+                     QStringLiteral("SELECT RecepId,RecipientMobileNo,Message FROM Message_OutBox ORDER BY Outbox_Id"));
         while (q.value().next())
-            rows.append(q.value().value(0).toString() + QLatin1Char('|') + q.value().value(1).toString()
-                        + QLatin1Char('|') + q.value().value(2).toString());
+            rows.append(q.value().value(0).toString() + QLatin1Char('|') + q.value().value(1).toString() +
+                        QLatin1Char('|') + q.value().value(2).toString());
         return rows;
     }
 
@@ -67,10 +69,11 @@ TEST_F(ReceivePassTest, TakesReceivedMessagesAndLeavesStoredOutgoingOnes)
 
     receive();
 
-    EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Total 3 new SMS found."), QStringLiteral("Retrieving SMS No. 1"),
-                                         QStringLiteral("Deleting SMS No. 1 from the SIM card."),
-                                         QStringLiteral("Retrieving SMS No. 3"),
-                                         QStringLiteral("Deleting SMS No. 3 from the SIM card.")}));
+    EXPECT_EQ(
+        h.logLines(),
+        (QStringList{QStringLiteral("Total 3 new SMS found."), QStringLiteral("Retrieving SMS No. 1"),
+                     QStringLiteral("Deleting SMS No. 1 from the SIM card."), QStringLiteral("Retrieving SMS No. 3"),
+                     QStringLiteral("Deleting SMS No. 3 from the SIM card.")}));
     // Stored as received: no doubled quotes, and no line break left over from the listing.
     EXPECT_EQ(inbox(), (QStringList{QStringLiteral("+9812345678|It's a \"quote\""),
                                     QStringLiteral("09812345678|line one\nline two")}));
@@ -88,12 +91,14 @@ TEST_F(ReceivePassTest, KeywordRepliesFollowTableOrderAndTheSwitch)
     AutoReplyRepository replies(h.db.db());
     replies.insert(QStringLiteral("PRICE"), QStringLiteral("  Prices: it's 5 "));
     replies.insert(QStringLiteral("info"), QStringLiteral("Info desk"));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"), QStringLiteral("please send info and price"));
+    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"),
+                       QStringLiteral("please send info and price"));
     receive();
     EXPECT_TRUE(outbox().isEmpty()); // the switch is off
 
     ASSERT_TRUE(replies.setSendAutoReply(true));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"), QStringLiteral("please send info and price"));
+    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"),
+                       QStringLiteral("please send info and price"));
     h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900123"), QStringLiteral("xINFOx"));
     h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900124"), QStringLiteral("hello"));
     receive();

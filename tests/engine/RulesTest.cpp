@@ -2,7 +2,6 @@
 
 #include "engine/AutoReplyRepository.h"
 #include "engine/CallerIdentity.h"
-#include "engine/SimLedgerRepository.h"
 #include "engine/SmsRules.h"
 #include "store/Query.h"
 #include "support/TempDatabase.h"
@@ -37,13 +36,13 @@ TEST(MixMode, ChoosesByTheFirstMatchingPrefix)
         {"07700900123", "44,91", "MODEM", "7700900123", nullptr, "SMTPSMSGATEWAY"},
         {"00919812345678", "44,91", "SMTPSMSGATEWAY", "0919812345678", nullptr, "MODEM"},
         {"+919812345678", "9,91", "SMTPSMSGATEWAY", "919812345678", "9", "SMTPSMSGATEWAY"},
-        {"12345", "44,,91", "MODEM", "12345", "", "MODEM"},        // an empty entry matches all
-        {"+4477", "44", "", "4477", "44", ""},                     // no known medium to take
-        {"+4477", "", "MODEM", "4477", nullptr, ""},               // no rules at all
+        {"12345", "44,,91", "MODEM", "12345", "", "MODEM"}, // an empty entry matches all
+        {"+4477", "44", "", "4477", "44", ""},              // no known medium to take
+        {"+4477", "", "MODEM", "4477", nullptr, ""},        // no rules at all
     };
     for (const MixCase &c : cases) {
-        const MixModeChoice choice = chooseMixModeMedium(QString::fromLatin1(c.recipient), QString::fromLatin1(c.prefixes),
-                                                         QString::fromLatin1(c.preferred));
+        const MixModeChoice choice = chooseMixModeMedium(
+            QString::fromLatin1(c.recipient), QString::fromLatin1(c.prefixes), QString::fromLatin1(c.preferred));
         SCOPED_TRACE(c.recipient);
         EXPECT_EQ(choice.checkedNumber, QString::fromLatin1(c.checked));
         EXPECT_EQ(choice.matchedPrefix.has_value(), c.matched != nullptr);
@@ -100,8 +99,8 @@ TEST(IdentifyCaller, SplitsByTheFirstCountryCodeInTableOrder)
     const CallerCase cases[] = {
         {"+919812345678", "7", "91", "9812345678", true},
         {"00441234567890", "8", "44", "0", false},
-        {"09812345678", "0", "0", "9812345678", true},   // 11 characters: the trunk 0 goes
-        {"0981234567", "0", "0", "0", false},            // 10 characters: the 0 stays
+        {"09812345678", "0", "0", "9812345678", true}, // 11 characters: the trunk 0 goes
+        {"0981234567", "0", "0", "0", false},          // 10 characters: the 0 stays
         {"+91 09812345678", "7", "91", "0", false},
     };
     for (const CallerCase &c : cases) {
@@ -145,25 +144,6 @@ TEST(AutoReplyStore, SwitchRowIsCreatedOnceAndKeywordsComeInKeyOrder)
     EXPECT_FALSE(rows[2].command.has_value());
     ASSERT_TRUE(repo.remove(b));
     EXPECT_EQ(repo.keywords().value().size(), 2);
-}
-
-TEST(SimLedger, StoresInboxRowAndKeyTogether)
-{
-    test::TempDatabase db;
-    SimLedgerRepository ledger(db.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(5, 11));
-    const qint64 id = ledger.storeReceived(QStringLiteral("k1"), QStringLiteral("+91"), QStringLiteral("it's \"x\""), when).value();
-    EXPECT_TRUE(ledger.isStored(QStringLiteral("k1")).value());
-    EXPECT_EQ(sql::firstRow(db.db(), QStringLiteral("SELECT Message FROM Message_InBox WHERE InBox_Id=?"), {id})
-                  .value()->value(QStringLiteral("Message")).toString(),
-              QStringLiteral("it's \"x\""));
-
-    // A second row for the same key cannot be committed: the inbox row is rolled back with it.
-    EXPECT_FALSE(ledger.storeReceived(QStringLiteral("k1"), QStringLiteral("+91"), QStringLiteral("again"), when));
-    EXPECT_EQ(sql::scalar(db.db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value(), 1);
-
-    ASSERT_TRUE(ledger.forget(QStringLiteral("k1")));
-    EXPECT_FALSE(ledger.isStored(QStringLiteral("k1")).value());
 }
 
 } // namespace

@@ -111,9 +111,10 @@ TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsT
     mix.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
     mix.settings.SendIntervalSeconds = 7;
     mix.applySettings();
-    mix.db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                               "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
-                               "('/dev/parlix-no-such-modem',115200,8,'n','1','0','GSM',0,1)"));
+    mix.db.exec(
+        QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                       "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
+                       "('/dev/parlix-no-such-modem',115200,8,'n','1','0','GSM',0,1)"));
     mix.engine->startGateway();
     EXPECT_EQ(mix.logLines().first(), QStringLiteral("Connecting to GSM Modem."));
     EXPECT_EQ(mix.engine->sendTimer()->interval(), 7000);
@@ -137,13 +138,30 @@ protected:
     // Lets the modem's unsolicited lines reach the watcher.
     void settle(int ms = 150) { QTest::qWait(ms); }
 
+    // The call ends and the next one-second tick finds the line idle.
+    void hangUpAndTick()
+    {
+        h.modem.endCall();
+        settle();
+        tick();
+    }
+
+    void tick()
+    {
+        h.engine->refreshTick();
+        settle();
+    }
+
     void ring(const QString &number)
     {
         h.modem.ring(number);
         settle();
     }
 
-    qint64 calls() const { return h.count(QStringLiteral("SELECT COUNT(*) FROM MissedCallStatistics WHERE IsMissCall=1")); }
+    qint64 calls() const
+    {
+        return h.count(QStringLiteral("SELECT COUNT(*) FROM MissedCallStatistics WHERE IsMissCall=1"));
+    }
     qint64 replies() const { return h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox")); }
 
     EngineHarness h;
@@ -164,26 +182,22 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
     EXPECT_TRUE(h.engine->callWatcher()->state().IsLastCallerNumberMobile);
 
     // While it rings the modem is locked and the gateway timers pause.
-    h.engine->refreshTick();
-    settle();
+    tick();
     EXPECT_TRUE(h.engine->modem()->ModemBusy());
     EXPECT_FALSE(h.engine->receiveTimer()->isRunning());
     EXPECT_FALSE(h.engine->sendTimer()->isRunning());
     EXPECT_EQ(replies(), 0);
 
-    h.modem.endCall();
-    settle();
-    h.engine->refreshTick();
-    settle();
+    hangUpAndTick();
     EXPECT_FALSE(h.engine->modem()->ModemBusy());
     EXPECT_TRUE(h.engine->receiveTimer()->isRunning());
     EXPECT_TRUE(h.engine->sendTimer()->isRunning());
     ASSERT_EQ(replies(), 1);
-    EXPECT_EQ(h.text(QStringLiteral("SELECT RecepId || '|' || RecipientMobileNo || '|' || Message FROM Message_OutBox")),
-              QStringLiteral("0|+919812345678|Sorry, we missed your call. We'll call back"));
+    EXPECT_EQ(
+        h.text(QStringLiteral("SELECT RecepId || '|' || RecipientMobileNo || '|' || Message FROM Message_OutBox")),
+        QStringLiteral("0|+919812345678|Sorry, we missed your call. We'll call back"));
 
-    h.engine->refreshTick();
-    settle();
+    tick();
     EXPECT_EQ(replies(), 1);
     EXPECT_EQ(calls(), 1);
 }
@@ -191,10 +205,7 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
 TEST_F(CallTest, LandlineCallerIsRecordedButGetsNoReply)
 {
     ring(QStringLiteral("00441234567890"));
-    h.modem.endCall();
-    settle();
-    h.engine->refreshTick();
-    settle();
+    hangUpAndTick();
     EXPECT_EQ(calls(), 1);
     EXPECT_EQ(replies(), 0);
     EXPECT_EQ(h.engine->callWatcher()->state().lastIdentity.countryCode, QStringLiteral("44"));
@@ -208,10 +219,7 @@ TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
     h.settings.AutoReplyOnMissedCallEnabled = false;
     h.applySettings();
     ring(QStringLiteral("+919812345678"));
-    h.modem.endCall();
-    settle();
-    h.engine->refreshTick();
-    settle();
+    hangUpAndTick();
     h.settings.AutoReplyOnMissedCallEnabled = true;
     h.applySettings();
 
@@ -220,10 +228,7 @@ TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
     ring(QStringLiteral("+919800000001"));
     QTRY_COMPARE(h.prompt.texts(),
                  QStringList{QStringLiteral("Please close all opened forms in application to disply Incomming Call.")});
-    h.modem.endCall();
-    settle();
-    h.engine->refreshTick();
-    settle();
+    hangUpAndTick();
     EXPECT_EQ(calls(), 2);
     EXPECT_EQ(replies(), 0);
 }

@@ -74,15 +74,17 @@ TEST_F(SmtpGatewayTest, DeliversWithoutLoginAndReportsEachStep)
     const QJsonObject mail = server.mails().first();
     // A sender name with a blank makes a local part that must be quoted on the envelope.
     EXPECT_EQ(mail.value(QStringLiteral("from")).toString(), QStringLiteral("\"Head Office\"@gateway.example"));
-    EXPECT_EQ(mail.value(QStringLiteral("to")).toArray().first().toString(), QStringLiteral("+919812345678@sms.example"));
+    EXPECT_EQ(mail.value(QStringLiteral("to")).toArray().first().toString(),
+              QStringLiteral("+919812345678@sms.example"));
     const QString data = mail.value(QStringLiteral("data")).toString();
-    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Head Office\" <\"Head Office\"@gateway.example>"))) << data.toStdString();
+    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Head Office\" <\"Head Office\"@gateway.example>")))
+        << data.toStdString();
     EXPECT_TRUE(data.contains(QStringLiteral("\r\n\r\nMeeting at 10\r\n"))) << data.toStdString();
-    EXPECT_EQ(s.status,
-              (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()),
-                           QStringLiteral("Connected to 127.0.0.1."), QStringLiteral("Sending from Head Office@gateway.example."),
-                           QStringLiteral("Sending to +919812345678@sms.example."), QStringLiteral("Sending the message."),
-                           QStringLiteral("Message sent.")}));
+    EXPECT_EQ(s.status, (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()),
+                                     QStringLiteral("Connected to 127.0.0.1."),
+                                     QStringLiteral("Sending from Head Office@gateway.example."),
+                                     QStringLiteral("Sending to +919812345678@sms.example."),
+                                     QStringLiteral("Sending the message."), QStringLiteral("Message sent.")}));
 }
 
 TEST_F(SmtpGatewayTest, RefusalGivesTheServersCodeAndTextThenTheNextSendSucceeds)
@@ -93,8 +95,9 @@ TEST_F(SmtpGatewayTest, RefusalGivesTheServersCodeAndTextThenTheNextSendSucceeds
     SmtpSendRequest refused = request(server.port());
     refused.toAddress = QStringLiteral("refuse123@sms.example");
     const Sent first = send(refused);
-    EXPECT_EQ(first.result,
-              QStringLiteral("Error 550: 5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber\r\n"));
+    EXPECT_EQ(
+        first.result,
+        QStringLiteral("Error 550: 5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber\r\n"));
 
     const Sent second = send(request(server.port()));
     EXPECT_EQ(second.result, QString());
@@ -141,8 +144,7 @@ TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
     expectNoSecretIn(denied.status + QStringList{denied.result}, r.password);
 }
 
-INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpLoginTest,
-                         ::testing::Values(LoginCase{2, "LOGIN"}, LoginCase{3, "PLAIN"}),
+INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpLoginTest, ::testing::Values(LoginCase{2, "LOGIN"}, LoginCase{3, "PLAIN"}),
                          [](const auto &info) { return std::string(info.param.mechanism); });
 
 TEST_F(SmtpGatewayTest, PasswordIsNotSentWithoutTlsUnlessAllowed)
@@ -174,8 +176,9 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     const quint16 closedPort = probe.serverPort();
     probe.close();
 
-    EXPECT_EQ(send(request(closedPort)).result,
-              QStringLiteral("Error 1002: The SMTP server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+    EXPECT_EQ(
+        send(request(closedPort)).result,
+        QStringLiteral("Error 1002: The SMTP server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
 
     // POP-before-SMTP: the POP3 login comes first, so no SMTP exchange follows its failure.
     SmtpSendRequest pop = request(closedPort);
@@ -187,8 +190,9 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     options.pop3Port = closedPort;
     options.allowCleartextPassword = true;
     const Sent s = send(pop, options);
-    EXPECT_EQ(s.result,
-              QStringLiteral("Error 1007: The POP3 server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+    EXPECT_EQ(
+        s.result,
+        QStringLiteral("Error 1007: The POP3 server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
     EXPECT_FALSE(s.status.contains(QStringLiteral("Connecting to 127.0.0.1:%1.").arg(closedPort)));
 
     SmtpSendRequest none = request(closedPort);
@@ -204,7 +208,8 @@ TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
     r.toAddress = QStringLiteral("0712345@sms.example");
     r.message = QStringLiteral("Price: 5 €\r\nSee you");
     const QByteArray m = SmtpGateway::buildMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
-    const QByteArray from = "From: =?UTF-8?B?" + QStringLiteral("Müller \"GmbH\"").toUtf8().toBase64() + "?= <office@example.com>\r\n";
+    const QByteArray from =
+        "From: =?UTF-8?B?" + QStringLiteral("Müller \"GmbH\"").toUtf8().toBase64() + "?= <office@example.com>\r\n";
     EXPECT_TRUE(m.contains(from));
     EXPECT_TRUE(m.contains("Subject: \r\n"));
     EXPECT_TRUE(m.contains("Content-Transfer-Encoding: quoted-printable\r\n"));

@@ -82,8 +82,8 @@ SmtpServer::SmtpServer(Config config)
                        QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
                        m_dir.filePath(QStringLiteral("key.pem")), QStringLiteral("-out"), certificateFile()});
         if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0) {
-            m_error = QStringLiteral("openssl could not make a test certificate: ")
-                      + QString::fromLocal8Bit(openssl.readAllStandardError());
+            m_error = QStringLiteral("openssl could not make a test certificate: ") +
+                      QString::fromLocal8Bit(openssl.readAllStandardError());
             return;
         }
     }
@@ -100,8 +100,8 @@ SmtpServer::SmtpServer(Config config)
     QByteArray out;
     while (!out.contains('\n')) {
         if (!m_process.waitForReadyRead(15000)) {
-            m_error = QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?): ")
-                      + QString::fromLocal8Bit(m_process.readAllStandardError());
+            m_error = QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?): ") +
+                      QString::fromLocal8Bit(m_process.readAllStandardError());
             return;
         }
         out += m_process.readAllStandardOutput();

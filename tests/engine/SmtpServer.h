@@ -16,9 +16,9 @@ class SmtpServer
 public:
     struct Config
     {
-        QString user;     // empty: no login
+        QString user; // empty: no login
         QString password;
-        bool startTls = false;       // offer STARTTLS (and then demand it before AUTH)
+        bool startTls = false; // offer STARTTLS (and then demand it before AUTH)
         QString refuseMarker = QStringLiteral("refuse");
     };
 
