@@ -233,19 +233,4 @@ TEST_F(RealReplies, CallListsAndCallerLines)
     EXPECT_EQ(parseCmsErrorCode(cms[0]), 500);
 }
 
-TEST_F(RealReplies, EveryRecordedBlockGoesThroughEveryParser)
-{
-    const QStringList blocks = fencedBlocks(markdown);
-    ASSERT_GT(blocks.size(), 30);
-    for (const QString &b : blocks) {
-        for (const SIMMessage &m : parseCmglText(b))
-            EXPECT_LE(m.Text.size(), b.size());
-        parseCmgwIndex(b);
-        parseCallState(b);
-        parseIdentificationLine(b);
-        parseClipNumber(b);
-        parseClccNumber(b);
-    }
-}
-
 } // namespace
