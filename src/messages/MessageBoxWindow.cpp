@@ -25,6 +25,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
 
 namespace parlix {
@@ -393,8 +394,8 @@ void MessageBoxWindow::fillFolder(Folder folder)
     if (folder == Folder::Inbox) {
         const InboxQuery query{m_unread->isChecked(), searchText(), m_inboxSort};
         m_paged->setSource({[db, query] { return InboxRepository(db).count(query); },
-                            [db, query](qint64 offset, int limit, QTreeWidget &list) -> Status {
-                                auto rows = InboxRepository(db).page(query, limit, offset);
+                            [db, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                                auto rows = InboxRepository(db).page(query, limit, offset, total);
                                 if (!rows)
                                     return rows.status();
                                 for (const InboxRow &row : rows.value()) {
@@ -410,8 +411,8 @@ void MessageBoxWindow::fillFolder(Folder folder)
         const OutboxQuery query{sent ? OutboxFolder::Sent : OutboxFolder::Waiting, searchText(),
                                 sent ? m_sentSort : m_outboxSort};
         m_paged->setSource({[db, query] { return OutboxRepository(db).count(query); },
-                            [db, query, sent](qint64 offset, int limit, QTreeWidget &list) -> Status {
-                                auto rows = OutboxRepository(db).page(query, limit, offset);
+                            [db, query, sent](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                                auto rows = OutboxRepository(db).page(query, limit, offset, total);
                                 if (!rows)
                                     return rows.status();
                                 for (const OutboxRow &row : rows.value()) {
@@ -454,10 +455,13 @@ void MessageBoxWindow::setColumns(Folder folder)
     QHeaderView *header = m_list->header();
     if (folder == Folder::Outbox) {
         const int widths[] = {2000, 3000, 4000, 2000, 0, 1500};
+        // The widths were chosen for a smaller font; a date must still fit whole.
+        const int dateWidth = m_list->fontMetrics().horizontalAdvance(QStringLiteral("12/28/2026 12:59:59 PM")) + 16;
         for (int c = 0; c < headers.size(); ++c) {
             header->setSectionResizeMode(c, QHeaderView::Interactive);
             if (c != kKey)
-                header->resizeSection(c, widths[c] / kTwipsPerPixel);
+                header->resizeSection(c, c == kDate ? std::max(dateWidth, widths[c] / kTwipsPerPixel)
+                                                    : widths[c] / kTwipsPerPixel);
         }
     } else {
         // A quarter of the list's width each.

@@ -127,7 +127,7 @@ bool PagedListView::fill()
     m_pageCount = pagesFor(total.value(), m_options.pageSize);
     m_caption->setText(m_options.caption(m_pageCount, total.value(), m_options.pageSize));
     const qint64 offset = std::max<qint64>(0, (m_currentPage - 1) * m_options.pageSize);
-    const Status rows = m_source.fill(offset, m_options.pageSize, *m_list);
+    const Status rows = m_source.fill(offset, m_options.pageSize, total.value(), *m_list);
     if (!rows) {
         m_list->clear();
         m_prompt.inform(rows.error, Prompt::Icon::Critical);

@@ -38,8 +38,8 @@ public:
     struct Source
     {
         std::function<Result<qint64>()> count;
-        // Adds the rows of one page (limit rows from offset) to the list.
-        std::function<Status(qint64 offset, int limit, QTreeWidget &list)> fill;
+        // Adds the rows of one page (limit rows from offset, of total) to the list.
+        std::function<Status(qint64 offset, int limit, qint64 total, QTreeWidget &list)> fill;
     };
 
     PagedListView(Prompt &prompt, Options options, QWidget *parent = nullptr);

@@ -3,6 +3,8 @@
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
+#include <algorithm>
+
 namespace parlix {
 
 namespace {
@@ -21,15 +23,15 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
     return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }
 
-QString orderClause(InboxSort sort)
+QString orderClause(InboxSort sort, bool reversed)
 {
     switch (sort) {
-    case InboxSort::Sender: return QStringLiteral(" ORDER BY SenderMobileNo, InBox_Id");
-    case InboxSort::Message: return QStringLiteral(" ORDER BY Message, InBox_Id");
-    case InboxSort::OldestFirst: return QStringLiteral(" ORDER BY InboxDateTime, InBox_Id");
+    case InboxSort::Sender: return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
+    case InboxSort::Message: return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
+    case InboxSort::OldestFirst: return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
     case InboxSort::NewestFirst: break;
     }
-    return QStringLiteral(" ORDER BY InboxDateTime DESC, InBox_Id DESC");
+    return sql::orderBy({{"InboxDateTime", true}, {"InBox_Id", true}}, reversed);
 }
 
 } // namespace
@@ -85,14 +87,15 @@ Result<qint64> InboxRepository::count(const InboxQuery &query)
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox") + where, values);
 }
 
-Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 limit, qint64 offset)
+Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 limit, qint64 offset, qint64 total)
 {
+    const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
     const QString where = whereClause(query, &values);
-    values << limit << offset;
+    values << window.limit << window.offset;
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox")
-                          + where + orderClause(query.sort) + sql::pageClause(),
+                          + where + orderClause(query.sort, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());
@@ -102,6 +105,8 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
                              q.value().value(2).toString(), sql::dateFrom(q.value().value(3)),
                              sql::boolFrom(q.value().value(4))});
     }
+    if (window.reversed)
+        std::reverse(rows.begin(), rows.end());
     return rows;
 }
 

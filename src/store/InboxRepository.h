@@ -43,10 +43,11 @@ public:
     Status markRead(qint64 id);
     Status remove(qint64 id);
 
-    // One page of the rows a query lists, and how many rows it lists in all; rows of equal
-    // sort value keep a fixed order, so consecutive pages neither repeat nor skip a row.
+    // How many rows a query lists, and one page of them; rows of equal sort value keep a fixed
+    // order, so consecutive pages neither repeat nor skip a row. Given the count as total, a
+    // page near the end is read from the end (see sql::pageWindow).
     Result<qint64> count(const InboxQuery &query);
-    Result<QVector<InboxRow>> page(const InboxQuery &query, qint64 limit, qint64 offset);
+    Result<QVector<InboxRow>> page(const InboxQuery &query, qint64 limit, qint64 offset, qint64 total = -1);
 
 private:
     QSqlDatabase m_db;

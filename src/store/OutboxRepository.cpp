@@ -3,6 +3,8 @@
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
+#include <algorithm>
+
 namespace parlix {
 
 namespace {
@@ -35,15 +37,16 @@ QString whereClause(const OutboxQuery &query, QVariantList *values)
     return where;
 }
 
-QString orderClause(const OutboxQuery &query)
+QString orderClause(const OutboxQuery &query, bool reversed)
 {
     switch (query.sort) {
-    case OutboxSort::Recipient: return QStringLiteral(" ORDER BY RecipientMobileNo, Outbox_Id");
-    case OutboxSort::Message: return QStringLiteral(" ORDER BY Message, Outbox_Id");
+    case OutboxSort::Recipient: return sql::orderBy({{"RecipientMobileNo"}, {"Outbox_Id"}}, reversed);
+    case OutboxSort::Message: return sql::orderBy({{"Message"}, {"Outbox_Id"}}, reversed);
     case OutboxSort::Default: break;
     }
-    return query.folder == OutboxFolder::Sent ? QStringLiteral(" ORDER BY DeliveryDatetime DESC, Outbox_Id DESC")
-                                              : QStringLiteral(" ORDER BY OutBoxDateTime, Outbox_Id");
+    return query.folder == OutboxFolder::Sent
+               ? sql::orderBy({{"DeliveryDatetime", true}, {"Outbox_Id", true}}, reversed)
+               : sql::orderBy({{"OutBoxDateTime"}, {"Outbox_Id"}}, reversed);
 }
 
 } // namespace
@@ -136,20 +139,24 @@ Result<qint64> OutboxRepository::count(const OutboxQuery &query)
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox") + where, values);
 }
 
-Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint64 limit, qint64 offset)
+Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint64 limit, qint64 offset,
+                                                   qint64 total)
 {
+    const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
     const QString where = whereClause(query, &values);
-    values << limit << offset;
+    values << window.limit << window.offset;
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where
-                          + orderClause(query) + sql::pageClause(),
+                          + orderClause(query, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());
     QVector<OutboxRow> rows;
     while (q.value().next())
         rows.append(rowFrom(q.value()));
+    if (window.reversed)
+        std::reverse(rows.begin(), rows.end());
     return rows;
 }
 

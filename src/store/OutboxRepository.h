@@ -69,7 +69,7 @@ public:
 
     // One page of a folder and the folder's size; see InboxRepository::page.
     Result<qint64> count(const OutboxQuery &query);
-    Result<QVector<OutboxRow>> page(const OutboxQuery &query, qint64 limit, qint64 offset);
+    Result<QVector<OutboxRow>> page(const OutboxQuery &query, qint64 limit, qint64 offset, qint64 total = -1);
     // Deletes a row only while it is still in the folder the operator saw it in, so a row
     // delivered in the meantime is not deleted from the outbox view, nor the other way round.
     // Returns whether a row was deleted.

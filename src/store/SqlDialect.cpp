@@ -1,5 +1,9 @@
 #include "store/SqlDialect.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace parlix::sql {
 
 QVariant dateValue(const QDateTime &when)
@@ -75,6 +79,24 @@ NumberMatch numberMatch(const QString &column, const QString &typed)
 QString pageClause()
 {
     return QStringLiteral(" LIMIT ? OFFSET ?");
+}
+
+PageWindow pageWindow(qint64 limit, qint64 offset, qint64 total)
+{
+    if (total < 0 || offset <= total / 2)
+        return {limit, offset, false};
+    const qint64 end = std::min(total, offset + limit);
+    if (offset >= end)
+        return {0, 0, false};
+    return {end - offset, total - end, true};
+}
+
+QString orderBy(std::initializer_list<OrderTerm> terms, bool reversed)
+{
+    QStringList parts;
+    for (const OrderTerm &t : terms)
+        parts << QLatin1String(t.column) + (t.descending != reversed ? QStringLiteral(" DESC") : QString());
+    return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
 QString EscapeSqlText(const QString &text)

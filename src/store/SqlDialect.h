@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <initializer_list>
+
 namespace parlix::sql {
 
 // The few pieces of SQL that differ between database engines live here, so that a second
@@ -35,6 +37,26 @@ NumberMatch numberMatch(const QString &column, const QString &typed);
 
 // " LIMIT ? OFFSET ?" — bind the limit, then the offset.
 QString pageClause();
+
+// Which rows to ask for to get one page of an ordered result of total rows. OFFSET makes the
+// database step over every row before the page, so a page past the middle is read from the
+// other end, in the opposite order, and the rows are turned round by the caller. Without a
+// known total (negative) the page is read as it stands.
+struct PageWindow
+{
+    qint64 limit = 0;
+    qint64 offset = 0;
+    bool reversed = false;
+};
+PageWindow pageWindow(qint64 limit, qint64 offset, qint64 total);
+
+// " ORDER BY a DESC, b DESC", every direction turned round when reversed.
+struct OrderTerm
+{
+    const char *column;
+    bool descending = false;
+};
+QString orderBy(std::initializer_list<OrderTerm> terms, bool reversed = false);
 
 // Doubles the quotes of a text that must be placed between single quotes in SQL text:
 // every "'" becomes "''", then every '"' becomes '""'. A blank text comes back unchanged.

@@ -75,6 +75,27 @@ TEST(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
     EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 5).value()), (QStringList{"n5", "n6"}));
 }
 
+TEST(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
+{
+    TempDatabase db;
+    InboxRepository inbox(db.db());
+    for (int i = 0; i < 23; ++i) // times repeat, so the id decides among equals
+        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4), baseTime().addSecs(60 * (i % 5)));
+    for (InboxSort sort : {InboxSort::NewestFirst, InboxSort::OldestFirst, InboxSort::Sender, InboxSort::Message}) {
+        const InboxQuery query{false, {}, sort};
+        for (qint64 offset : {0, 5, 10, 15, 20, 22, 25}) {
+            auto ids = [](const QVector<InboxRow> &rows) {
+                QList<qint64> out;
+                for (const auto &r : rows)
+                    out << r.id;
+                return out;
+            };
+            EXPECT_EQ(ids(inbox.page(query, 5, offset, 23).value()), ids(inbox.page(query, 5, offset).value()))
+                << int(sort) << " at " << offset;
+        }
+    }
+}
+
 TEST(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
 {
     TempDatabase db;

@@ -24,8 +24,8 @@ protected:
         const QSqlDatabase conn = db.db();
         const InboxQuery query{false, {}, InboxSort::OldestFirst};
         view->setSource({[conn, query] { return InboxRepository(conn).count(query); },
-                         [conn, query](qint64 offset, int limit, QTreeWidget &list) -> Status {
-                             auto page = InboxRepository(conn).page(query, limit, offset);
+                         [conn, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                             auto page = InboxRepository(conn).page(query, limit, offset, total);
                              if (!page)
                                  return page.status();
                              for (const auto &row : page.value())

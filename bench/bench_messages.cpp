@@ -1,0 +1,154 @@
+// The message box on a million-row inbox: the time to open it on the inbox, to list all
+// messages, to go to the last page, to search by number, and to rebuild the folder tree,
+// measured through the real window (offscreen).
+//
+//   build/bin/bench_messages [unread-every-nth]   (default 100: one message in a hundred unread;
+//                                                  1 makes every message unread)
+#include "messages/MessageBoxWindow.h"
+#include "messages/PagedListView.h"
+#include "shell/ActivityLog.h"
+#include "shell/Clock.h"
+#include "shell/HeadlessPrompt.h"
+#include "store/Database.h"
+#include "store/Query.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace parlix;
+
+namespace {
+
+template <typename Fn>
+double medianMs(int runs, Fn &&fn)
+{
+    std::vector<qint64> samples;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        fn();
+        samples.push_back(t.nsecsElapsed());
+    }
+    std::sort(samples.begin(), samples.end());
+    return double(samples[samples.size() / 2]) / 1e6;
+}
+
+bool fill(const QSqlDatabase &db, int unreadEvery)
+{
+    const QString statements[] = {
+        QStringLiteral(
+            "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
+            "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+            "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
+            "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
+            "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
+            "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n"),
+        QStringLiteral("ANALYZE"),
+    };
+    for (const QString &s : statements) {
+        auto r = sql::run(db, s, s.contains(QLatin1Char('?')) ? QVariantList{unreadEvery} : QVariantList{});
+        if (!r) {
+            std::fprintf(stderr, "fill failed: %s\n", qPrintable(r.error()));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int unreadEvery = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 100;
+
+    QTemporaryDir dir;
+    auto conn = DbConnection::open(dir.filePath(QStringLiteral("Parlix.db")));
+    if (!conn) {
+        std::fprintf(stderr, "%s\n", qPrintable(conn.error()));
+        return 1;
+    }
+    QElapsedTimer filling;
+    filling.start();
+    if (!fill(conn.value()->db(), unreadEvery))
+        return 1;
+    std::printf("1,000,000 inbox rows, one in %d unread, written in %.1f s\n", unreadEvery,
+                double(filling.elapsed()) / 1000);
+
+    ActivityLog log(SystemClock::instance());
+    HeadlessPrompt prompt(log);
+    const MessageBoxServices services{conn.value()->db(), &prompt, &SystemClock::instance(), {}, {}, {}, {}};
+    const int runs = 7;
+
+    std::unique_ptr<MessageBoxWindow> window;
+    const double open = medianMs(runs, [&] {
+        window.reset();
+        window = std::make_unique<MessageBoxWindow>(services, QStringLiteral("I"));
+    });
+    window->show();
+    PagedListView *paged = window->pagedList();
+    auto *pages = window->findChild<QLineEdit *>(QStringLiteral("txtPages"));
+    auto *search = window->findChild<QLineEdit *>(QStringLiteral("txtMobNo"));
+    auto *unread = window->findChild<QRadioButton *>(QStringLiteral("optUnread"));
+    auto *all = window->findChild<QRadioButton *>(QStringLiteral("optAllSMS"));
+
+    auto lastPage = [&] {
+        paged->setCurrentPage(1);
+        pages->setText(QString::number(paged->pageCount()));
+        QTest::keyClick(pages, Qt::Key_Return);
+    };
+    const double lastUnread = medianMs(runs, lastPage);
+    const QString unreadCaption = paged->caption();
+
+    const double allFirst = medianMs(runs, [&] {
+        paged->setCurrentPage(1);
+        all->click();
+    });
+    const double allLast = medianMs(runs, lastPage);
+    const QString allCaption = paged->caption();
+    // The slowest page to reach: the middle one, half the table away from either end.
+    const double allMiddle = medianMs(runs, [&] {
+        paged->setCurrentPage(1);
+        pages->setText(QString::number(paged->pageCount() / 2));
+        QTest::keyClick(pages, Qt::Key_Return);
+    });
+
+    const QString number = QStringLiteral("+9198") + QStringLiteral("%1").arg((500000LL * 7919) % 100000000, 8, 10, QLatin1Char('0'));
+    auto searchFor = [&](const QString &text) {
+        return medianMs(runs, [&] {
+            paged->setCurrentPage(1);
+            search->setText(text);
+            QTest::keyClick(search, Qt::Key_Return);
+        });
+    };
+    const double byNumber = searchFor(number);
+    const int found = window->findChild<QTreeWidget *>(QStringLiteral("ListMessage"))->topLevelItemCount();
+    const double byDigits = searchFor(number.right(5));
+    unread->click();
+    const double byNumberUnread = searchFor(number);
+    const double tree = medianMs(runs, [&] { window->fillTreeView(); });
+
+    std::printf("median of %d runs, ms:\n", runs);
+    std::printf("  open the message box on the inbox (tree + unread page 1)  %8.1f\n", open);
+    std::printf("  last page of the unread messages (%s)  %8.1f\n", qPrintable(unreadCaption), lastUnread);
+    std::printf("  All SMS, page 1                                        %8.1f\n", allFirst);
+    std::printf("  All SMS, last page (%s)  %8.1f\n", qPrintable(allCaption), allLast);
+    std::printf("  All SMS, middle page                                      %8.1f\n", allMiddle);
+    std::printf("  search by a 13-character number (%d found)                 %8.1f\n", found, byNumber);
+    std::printf("  search by its last 5 digits (a contains match)            %8.1f\n", byDigits);
+    std::printf("  search by number with All Unread                          %8.1f\n", byNumberUnread);
+    std::printf("  rebuild the folder tree                                   %8.1f\n", tree);
+    return 0;
+}
