@@ -1,5 +1,6 @@
 #include "QtPrinters.h"
 #include "SmtpServer.h"
+#include "webmail/DovecotServer.h"
 
 #include "engine/SmtpGateway.h"
 #include "support/ManualClock.h"
@@ -198,6 +199,43 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     SmtpSendRequest none = request(closedPort);
     none.server = QStringLiteral("  ");
     EXPECT_EQ(send(none).result, QStringLiteral("Error 1008: No SMTP server is set.\r\n"));
+}
+
+TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
+{
+    test::DovecotServer pop;
+    const Status popStarted = pop.start();
+    ASSERT_TRUE(popStarted) << popStarted.error.toStdString();
+    SmtpServer server({});
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+
+    SmtpSendRequest r = request(server.port());
+    r.authenticationRequired = true;
+    r.authenticationType = 1;
+    r.userName = pop.userName();
+    r.password = pop.password();
+    SmtpOptions options;
+    options.pop3Port = quint16(pop.port());
+
+    // The mailbox offers no TLS, so its password is not sent unless that is allowed.
+    const Sent refused = send(r, options);
+    EXPECT_TRUE(refused.result.startsWith(QStringLiteral("Error 1007: The POP3 server '127.0.0.1' offers no secure")))
+        << refused.result.toStdString();
+    EXPECT_TRUE(server.mails().isEmpty());
+
+    options.allowCleartextPassword = true;
+    const Sent s = send(r, options);
+    EXPECT_EQ(s.result, QString());
+    EXPECT_EQ(s.status.mid(0, 4),
+              (QStringList{QStringLiteral("Logging in to the POP3 server 127.0.0.1:%1.").arg(pop.port()),
+                           QStringLiteral("Logging in with AUTH PLAIN."), QStringLiteral("POP3 login done."),
+                           QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port())}));
+    EXPECT_EQ(server.mails().size(), 1);
+    expectNoSecretIn(s.status, r.password);
+
+    r.password = QStringLiteral("wrong");
+    EXPECT_TRUE(send(r, options).result.startsWith(QStringLiteral("Error 1007: ")));
+    EXPECT_EQ(server.mails().size(), 1);
 }
 
 TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
