@@ -350,8 +350,6 @@ void MessageBoxWindow::folderClicked(QTreeWidgetItem *item)
     m_delete->setEnabled(false);
     if (folder == Folder::None)
         return;
-    m_unread->setEnabled(folder == Folder::Inbox);
-    m_allSms->setEnabled(folder == Folder::Inbox);
     fillFolder(folder);
     m_list->clearSelection();
     updateSelectionButtons();
@@ -387,6 +385,9 @@ QString MessageBoxWindow::searchText() const
 void MessageBoxWindow::fillFolder(Folder folder)
 {
     m_folder = folder;
+    selectNode(folder);
+    m_unread->setEnabled(folder == Folder::Inbox);
+    m_allSms->setEnabled(folder == Folder::Inbox);
     clearPreview();
     setColumns(folder);
     const QSqlDatabase db = m_services.db;

@@ -172,30 +172,36 @@ QIcon receiveAll()
     });
 }
 
-QIcon reply()
+namespace {
+
+// A curved arrow pointing left (reply) or, drawn mirrored, right (forward).
+QIcon turningArrow(const QColor &color, bool mirrored)
 {
-    return draw([](QPainter &p) {
-        p.setPen(pen(kBlue, 7));
+    return draw([color, mirrored](QPainter &p) {
+        if (mirrored) {
+            p.translate(kSize, 0);
+            p.scale(-1, 1);
+        }
+        p.setPen(pen(color, 7));
         p.setBrush(Qt::NoBrush);
         QPainterPath path;
         path.moveTo(14, 26);
         path.cubicTo(40, 26, 56, 32, 56, 52);
         p.drawPath(path);
-        arrow(p, QPointF(26, 26), QPointF(8, 26), kBlue);
+        arrow(p, QPointF(26, 26), QPointF(8, 26), color);
     });
+}
+
+} // namespace
+
+QIcon reply()
+{
+    return turningArrow(kBlue, false);
 }
 
 QIcon forward()
 {
-    return draw([](QPainter &p) {
-        p.setPen(pen(kGreen, 7));
-        p.setBrush(Qt::NoBrush);
-        QPainterPath path;
-        path.moveTo(50, 26);
-        path.cubicTo(24, 26, 8, 32, 8, 52);
-        p.drawPath(path);
-        arrow(p, QPointF(38, 26), QPointF(56, 26), kGreen);
-    });
+    return turningArrow(kGreen, true);
 }
 
 QIcon remove()

@@ -46,18 +46,6 @@ TEST(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
     }
 }
 
-TEST(MessageQueries, InboxUnreadFilterJoinsTheSearch)
-{
-    TempDatabase db;
-    addInbox(db, 3, /*read=*/true, QStringLiteral("+919812345678"));
-    addInbox(db, 2, /*read=*/false, QStringLiteral("+919812345678"));
-    addInbox(db, 4, /*read=*/false, QStringLiteral("+447700900123"));
-    InboxRepository inbox(db.db());
-    EXPECT_EQ(inbox.count({true, QStringLiteral("9812345678"), InboxSort::NewestFirst}).value(), 2);
-    EXPECT_EQ(inbox.count({false, QStringLiteral("9812345678"), InboxSort::NewestFirst}).value(), 5);
-    EXPECT_EQ(inbox.count({true, {}, InboxSort::NewestFirst}).value(), 6);
-}
-
 TEST(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
 {
     TempDatabase db;
