@@ -29,8 +29,7 @@ using namespace parlix;
 
 namespace {
 
-template <typename Fn>
-double medianMs(int runs, Fn &&fn)
+template <typename Fn> double medianMs(int runs, Fn &&fn)
 {
     std::vector<qint64> samples;
     for (int i = 0; i < runs; ++i) {
@@ -46,13 +45,12 @@ double medianMs(int runs, Fn &&fn)
 bool fill(const QSqlDatabase &db, int unreadEvery)
 {
     const QString statements[] = {
-        QStringLiteral(
-            "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
-            "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
-            "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
-            "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
-            "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
-            "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n"),
+        QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
+                       "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+                       "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
+                       "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
+                       "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
+                       "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n"),
         QStringLiteral("ANALYZE"),
     };
     for (const QString &s : statements) {
@@ -125,7 +123,8 @@ int main(int argc, char **argv)
         QTest::keyClick(pages, Qt::Key_Return);
     });
 
-    const QString number = QStringLiteral("+9198") + QStringLiteral("%1").arg((500000LL * 7919) % 100000000, 8, 10, QLatin1Char('0'));
+    const QString number =
+        QStringLiteral("+9198") + QStringLiteral("%1").arg((500000LL * 7919) % 100000000, 8, 10, QLatin1Char('0'));
     auto searchFor = [&](const QString &text) {
         return medianMs(runs, [&] {
             paged->setCurrentPage(1);

@@ -11,7 +11,10 @@ namespace parlix {
 class AddressBookRepository
 {
 public:
-    explicit AddressBookRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit AddressBookRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // Whether either mobile number of a contact ends in the same ten characters as the given
     // number (the whole number when it is shorter).

@@ -46,8 +46,9 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     send->setDefault(false);
     send->setAutoDefault(false);
 
-    auto *hint1 = label(QStringLiteral("Label2"),
-                        QStringLiteral("(Separate multiple numbers by comma. e.g. 9888812121, +442123234455, ...)"), this);
+    auto *hint1 =
+        label(QStringLiteral("Label2"),
+              QStringLiteral("(Separate multiple numbers by comma. e.g. 9888812121, +442123234455, ...)"), this);
     auto *hint2 = label(QStringLiteral("Label4"), QStringLiteral("(Max. 160 characters)"), this);
     for (QLabel *hint : {hint1, hint2})
         hint->setStyleSheet(QStringLiteral("color: #5b6670;"));

@@ -439,8 +439,12 @@ void MessageBoxWindow::setColumns(Folder folder)
                    QStringLiteral("Received On"), QString()};
         break;
     case Folder::Outbox:
-        headers = {QStringLiteral("Mobile Number"), QStringLiteral("Recipient Name"), QStringLiteral("Message"),
-                   QStringLiteral("Outbox Date"), QString(), QStringLiteral("Status")};
+        headers = {QStringLiteral("Mobile Number"),
+                   QStringLiteral("Recipient Name"),
+                   QStringLiteral("Message"),
+                   QStringLiteral("Outbox Date"),
+                   QString(),
+                   QStringLiteral("Status")};
         break;
     case Folder::Sent:
         headers = {QStringLiteral("Mobile Number"), QStringLiteral("Recipient Name"), QStringLiteral("Message"),
@@ -587,7 +591,8 @@ void MessageBoxWindow::DeleteSMS()
             const Status removed =
                 m_folder == Folder::Inbox
                     ? inbox.remove(key)
-                    : outbox.removeFromFolder(key, m_folder == Folder::Sent ? OutboxFolder::Sent : OutboxFolder::Waiting)
+                    : outbox
+                          .removeFromFolder(key, m_folder == Folder::Sent ? OutboxFolder::Sent : OutboxFolder::Waiting)
                           .status();
             if (!removed) {
                 m_services.prompt->inform(removed.error, Prompt::Icon::Critical);

@@ -154,9 +154,9 @@ void PagedListView::pageBoxEdited(const QString &text)
         return;
     bool numeric = false;
     const double value = trimmed.toDouble(&numeric);
-    const bool refused = !numeric || !std::isfinite(value) || trimmed.contains(QLatin1Char('+'))
-                         || trimmed.contains(QLatin1Char('-')) || trimmed.contains(QLatin1Char('$'))
-                         || trimmed.contains(QLatin1Char('.'));
+    const bool refused = !numeric || !std::isfinite(value) || trimmed.contains(QLatin1Char('+')) ||
+                         trimmed.contains(QLatin1Char('-')) || trimmed.contains(QLatin1Char('$')) ||
+                         trimmed.contains(QLatin1Char('.'));
     if (!refused)
         return;
     m_prompt.inform(notNumericText(), Prompt::Icon::None);

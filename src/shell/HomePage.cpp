@@ -141,12 +141,15 @@ HomePage::HomePage(QSqlDatabase db, ActivityLog &log, const Clock &clock, QWidge
     });
     // The log is written from any thread; the box is brought up to date once per burst of
     // lines, on this thread.
-    connect(&m_log, &ActivityLog::changed, this, [this] {
-        if (m_logUpdatePending)
-            return;
-        m_logUpdatePending = true;
-        QMetaObject::invokeMethod(this, &HomePage::showLog, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
+    connect(
+        &m_log, &ActivityLog::changed, this,
+        [this] {
+            if (m_logUpdatePending)
+                return;
+            m_logUpdatePending = true;
+            QMetaObject::invokeMethod(this, &HomePage::showLog, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 
     m_msgType.clear();
     m_today->setText(QLocale(QLocale::English).toString(m_clock.today(), QStringLiteral("dd-MMMM-yyyy")));
@@ -160,6 +163,11 @@ void HomePage::RefreshCounts()
     setCount(m_missCall, QStringLiteral("Missed Calls"), CallRepository(m_db).countMissedOn(m_clock.today()));
     setCount(m_inBox, QStringLiteral("Inbox"), InboxRepository(m_db).countUnread());
     setCount(m_outBox, QStringLiteral("Outbox"), OutboxRepository(m_db).countUndelivered());
+}
+
+void HomePage::setMissedCallsLinkActive(bool active)
+{
+    m_missCall->setActive(active);
 }
 
 void HomePage::showLog()

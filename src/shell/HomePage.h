@@ -28,6 +28,9 @@ public:
     const QString &msgType() const { return m_msgType; }
     void setMsgType(const QString &type) { m_msgType = type; }
 
+    // The missed-calls link leads nowhere until the report exists.
+    void setMissedCallsLinkActive(bool active);
+
 public Q_SLOTS:
     // A failing count keeps the number shown before: the page must never stop the program.
     void RefreshCounts();

@@ -257,9 +257,7 @@ QIcon folderInbox()
 
 QIcon folderOutbox()
 {
-    return draw([](QPainter &p) {
-        envelope(p, QRectF(6, 14, 52, 36), QColor(0xfd, 0xf0, 0xd5));
-    });
+    return draw([](QPainter &p) { envelope(p, QRectF(6, 14, 52, 36), QColor(0xfd, 0xf0, 0xd5)); });
 }
 
 QIcon folderSent()

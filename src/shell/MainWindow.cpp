@@ -96,7 +96,8 @@ void MainWindow::buildMenus()
 
     QMenu *masters = bar->addMenu(QStringLiteral("Masters"));
     masters->setObjectName(QStringLiteral("mnuMasters"));
-    QAction *accounts = namedAction(this, QStringLiteral("mnuSMSUserAccounts"), QStringLiteral("Manage SMS User Accounts"));
+    QAction *accounts =
+        namedAction(this, QStringLiteral("mnuSMSUserAccounts"), QStringLiteral("Manage SMS User Accounts"));
     QAction *country = namedAction(this, QStringLiteral("mnuCountry"), QStringLiteral("Manage Country"));
     masters->addActions({accounts, country});
     bindEntry(accounts, WindowEntry::SmsUserAccounts);
@@ -105,7 +106,8 @@ void MainWindow::buildMenus()
     QMenu *settings = bar->addMenu(QStringLiteral("Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
     QAction *system = namedAction(this, QStringLiteral("mnuSystemSettings"), QStringLiteral("System Settings"));
-    QAction *missed = namedAction(this, QStringLiteral("mnuAutoReplyOnMissedCall"), QStringLiteral("AutoReply SMS on Missed Call"));
+    QAction *missed =
+        namedAction(this, QStringLiteral("mnuAutoReplyOnMissedCall"), QStringLiteral("AutoReply SMS on Missed Call"));
     QAction *sim = namedAction(this, QStringLiteral("mnuLowLevelSIMAccess"), QStringLiteral("Low-Level SIM Access"));
     settings->addActions({system, missed, sim});
     bindEntry(system, WindowEntry::SystemSettings);
@@ -192,6 +194,8 @@ void MainWindow::registerWindow(WindowEntry entry, WindowSpec spec)
     m_specs.insert(entry, std::move(spec));
     for (QAction *action : m_entryActions.value(entry))
         action->setEnabled(true);
+    if (entry == WindowEntry::MissedCallsReport && m_homePage != nullptr)
+        m_homePage->setMissedCallsLinkActive(true);
 }
 
 QWidget *MainWindow::openedWindow(WindowEntry entry) const
@@ -272,6 +276,7 @@ void MainWindow::showHomePage()
     connect(m_homePage, &HomePage::messageBoxRequested, this, [this] { openWindow(WindowEntry::MessageBox); });
     connect(m_homePage, &HomePage::missedCallsRequested, this,
             [this] { openWindow(WindowEntry::MissedCallsReport, WindowSpec::Show::Child); });
+    m_homePage->setMissedCallsLinkActive(hasWindow(WindowEntry::MissedCallsReport));
 }
 
 bool MainWindow::load()

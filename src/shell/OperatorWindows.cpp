@@ -50,13 +50,15 @@ MessageBoxServices messageBoxServices(MainWindow &main)
     services.clock = s.clock;
     if (Engine *engine = main.engine()) {
         services.sendAll = [engine, &main](std::function<void()> done) {
-            runPass(engine, &main, &Engine::sendAllFinished, [engine] { engine->sendAll(); }, std::move(done));
+            runPass(
+                engine, &main, &Engine::sendAllFinished, [engine] { engine->sendAll(); }, std::move(done));
         };
         services.receiveAll = [engine, &main](std::function<void()> done) {
             // The window lists the SIM with half the receive timer's wait; halves round to even.
             const int delay = int(std::lrint(main.settings().ModemDelayFactor * 200));
-            runPass(engine, &main, &Engine::receiveAllFinished, [engine, delay] { engine->receiveAll(delay); },
-                    std::move(done));
+            runPass(
+                engine, &main, &Engine::receiveAllFinished, [engine, delay] { engine->receiveAll(delay); },
+                std::move(done));
         };
     }
     if (main.hasWindow(WindowEntry::KeywordAutoReply))
@@ -101,14 +103,15 @@ QWidget *createSettings(MainWindow &main)
 void registerOperatorWindows(MainWindow &window)
 {
     using Show = WindowSpec::Show;
-    window.registerWindow(WindowEntry::MessageBox, {Show::Child, false, &createMessageBox,
-                                                    [](QWidget *open, MainWindow &main) {
-                                                        const QString type = takeMsgType(main);
-                                                        if (auto *box = qobject_cast<MessageBoxWindow *>(open))
-                                                            box->showFolderFor(type);
-                                                    }});
+    window.registerWindow(WindowEntry::MessageBox,
+                          {Show::Child, false, &createMessageBox, [](QWidget *open, MainWindow &main) {
+                               const QString type = takeMsgType(main);
+                               if (auto *box = qobject_cast<MessageBoxWindow *>(open))
+                                   box->showFolderFor(type);
+                           }});
     window.registerWindow(WindowEntry::SystemSettings, {Show::Child, false, &createSettings, {}});
-    window.registerWindow(WindowEntry::Country, {Show::Modal, true,
+    window.registerWindow(WindowEntry::Country, {Show::Modal,
+                                                 true,
                                                  [](MainWindow &main) -> QWidget * {
                                                      return new CountryWindow(main.services().db->db(),
                                                                               *main.services().prompt);

@@ -151,9 +151,7 @@ TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)
     sinceTick.start();
     qint64 longestGap = 0;
     QTimer beat;
-    QObject::connect(&beat, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&beat, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     beat.start(20);
 
     // Rows written meanwhile by another connection show on the home page within two seconds.

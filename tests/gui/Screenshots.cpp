@@ -56,26 +56,30 @@ void seed(const QSqlDatabase &db, const Clock &clock, ActivityLog &log)
             inbox.markRead(id.value());
     }
     OutboxRepository outbox(db);
-    outbox.insertPending(QStringLiteral("+919812345678"), QStringLiteral("Your ticket 4471 is ready."), now.addSecs(-120));
-    outbox.insertPending(QStringLiteral("+447700900123"), QStringLiteral("Reminder: payment due Friday."), now.addSecs(-60));
-    const qint64 sending = outbox.insertPending(QStringLiteral("+14155550199"), QStringLiteral("On my way."), now).value();
+    outbox.insertPending(QStringLiteral("+919812345678"), QStringLiteral("Your ticket 4471 is ready."),
+                         now.addSecs(-120));
+    outbox.insertPending(QStringLiteral("+447700900123"), QStringLiteral("Reminder: payment due Friday."),
+                         now.addSecs(-60));
+    const qint64 sending =
+        outbox.insertPending(QStringLiteral("+14155550199"), QStringLiteral("On my way."), now).value();
     outbox.claimForSending(sending);
     for (int k = 1; k <= 4; ++k) {
-        const qint64 id = outbox.insertPending(QStringLiteral("+91981234%1").arg(5670 + k),
-                                               QStringLiteral("Auto reply: we will contact you shortly."),
-                                               now.addSecs(-3600 * k))
-                              .value();
+        const qint64 id =
+            outbox
+                .insertPending(QStringLiteral("+91981234%1").arg(5670 + k),
+                               QStringLiteral("Auto reply: we will contact you shortly."), now.addSecs(-3600 * k))
+                .value();
         outbox.markSent(id, now.addSecs(-3600 * k + 40));
     }
     CallRepository calls(db);
     calls.insert(QStringLiteral("+919812345678"), now.addSecs(-1800), true);
     calls.insert(QStringLiteral("+447700900123"), now.addSecs(-600), true);
 
-    for (const char *line : {"Initializing WebMail-To-SMS Properties.", "Initializing SMS Delivery Properties.",
-                             "Connecting to GSM Modem.", "Connection to GSM Modem successful.",
-                             "Response for ATE0 is 'OK'", "Response for AT+CMGF=1 is 'OK'",
-                             "Checking for new SMS on SIM card.", "Checking if there are any SMS to be sent.",
-                             "SMS sent successfully to +919812345671"})
+    for (const char *line :
+         {"Initializing WebMail-To-SMS Properties.", "Initializing SMS Delivery Properties.",
+          "Connecting to GSM Modem.", "Connection to GSM Modem successful.", "Response for ATE0 is 'OK'",
+          "Response for AT+CMGF=1 is 'OK'", "Checking for new SMS on SIM card.",
+          "Checking if there are any SMS to be sent.", "SMS sent successfully to +919812345671"})
         log.WriteActivityLog(QString::fromLatin1(line));
 }
 

@@ -37,11 +37,7 @@ protected:
         , window({&log, &db.conn(), nullptr, &prompt, &clock})
     {
     }
-    template <typename T>
-    T *child(const char *name) const
-    {
-        return window.findChild<T *>(QLatin1String(name));
-    }
+    template <typename T> T *child(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
     LinkLabel *link(const char *name) const { return child<LinkLabel>(name); }
     QString linkText(const char *name) const { return link(name)->text(); }
     void click(const char *name) { QTest::mouseClick(link(name), Qt::LeftButton); }
@@ -75,7 +71,8 @@ TEST_F(ShellTest, MenusCarryTheirCaptionsAndUnbuiltWindowsAreDisabled)
     QStringList topTexts;
     for (QAction *a : top)
         topTexts << a->text();
-    EXPECT_EQ(topTexts, (QStringList{"Masters", "Settings", "Connect / Disconnect Modem", "Message Box", "About", "Exit"}));
+    EXPECT_EQ(topTexts,
+              (QStringList{"Masters", "Settings", "Connect / Disconnect Modem", "Message Box", "About", "Exit"}));
 
     int checked = 0;
     for (QAction *menuAction : top) {
@@ -105,7 +102,8 @@ TEST_F(ShellTest, ToolbarButtonsTipsAndReportsDropDown)
         tips << a->toolTip();
     }
     EXPECT_EQ(texts, (QStringList{"Connect", "Message Box", "Reports", "Exit"}));
-    EXPECT_EQ(tips, (QStringList{"Connect to Modem.", "Open Message box.", "Manage Dial Logs", "Quit the application."}));
+    EXPECT_EQ(tips,
+              (QStringList{"Connect to Modem.", "Open Message box.", "Manage Dial Logs", "Quit the application."}));
     QMenu *reports = child<QAction>("tbReports")->menu();
     ASSERT_NE(reports, nullptr);
     ASSERT_EQ(reports->actions().size(), 2);

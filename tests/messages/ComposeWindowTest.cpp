@@ -1,7 +1,7 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
 // refusal of empty input, and the 160-character limit.
-#include "MessageTestData.h"
 #include "messages/ComposeWindow.h"
+#include "MessageTestData.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 
@@ -20,7 +20,11 @@ namespace {
 class ComposeTest : public ::testing::Test
 {
 protected:
-    ComposeTest() : window(db.db(), prompt, clock) { window.show(); }
+    ComposeTest()
+        : window(db.db(), prompt, clock)
+    {
+        window.show();
+    }
     void type(const QString &numbers, const QString &message)
     {
         QTest::keyClicks(window.findChild<QLineEdit *>(QStringLiteral("MobileNumbers")), numbers);

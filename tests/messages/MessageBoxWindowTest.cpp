@@ -1,10 +1,10 @@
 // The message box as the operator uses it: folders, search, unread filter, orders, preview
 // and read marking, deleting, the address book menu, Reply and Forward, and the rows the
 // engine announces.
+#include "messages/MessageBoxWindow.h"
 #include "MessageTestData.h"
 #include "WidgetHelpers.h"
 #include "messages/ComposeWindow.h"
-#include "messages/MessageBoxWindow.h"
 #include "messages/PagedListView.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
@@ -34,11 +34,7 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    template <typename T>
-    T *child(const char *name) const
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
+    template <typename T> T *child(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
     QTreeWidget *tree() const { return child<QTreeWidget>("TreeView1"); }
     QTreeWidget *list() const { return child<QTreeWidget>("ListMessage"); }
     QTreeWidgetItem *node(int i) const { return tree()->topLevelItem(0)->child(i); }
@@ -154,8 +150,8 @@ TEST_F(MessageBoxTest, SentItemsNewestFirstAndHeaderOrders)
 TEST_F(MessageBoxTest, ClickingAnUnreadRowShowsItAndMarksItRead)
 {
     InboxRepository inbox(db.db());
-    const qint64 first = inbox.insert(QStringLiteral("+919812345678"), QStringLiteral("line one\r\nline two"),
-                                      baseTime()).value();
+    const qint64 first =
+        inbox.insert(QStringLiteral("+919812345678"), QStringLiteral("line one\r\nline two"), baseTime()).value();
     inbox.insert(QStringLiteral("+447700900123"), QStringLiteral("other"), baseTime().addSecs(-60));
     open(QStringLiteral("I"));
     child<QRadioButton>("optAllSMS")->click();

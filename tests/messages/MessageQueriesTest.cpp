@@ -68,7 +68,8 @@ TEST(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
     TempDatabase db;
     InboxRepository inbox(db.db());
     for (int i = 0; i < 23; ++i) // times repeat, so the id decides among equals
-        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4), baseTime().addSecs(60 * (i % 5)));
+        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4),
+                     baseTime().addSecs(60 * (i % 5)));
     for (InboxSort sort : {InboxSort::NewestFirst, InboxSort::OldestFirst, InboxSort::Sender, InboxSort::Message}) {
         const InboxQuery query{false, {}, sort};
         for (qint64 offset : {0, 5, 10, 15, 20, 22, 25}) {

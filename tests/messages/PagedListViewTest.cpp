@@ -1,8 +1,8 @@
 // The paged list view: page counts and captions, the last page, Next and Previous, and the
 // page box's messages, over a real inbox table.
+#include "messages/PagedListView.h"
 #include "MessageTestData.h"
 #include "WidgetHelpers.h"
-#include "messages/PagedListView.h"
 #include "support/PromptRecorder.h"
 
 #include <QLabel>

@@ -12,8 +12,8 @@
 namespace parlix::test {
 
 // Real clicks on real widgets: the item's own rectangle in its view's viewport.
-inline void clickItem(QTreeWidget *view, QTreeWidgetItem *item, Qt::MouseButton button = Qt::LeftButton,
-                      int column = 0, Qt::KeyboardModifiers modifiers = {})
+inline void clickItem(QTreeWidget *view, QTreeWidgetItem *item, Qt::MouseButton button = Qt::LeftButton, int column = 0,
+                      Qt::KeyboardModifiers modifiers = {})
 {
     view->scrollToItem(item);
     QRect rect = view->visualItemRect(item);
@@ -48,8 +48,7 @@ inline QStringList columnTexts(const QTreeWidget *view, int column)
 
 // Runs handle on the next modal window of type T as soon as it is shown (a modal window's
 // own event loop would otherwise hold the test until someone closes it).
-template <typename T>
-void whenModal(std::function<void(T *)> handle)
+template <typename T> void whenModal(std::function<void(T *)> handle)
 {
     auto *poll = new QTimer;
     poll->setInterval(10);
