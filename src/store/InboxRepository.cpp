@@ -15,7 +15,8 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
     QStringList conditions;
     if (query.unreadOnly)
         conditions << QStringLiteral("IsRead=0");
-    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number);
+    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number,
+                                                      QStringLiteral("InBox_Id"), QStringLiteral("Message_InBox_Numbers"));
     if (!match.isEmpty()) {
         conditions << match.condition;
         *values << match.value;

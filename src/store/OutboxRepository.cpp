@@ -29,7 +29,8 @@ QString folderCondition(OutboxFolder folder)
 QString whereClause(const OutboxQuery &query, QVariantList *values)
 {
     QString where = QStringLiteral(" WHERE ") + folderCondition(query.folder);
-    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number);
+    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number,
+                                                      QStringLiteral("Outbox_Id"), QStringLiteral("Message_OutBox_Numbers"));
     if (!match.isEmpty()) {
         where += QStringLiteral(" AND ") + match.condition;
         *values << match.value;

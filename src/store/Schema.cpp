@@ -153,6 +153,36 @@ const char *const kVersion2[] = {
     "CREATE INDEX ix_inbox_unread_date ON Message_InBox(IsRead, InboxDateTime)",
 };
 
+// Trigram indexes of the phone numbers, so that a search by a part of a number stays fast on a
+// large inbox or outbox. They hold only the number column and follow the table by triggers.
+const char *const kVersion3[] = {
+    "CREATE VIRTUAL TABLE Message_InBox_Numbers USING fts5(SenderMobileNo, content='Message_InBox', "
+    "content_rowid='InBox_Id', tokenize='trigram')",
+    "CREATE TRIGGER Message_InBox_Numbers_ai AFTER INSERT ON Message_InBox BEGIN "
+    "INSERT INTO Message_InBox_Numbers(rowid, SenderMobileNo) VALUES (new.InBox_Id, new.SenderMobileNo); END",
+    "CREATE TRIGGER Message_InBox_Numbers_ad AFTER DELETE ON Message_InBox BEGIN "
+    "INSERT INTO Message_InBox_Numbers(Message_InBox_Numbers, rowid, SenderMobileNo) "
+    "VALUES ('delete', old.InBox_Id, old.SenderMobileNo); END",
+    "CREATE TRIGGER Message_InBox_Numbers_au AFTER UPDATE OF SenderMobileNo ON Message_InBox BEGIN "
+    "INSERT INTO Message_InBox_Numbers(Message_InBox_Numbers, rowid, SenderMobileNo) "
+    "VALUES ('delete', old.InBox_Id, old.SenderMobileNo); "
+    "INSERT INTO Message_InBox_Numbers(rowid, SenderMobileNo) VALUES (new.InBox_Id, new.SenderMobileNo); END",
+    "INSERT INTO Message_InBox_Numbers(Message_InBox_Numbers) VALUES ('rebuild')",
+
+    "CREATE VIRTUAL TABLE Message_OutBox_Numbers USING fts5(RecipientMobileNo, content='Message_OutBox', "
+    "content_rowid='Outbox_Id', tokenize='trigram')",
+    "CREATE TRIGGER Message_OutBox_Numbers_ai AFTER INSERT ON Message_OutBox BEGIN "
+    "INSERT INTO Message_OutBox_Numbers(rowid, RecipientMobileNo) VALUES (new.Outbox_Id, new.RecipientMobileNo); END",
+    "CREATE TRIGGER Message_OutBox_Numbers_ad AFTER DELETE ON Message_OutBox BEGIN "
+    "INSERT INTO Message_OutBox_Numbers(Message_OutBox_Numbers, rowid, RecipientMobileNo) "
+    "VALUES ('delete', old.Outbox_Id, old.RecipientMobileNo); END",
+    "CREATE TRIGGER Message_OutBox_Numbers_au AFTER UPDATE OF RecipientMobileNo ON Message_OutBox BEGIN "
+    "INSERT INTO Message_OutBox_Numbers(Message_OutBox_Numbers, rowid, RecipientMobileNo) "
+    "VALUES ('delete', old.Outbox_Id, old.RecipientMobileNo); "
+    "INSERT INTO Message_OutBox_Numbers(rowid, RecipientMobileNo) VALUES (new.Outbox_Id, new.RecipientMobileNo); END",
+    "INSERT INTO Message_OutBox_Numbers(Message_OutBox_Numbers) VALUES ('rebuild')",
+};
+
 struct Step
 {
     int version;
@@ -163,6 +193,7 @@ struct Step
 const Step kSteps[] = {
     {1, kVersion1, std::size(kVersion1)},
     {2, kVersion2, std::size(kVersion2)},
+    {3, kVersion3, std::size(kVersion3)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)

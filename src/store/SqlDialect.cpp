@@ -66,14 +66,19 @@ QString lastTen(const QString &number)
     return number.right(10);
 }
 
-NumberMatch numberMatch(const QString &column, const QString &typed)
+NumberMatch numberMatch(const QString &column, const QString &typed, const QString &keyColumn,
+                        const QString &trigramTable)
 {
     const QString text = typed.trimmed();
     if (text.isEmpty())
         return {};
     if (text.size() >= 10)
         return {lastTenDigits(column) + QStringLiteral("=?"), lastTen(text)};
-    return {column + QStringLiteral(" LIKE ?"), QString(QLatin1Char('%') + text + QLatin1Char('%'))};
+    const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
+    if (text.size() >= 3 && !trigramTable.isEmpty())
+        return {QStringLiteral("%1 IN (SELECT rowid FROM %2 WHERE %3 LIKE ?)").arg(keyColumn, trigramTable, column),
+                pattern};
+    return {column + QStringLiteral(" LIKE ?"), pattern};
 }
 
 QString pageClause()

@@ -33,7 +33,11 @@ struct NumberMatch
     QVariant value;
     bool isEmpty() const { return condition.isEmpty(); }
 };
-NumberMatch numberMatch(const QString &column, const QString &typed);
+// A part of a number (three characters or more) is looked up in the trigram index of the
+// column when one is named (trigramTable, keyed by the table's keyColumn), so a contains-search
+// does not read every row.
+NumberMatch numberMatch(const QString &column, const QString &typed, const QString &keyColumn = {},
+                        const QString &trigramTable = {});
 
 // " LIMIT ? OFFSET ?" — bind the limit, then the offset.
 QString pageClause();

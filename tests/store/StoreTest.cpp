@@ -262,3 +262,30 @@ TEST(EscapeSqlText, DoublesSingleThenDoubleQuotesAndLeavesBlanksAlone)
     EXPECT_EQ(sql::EscapeSqlText(""), "");
     EXPECT_EQ(sql::EscapeSqlText("plain"), "plain");
 }
+
+TEST(NumberSearch, APartOfANumberFollowsInsertsUpdatesAndDeletes)
+{
+    TempDatabase t;
+    InboxRepository inbox(t.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    const qint64 a = inbox.insert("+919876543210", "a", when).value();
+    const qint64 b = inbox.insert("+441234598765", "b", when).value();
+    inbox.insert("5550000", "c", when);
+    const auto found = [&](const QString &part) { return inbox.count({false, part}).value(); };
+
+    EXPECT_EQ(found("98765"), 2);
+    EXPECT_EQ(found("555"), 1);
+    EXPECT_EQ(found("00"), 1);    // too short for the index: still a plain contains match
+    EXPECT_EQ(found("+44"), 1);
+    EXPECT_EQ(found("x'%\"; --"), 0);
+
+    ASSERT_TRUE(inbox.remove(b));
+    EXPECT_EQ(found("98765"), 1);
+    t.exec("UPDATE Message_InBox SET SenderMobileNo='7778889990' WHERE InBox_Id=?", {a});
+    EXPECT_EQ(found("98765"), 0);
+    EXPECT_EQ(found("8889"), 1);
+
+    OutboxRepository outbox(t.db());
+    outbox.insertPending("+12025550123", "x", when);
+    EXPECT_EQ(outbox.count({OutboxFolder::Waiting, QStringLiteral("5550")}).value(), 1);
+}
