@@ -4,6 +4,7 @@
 //
 //   build/bin/bench_messages [unread-every-nth]   (default 100: one message in a hundred unread;
 //                                                  1 makes every message unread)
+#include "BenchSupport.h"
 #include "messages/MessageBoxWindow.h"
 #include "messages/PagedListView.h"
 #include "shell/ActivityLog.h"
@@ -29,38 +30,9 @@ using namespace parlix;
 
 namespace {
 
-template <typename Fn> double medianMs(int runs, Fn &&fn)
-{
-    std::vector<qint64> samples;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        samples.push_back(t.nsecsElapsed());
-    }
-    std::sort(samples.begin(), samples.end());
-    return double(samples[samples.size() / 2]) / 1e6;
-}
-
 bool fill(const QSqlDatabase &db, int unreadEvery)
 {
-    const QString statements[] = {
-        QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
-                       "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
-                       "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
-                       "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
-                       "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
-                       "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n"),
-        QStringLiteral("ANALYZE"),
-    };
-    for (const QString &s : statements) {
-        auto r = sql::run(db, s, s.contains(QLatin1Char('?')) ? QVariantList{unreadEvery} : QVariantList{});
-        if (!r) {
-            std::fprintf(stderr, "fill failed: %s\n", qPrintable(r.error()));
-            return false;
-        }
-    }
-    return true;
+    return bench::runAll(db, {bench::inboxYearSql(), QStringLiteral("ANALYZE")}, {unreadEvery});
 }
 
 } // namespace
@@ -91,7 +63,7 @@ int main(int argc, char **argv)
     const int runs = 7;
 
     std::unique_ptr<MessageBoxWindow> window;
-    const double open = medianMs(runs, [&] {
+    const double open = bench::medianMs(runs, [&] {
         window.reset();
         window = std::make_unique<MessageBoxWindow>(services, QStringLiteral("I"));
     });
@@ -107,17 +79,17 @@ int main(int argc, char **argv)
         pages->setText(QString::number(paged->pageCount()));
         QTest::keyClick(pages, Qt::Key_Return);
     };
-    const double lastUnread = medianMs(runs, lastPage);
+    const double lastUnread = bench::medianMs(runs, lastPage);
     const QString unreadCaption = paged->caption();
 
-    const double allFirst = medianMs(runs, [&] {
+    const double allFirst = bench::medianMs(runs, [&] {
         paged->setCurrentPage(1);
         all->click();
     });
-    const double allLast = medianMs(runs, lastPage);
+    const double allLast = bench::medianMs(runs, lastPage);
     const QString allCaption = paged->caption();
     // The slowest page to reach: the middle one, half the table away from either end.
-    const double allMiddle = medianMs(runs, [&] {
+    const double allMiddle = bench::medianMs(runs, [&] {
         paged->setCurrentPage(1);
         pages->setText(QString::number(paged->pageCount() / 2));
         QTest::keyClick(pages, Qt::Key_Return);
@@ -126,7 +98,7 @@ int main(int argc, char **argv)
     const QString number =
         QStringLiteral("+9198") + QStringLiteral("%1").arg((500000LL * 7919) % 100000000, 8, 10, QLatin1Char('0'));
     auto searchFor = [&](const QString &text) {
-        return medianMs(runs, [&] {
+        return bench::medianMs(runs, [&] {
             paged->setCurrentPage(1);
             search->setText(text);
             QTest::keyClick(search, Qt::Key_Return);
@@ -137,7 +109,7 @@ int main(int argc, char **argv)
     const double byDigits = searchFor(number.right(5));
     unread->click();
     const double byNumberUnread = searchFor(number);
-    const double tree = medianMs(runs, [&] { window->fillTreeView(); });
+    const double tree = bench::medianMs(runs, [&] { window->fillTreeView(); });
 
     std::printf("median of %d runs, ms:\n", runs);
     std::printf("  open the message box on the inbox (tree + unread page 1)  %8.1f\n", open);

@@ -3,6 +3,7 @@
 // three home-page counts.
 //
 //   build/bin/bench_store [database-path]     (default: a temporary file, removed afterwards)
+#include "BenchSupport.h"
 #include "shell/ActivityLog.h"
 #include "shell/Clock.h"
 #include "shell/Startup.h"
@@ -25,56 +26,26 @@ using namespace parlix;
 
 namespace {
 
-double medianMs(std::vector<qint64> ns)
-{
-    std::sort(ns.begin(), ns.end());
-    return double(ns[ns.size() / 2]) / 1e6;
-}
-
-template <typename Fn>
-double timeMedian(int runs, Fn &&fn)
-{
-    std::vector<qint64> samples;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        fn();
-        samples.push_back(t.nsecsElapsed());
-    }
-    return medianMs(samples);
-}
-
 bool fill(const QSqlDatabase &db)
 {
-    // A year back from now, one row every ~31.5 s; every hundredth unread / pending.
-    const char *statements[] = {
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
-        "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
-        "SELECT '+9198' || printf('%08d', abs(random()) % 100000000), 0, "
-        "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
-        "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
-        "CASE WHEN x % 100 = 0 THEN 0 ELSE 1 END FROM n",
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
-        "INSERT INTO Message_OutBox (RecepId,RecipientMobileNo,Message,OutBoxDateTime,DeliveryDatetime,DeliveryStatus) "
-        "SELECT 0, '+9197' || printf('%08d', abs(random()) % 100000000), "
-        "'Your appointment is confirmed for tomorrow at 10:30. Call us to change it.', "
-        "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
-        "CASE WHEN x % 100 = 0 THEN NULL ELSE strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31-20) || ' seconds') END, "
-        "CASE WHEN x % 100 = 0 THEN NULL ELSE 'SENT' END FROM n",
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<2000) "
-        "INSERT INTO MissedCallStatistics (callDateTime,callerNumber,IsMissCall) "
-        "SELECT strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || (x*15700) || ' seconds'), "
-        "'+9196' || printf('%08d', x), x % 3 <> 0 FROM n",
-        "ANALYZE",
-    };
-    for (const char *s : statements) {
-        auto r = sql::run(db, QString::fromLatin1(s));
-        if (!r) {
-            std::fprintf(stderr, "fill failed: %s\n", qPrintable(r.error()));
-            return false;
-        }
-    }
-    return true;
+    // A year back from now, one row every ~31 s; every hundredth unread / pending.
+    return bench::runAll(
+        db,
+        {bench::inboxYearSql(),
+         QStringLiteral(
+             "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
+             "INSERT INTO Message_OutBox (RecepId,RecipientMobileNo,Message,OutBoxDateTime,DeliveryDatetime,"
+             "DeliveryStatus) SELECT 0, '+9197' || printf('%08d', (x * 7907) % 100000000), "
+             "'Your appointment is confirmed for tomorrow at 10:30. Call us to change it.', "
+             "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
+             "CASE WHEN x % 100 = 0 THEN NULL ELSE strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || "
+             "((1000000-x)*31-20) || ' seconds') END, CASE WHEN x % 100 = 0 THEN NULL ELSE 'SENT' END FROM n"),
+         QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<2000) "
+                        "INSERT INTO MissedCallStatistics (callDateTime,callerNumber,IsMissCall) "
+                        "SELECT strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || (x*15700) || ' seconds'), "
+                        "'+9196' || printf('%08d', x), x % 3 <> 0 FROM n"),
+         QStringLiteral("ANALYZE")},
+        {100});
 }
 
 } // namespace
@@ -99,7 +70,7 @@ int main(int argc, char **argv)
     }
 
     // Start-up: open (schema check included) and load the settings, as a fresh process would.
-    const double startupMs = timeMedian(5, [&] {
+    const double startupMs = bench::medianMs(5, [&] {
         auto conn = DbConnection::open(path, DbConnection::Mode::ExistingOnly);
         ActivityLog log(SystemClock::instance());
         auto settings = loadSettingsAtStartup(*conn.value(), log);
@@ -114,9 +85,9 @@ int main(int argc, char **argv)
     OutboxRepository outbox(db);
     const QDate today = QDate::currentDate();
     qint64 missed = 0, unread = 0, pending = 0;
-    const double missedMs = timeMedian(101, [&] { missed = calls.countMissedOn(today).value(); });
-    const double unreadMs = timeMedian(101, [&] { unread = inbox.countUnread().value(); });
-    const double pendingMs = timeMedian(101, [&] { pending = outbox.countUndelivered().value(); });
+    const double missedMs = bench::medianMs(101, [&] { missed = calls.countMissedOn(today).value(); });
+    const double unreadMs = bench::medianMs(101, [&] { unread = inbox.countUnread().value(); });
+    const double pendingMs = bench::medianMs(101, [&] { pending = outbox.countUndelivered().value(); });
 
     std::printf("start-up to settings loaded: %8.3f ms (target < 1000 ms)\n", startupMs);
     std::printf("missed calls today (%lld):   %8.3f ms (target < 5 ms)\n", missed, missedMs);
