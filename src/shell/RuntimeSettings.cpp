@@ -92,6 +92,7 @@ Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
         s.MixModeDeliveryMedia = oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), media.mid(0, 2));
     }
     s.IsSMSSMTPAuthenticationRequired = sql::boolFrom(row.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
+    s.SMSSMTPAllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));
 
     const auto loadText = [&](const char *column, QString &field) {
         const QString v = trimmed(row, column);

@@ -24,6 +24,8 @@ struct RuntimeSettings
     QString MixModeMobileNumbers;
     QString MixModeDeliveryMedia;
     bool IsSMSSMTPAuthenticationRequired = false;
+    // The operator allows the login's password on a link without TLS.
+    bool SMSSMTPAllowClearTextLogin = false;
     QString SMSSMTPFromName;
     QString SMSSMTPYourEmailAddress;
     QString SMSSMTPServer;

@@ -183,6 +183,12 @@ const char *const kVersion3[] = {
     "INSERT INTO Message_OutBox_Numbers(Message_OutBox_Numbers) VALUES ('rebuild')",
 };
 
+// The operator's permission to send the SMTP (or POP-before-SMTP) password over a link without
+// TLS, for providers that take a plain login; off unless the operator turns it on.
+const char *const kVersion4[] = {
+    "ALTER TABLE Timer_Setting ADD COLUMN IsSMTPClearTextLoginAllowed INTEGER NOT NULL DEFAULT 0",
+};
+
 struct Step
 {
     int version;
@@ -194,6 +200,7 @@ const Step kSteps[] = {
     {1, kVersion1, std::size(kVersion1)},
     {2, kVersion2, std::size(kVersion2)},
     {3, kVersion3, std::size(kVersion3)},
+    {4, kVersion4, std::size(kVersion4)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)

@@ -144,6 +144,20 @@ TEST(RuntimeSettingsLoad, SmtpTextsKeepDefaultsWhenEmptyAndTheDomainIsMasked)
     EXPECT_EQ(load(rows).MaskedEmailDomain, "");
 }
 
+TEST(RuntimeSettingsLoad, ClearTextLoginIsAllowedOnlyWhenTheColumnHoldsTrue)
+{
+    SettingsRows rows;
+    rows.timer = timerRow(); // a row from before the column existed
+    EXPECT_FALSE(load(rows).SMSSMTPAllowClearTextLogin);
+    const QList<std::pair<QVariant, bool>> cases = {
+        {1, true}, {true, true}, {" yes ", true}, {0, false}, {kNull, false}, {"no", false}, {"", false},
+    };
+    for (const auto &[stored, allowed] : cases) {
+        rows.timer = timerRow({{"IsSMTPClearTextLoginAllowed", stored}});
+        EXPECT_EQ(load(rows).SMSSMTPAllowClearTextLogin, allowed) << stored.toString().toStdString();
+    }
+}
+
 TEST(RuntimeSettingsLoad, TimerPeriodsOnlyWhenTheirTimerIsEnabled)
 {
     SettingsRows rows;

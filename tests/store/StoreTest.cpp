@@ -70,7 +70,7 @@ TEST(NewDatabase, HasEveryTableWithItsColumnsAndOnlyTheTimerRow)
         EXPECT_EQ(count(db, it.key()), 0) << it.key().toStdString();
     }
     EXPECT_TRUE(columnsOf(db, "State").contains("CountryId"));
-    EXPECT_EQ(columnsOf(db, "Timer_Setting").size(), 19);
+    EXPECT_EQ(columnsOf(db, "Timer_Setting").size(), 20);
 
     ASSERT_EQ(count(db, "Timer_Setting"), 1);
     auto row = SettingsRepository(db).timerSettings();
@@ -130,6 +130,27 @@ TEST(OpenFailures, RefusesADatabaseFromANewerProgram)
     auto r = DbConnection::open(t.path());
     ASSERT_FALSE(r.ok());
     EXPECT_TRUE(r.error().contains("newer Parlix")) << r.error().toStdString();
+}
+
+TEST(OlderDatabase, GainsTheClearTextLoginColumnOffAndKeepsItsSettings)
+{
+    TempDatabase t;
+    // The Timer_Setting of a version 3 database, holding an operator's SMTP settings.
+    t.exec(QStringLiteral("ALTER TABLE Timer_Setting DROP COLUMN IsSMTPClearTextLoginAllowed"));
+    t.exec(QStringLiteral("UPDATE Timer_Setting SET SMSSMTPServer='mail.example', IsSMSSMTPAuthenticationRequired=1"));
+    t.exec(QStringLiteral("PRAGMA user_version = 3"));
+
+    auto upgraded = t.conn().openAnother();
+    ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
+    const QSqlDatabase db = upgraded.value()->db();
+    EXPECT_EQ(sql::scalar(db, QStringLiteral("PRAGMA user_version")).value(), DbConnection::schemaVersion());
+    auto row = SettingsRepository(db).timerSettings();
+    ASSERT_TRUE(row.ok() && row.value().has_value());
+    const QVariantMap &r = *row.value();
+    EXPECT_EQ(r.value("SMSSMTPServer").toString(), "mail.example");
+    EXPECT_TRUE(sql::boolFrom(r.value("IsSMSSMTPAuthenticationRequired")));
+    ASSERT_TRUE(r.contains("IsSMTPClearTextLoginAllowed"));
+    EXPECT_FALSE(sql::boolFrom(r.value("IsSMTPClearTextLoginAllowed")));
 }
 
 TEST(Texts, RoundTripExactlyAsGiven)
