@@ -182,6 +182,7 @@ OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settin
     request.authenticationType = settings.SMSSMTPAuthenticationType;
     request.userName = settings.SMSSMTPUserName;
     request.password = settings.SMSSMTPPassword;
+    request.allowCleartextPassword = settings.SMSSMTPAllowClearTextLogin;
     request.encodeType = settings.SMSSMTPEncodeType;
     request.fromName = rowFromName.isEmpty() ? settings.SMSSMTPFromName : rowFromName;
     request.fromAddress = settings.MaskedEmailDomain.trimmed().isEmpty()

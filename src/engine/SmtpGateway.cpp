@@ -174,9 +174,12 @@ QString transportError(CURLcode rc, const char *detail, const QString &what, con
     case CURLE_OPERATION_TIMEDOUT:
         return errorText(smtperror::kTimedOut, QStringLiteral("The %1 '%2' did not answer in time.").arg(what, server));
     case CURLE_USE_SSL_FAILED:
-        return errorText(
-            smtperror::kNoTlsForPassword,
-            QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent.").arg(what, server));
+        // The operator can only mend this in the settings, so say where.
+        return errorText(smtperror::kNoTlsForPassword,
+                         QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent. "
+                                        "If this server takes logins only without encryption, tick \"%3\" in "
+                                        "Advanced SMTP Parlix Settings.")
+                             .arg(what, server, QLatin1String(kAllowClearTextLoginText)));
     case CURLE_LOGIN_DENIED:
         return errorText(smtperror::kLoginFailed, QStringLiteral("The %1 '%2' refused the login.").arg(what, server));
     default:
@@ -337,7 +340,7 @@ QString SmtpGateway::pop3Login(const SmtpSendRequest &request, const StatusSink 
     curl_easy_setopt(c.get(), CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(c.get(), CURLOPT_PASSWORD, password.constData());
     curl_easy_setopt(c.get(), CURLOPT_USE_SSL,
-                     m_options.allowCleartextPassword ? long(CURLUSESSL_TRY) : long(CURLUSESSL_ALL));
+                     request.allowCleartextPassword ? long(CURLUSESSL_TRY) : long(CURLUSESSL_ALL));
     // A login and nothing else: NOOP needs no mailbox listing and curl then quits cleanly.
     curl_easy_setopt(c.get(), CURLOPT_CUSTOMREQUEST, "NOOP");
     curl_easy_setopt(c.get(), CURLOPT_NOBODY, 1L);
@@ -394,7 +397,7 @@ QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const St
         curl_easy_setopt(c.get(), CURLOPT_LOGIN_OPTIONS, method == 2 ? "AUTH=LOGIN" : "AUTH=PLAIN");
     }
     // STARTTLS whenever the server offers it; a password goes out only over TLS unless allowed.
-    const bool demandTls = loginOnSmtp && !m_options.allowCleartextPassword;
+    const bool demandTls = loginOnSmtp && !request.allowCleartextPassword;
     curl_easy_setopt(c.get(), CURLOPT_USE_SSL, demandTls ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
 
     const QByteArray mailFrom = '<' + request.fromAddress.trimmed().toUtf8() + '>';

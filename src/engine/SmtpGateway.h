@@ -19,6 +19,8 @@ struct SmtpSendRequest
     qint16 authenticationType = 0; // 0 None, 1 POP3 login first, 2 AUTH LOGIN, 3 AUTH PLAIN
     QString userName;
     QString password;
+    // The operator allows the password on a link without TLS.
+    bool allowCleartextPassword = false;
     qint16 encodeType = 0; // carried for the log line only: the body is always a MIME text part
     QString fromName;      // the display name of the sender
     QString fromAddress;
@@ -31,11 +33,14 @@ struct SmtpOptions
 {
     int connectTimeoutSeconds = 20;
     int totalTimeoutSeconds = 60;
-    quint16 pop3Port = 110;              // POP-before-SMTP login port (995 when SMTP uses 465)
-    bool allowCleartextPassword = false; // send a password on a link without TLS
-    QString caFile;                      // an extra trust anchor instead of the system's (tests)
+    quint16 pop3Port = 110; // POP-before-SMTP login port (995 when SMTP uses 465)
+    QString caFile;         // an extra trust anchor instead of the system's (tests)
     QString heloName = QStringLiteral("parlix.local");
 };
+
+// The text of the advanced SMTP settings' check box that allows a password without TLS; the
+// refusal to send one names it so that the operator knows what to change.
+inline constexpr char kAllowClearTextLoginText[] = "Allow the password to be sent without encryption (not recommended)";
 
 // Error numbers for failures that carry no SMTP reply code. A refusal by the server reports
 // the server's own reply code instead (550, 535, ...).

@@ -1,5 +1,6 @@
 #include "settings/AdvancedSmtpWindow.h"
 
+#include "engine/SmtpGateway.h"
 #include "shell/Prompt.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
@@ -34,6 +35,9 @@ AdvancedSmtpWindow::AdvancedSmtpWindow(SettingsServices services, QWidget *paren
     m_password = new QLineEdit;
     m_password->setObjectName(QStringLiteral("txtSMSSMTPPassword"));
     m_password->setEchoMode(QLineEdit::Password);
+    m_allowClearText = new QCheckBox(QLatin1String(kAllowClearTextLoginText));
+    m_allowClearText->setObjectName(QStringLiteral("chkAllowClearTextLogin"));
+    m_allowClearText->setEnabled(false);
     m_encode = new QComboBox;
     m_encode->setObjectName(QStringLiteral("cmbSMSSMTPEncodeType"));
     m_encode->addItems({QStringLiteral("MIME_ENCODE"), QStringLiteral("UUENCODE")});
@@ -41,6 +45,7 @@ AdvancedSmtpWindow::AdvancedSmtpWindow(SettingsServices services, QWidget *paren
 
     // Ticking opens the login boxes; clearing the tick leaves them as they are.
     connect(m_required, &QCheckBox::toggled, this, [this](bool on) {
+        m_allowClearText->setEnabled(on);
         if (on) {
             m_user->setEnabled(true);
             m_password->setEnabled(true);
@@ -61,6 +66,7 @@ AdvancedSmtpWindow::AdvancedSmtpWindow(SettingsServices services, QWidget *paren
     form->addRow(QStringLiteral("Authentication Type :"), m_method);
     form->addRow(QStringLiteral("SMTP Username :"), m_user);
     form->addRow(QStringLiteral("SMTP Password :"), m_password);
+    form->addRow(QString(), m_allowClearText);
     form->addRow(QStringLiteral("Encode Type :"), m_encode);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -88,6 +94,8 @@ void AdvancedSmtpWindow::load()
     m_required->setChecked(required);
     m_user->setEnabled(required);
     m_password->setEnabled(required);
+    m_allowClearText->setChecked(sql::boolFrom(r.value(QStringLiteral("IsSMTPClearTextLoginAllowed"))));
+    m_allowClearText->setEnabled(required);
 
     const QVariant method = r.value(QStringLiteral("SMSSMTPAuthenticationType"));
     const int position = method.isNull() ? 0 : method.toInt();
@@ -130,6 +138,7 @@ void AdvancedSmtpWindow::save()
         {QStringLiteral("SMSSMTPUserName"), m_user->text()},
         {QStringLiteral("SMSSMTPPassword"), m_password->text()},
         {QStringLiteral("IsSMSSMTPAuthenticationRequired"), sql::boolValue(m_required->isChecked())},
+        {QStringLiteral("IsSMTPClearTextLoginAllowed"), sql::boolValue(m_allowClearText->isChecked())},
         {QStringLiteral("SMSSMTPAuthenticationType"), qMax(0, m_method->currentIndex())},
     };
     const int encode = m_encode->currentIndex();
@@ -148,6 +157,7 @@ void AdvancedSmtpWindow::save()
     settings.SMSSMTPUserName = user;
     settings.SMSSMTPPassword = password;
     settings.IsSMSSMTPAuthenticationRequired = m_required->isChecked();
+    settings.SMSSMTPAllowClearTextLogin = m_allowClearText->isChecked();
     settings.SMSSMTPAuthenticationType = qint16(qMax(0, m_method->currentIndex()));
     if (encode == 0 || encode == 1)
         settings.SMSSMTPEncodeType = qint16(encode);

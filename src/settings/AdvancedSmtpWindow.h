@@ -31,6 +31,7 @@ private:
 
     SettingsServices m_services;
     QCheckBox *m_required = nullptr;
+    QCheckBox *m_allowClearText = nullptr;
     QComboBox *m_method = nullptr;
     QLineEdit *m_user = nullptr;
     QLineEdit *m_password = nullptr;

@@ -255,5 +255,42 @@ TEST_F(OutboxGatewayTest, AnEmptyPrefixSendsEveryNumberByTheChosenMedium)
               (QStringList{QStringLiteral("+447700900123@sms.example"), QStringLiteral("+12024440123@sms.example")}));
 }
 
+TEST(OutboxPass, PasswordGoesWithoutTlsOnlyOnceTheOperatorAllowsIt)
+{
+    SmtpServer server({QStringLiteral("gw"), QStringLiteral("pw"), false}); // login, no STARTTLS
+    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
+    EngineHarness h;
+    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.SMSSMTPServer = QStringLiteral("127.0.0.1");
+    h.settings.SMSSMTPPort = qint16(server.port());
+    h.settings.SMSSMTPYourEmailAddress = QStringLiteral("office@corp.example");
+    h.settings.SMSSMTPEmailPostfix = QStringLiteral("sms.example");
+    h.settings.IsSMSSMTPAuthenticationRequired = true;
+    h.settings.SMSSMTPAuthenticationType = 2;
+    h.settings.SMSSMTPUserName = QStringLiteral("gw");
+    h.settings.SMSSMTPPassword = QStringLiteral("pw");
+    h.applySettings();
+    SmtpOptions options;
+    options.connectTimeoutSeconds = 5;
+    options.totalTimeoutSeconds = 15;
+    h.engine->setSmtpOptions(options);
+    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("hi"));
+
+    h.engine->sendAll();
+    const QString refusal = QStringLiteral("**ERROR** SMS delivery failed. Error 1005: ");
+    EXPECT_EQ(h.logLines().filter(refusal).size(), 1) << h.logLines().join('\n').toStdString();
+    EXPECT_TRUE(server.events().isEmpty());
+    EXPECT_EQ(statusOf(h, id), QString());
+
+    h.settings.SMSSMTPAllowClearTextLogin = true;
+    h.applySettings();
+    h.clearLog();
+    h.engine->sendAll();
+    EXPECT_EQ(statusOf(h, id), QStringLiteral("SENT")) << h.logLines().join('\n').toStdString();
+    ASSERT_EQ(server.mails().size(), 1);
+    EXPECT_TRUE(server.events().first().value(QStringLiteral("ok")).toBool());
+    EXPECT_TRUE(h.logLines().filter(refusal).isEmpty());
+}
+
 } // namespace
 } // namespace parlix

@@ -161,12 +161,13 @@ TEST_F(SmtpGatewayTest, PasswordIsNotSentWithoutTlsUnlessAllowed)
     const Sent refused = send(r);
     EXPECT_EQ(refused.result,
               QStringLiteral("Error 1005: The SMTP server '127.0.0.1' offers no secure connection, so the password "
-                             "was not sent.\r\n"));
+                             "was not sent. If this server takes logins only without encryption, tick \"Allow the "
+                             "password to be sent without encryption (not recommended)\" in Advanced SMTP Parlix "
+                             "Settings.\r\n"));
     EXPECT_TRUE(server.events().isEmpty());
 
-    SmtpOptions allow;
-    allow.allowCleartextPassword = true;
-    EXPECT_EQ(send(r, allow).result, QString());
+    r.allowCleartextPassword = true;
+    EXPECT_EQ(send(r).result, QString());
     EXPECT_EQ(server.mails().size(), 1);
 }
 
@@ -187,9 +188,9 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     pop.authenticationType = 1;
     pop.userName = QStringLiteral("gw");
     pop.password = QStringLiteral("pw");
+    pop.allowCleartextPassword = true;
     SmtpOptions options;
     options.pop3Port = closedPort;
-    options.allowCleartextPassword = true;
     const Sent s = send(pop, options);
     EXPECT_EQ(
         s.result,
@@ -223,7 +224,7 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
         << refused.result.toStdString();
     EXPECT_TRUE(server.mails().isEmpty());
 
-    options.allowCleartextPassword = true;
+    r.allowCleartextPassword = true;
     const Sent s = send(r, options);
     EXPECT_EQ(s.result, QString());
     EXPECT_EQ(s.status.mid(0, 4),

@@ -89,5 +89,42 @@ TEST_F(AdvancedSmtpWindowTest, SavingStoresPositionsAndAnnouncesThem)
     EXPECT_EQ(child<QLineEdit>(window, "txtSMSSMTPPassword")->echoMode(), QLineEdit::Password);
 }
 
+TEST_F(AdvancedSmtpWindowTest, ClearTextLoginIsOfferedWithALoginAndReachesTheEngine)
+{
+    qRegisterMetaType<parlix::RuntimeSettings>();
+    open();
+    auto *required = child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired");
+    auto *allow = child<QCheckBox>(window, "chkAllowClearTextLogin");
+    EXPECT_EQ(allow->text(), QStringLiteral("Allow the password to be sent without encryption (not recommended)"));
+    EXPECT_FALSE(allow->isChecked());
+    EXPECT_FALSE(allow->isEnabled());
+    required->setChecked(true);
+    EXPECT_TRUE(allow->isEnabled());
+    required->setChecked(false);
+    EXPECT_FALSE(allow->isEnabled());
+
+    required->setChecked(true);
+    allow->setChecked(true);
+    child<QLineEdit>(window, "txtSMSSMTPUserName")->setText(QStringLiteral("office"));
+    child<QLineEdit>(window, "txtSMSSMTPPassword")->setText(QStringLiteral("pw"));
+    QSignalSpy saved(window.data(), &AdvancedSmtpWindow::settingsSaved);
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("IsSMTPClearTextLoginAllowed").toInt(), 1);
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_TRUE(saved.at(0).at(0).value<RuntimeSettings>().SMSSMTPAllowClearTextLogin);
+    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }));
+
+    open();
+    allow = child<QCheckBox>(window, "chkAllowClearTextLogin");
+    EXPECT_TRUE(allow->isChecked());
+    EXPECT_TRUE(allow->isEnabled());
+    allow->setChecked(false);
+    QSignalSpy savedAgain(window.data(), &AdvancedSmtpWindow::settingsSaved);
+    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("IsSMTPClearTextLoginAllowed").toInt(), 0);
+    ASSERT_EQ(savedAgain.count(), 1);
+    EXPECT_FALSE(savedAgain.at(0).at(0).value<RuntimeSettings>().SMSSMTPAllowClearTextLogin);
+}
+
 } // namespace
 } // namespace parlix::test
