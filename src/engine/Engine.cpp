@@ -294,36 +294,24 @@ void Engine::deleteSimMessagesByStatus(const QStringList &statuses)
 }
 
 EngineHost::EngineHost(EngineContext context)
-    : m_engine(new Engine(std::move(context)))
+    : WorkerThread(new Engine(std::move(context)), QStringLiteral("engine"))
 {
-    qRegisterMetaType<parlix::RuntimeSettings>();
     qRegisterMetaType<parlix::EngineCounts>();
     qRegisterMetaType<parlix::SIMMessage>();
     qRegisterMetaType<parlix::SIMMessageList>();
     qRegisterMetaType<QList<int>>();
-    m_thread.setObjectName(QStringLiteral("engine"));
-    m_engine->moveToThread(&m_thread);
 }
 
 EngineHost::~EngineHost()
 {
     stop();
-    delete m_engine; // its thread has ended, so deleting it here is safe
-}
-
-void EngineHost::start()
-{
-    if (m_thread.isRunning())
-        return;
-    m_thread.start();
-    QMetaObject::invokeMethod(m_engine, &Engine::initialise, Qt::QueuedConnection);
 }
 
 void EngineHost::stop()
 {
     if (!m_thread.isRunning())
         return;
-    QMetaObject::invokeMethod(m_engine, &Engine::shutdown, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(m_worker, &Engine::shutdown, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }

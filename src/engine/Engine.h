@@ -2,6 +2,7 @@
 
 #include "modem/ModemReplies.h"
 #include "shell/RuntimeSettings.h"
+#include "shell/WorkerThread.h"
 #include "store/Database.h"
 
 #include <QDateTime>
@@ -181,7 +182,7 @@ private:
 };
 
 // Owns the engine thread and the engine on it.
-class EngineHost
+class EngineHost : public WorkerThread<Engine>
 {
     Q_DISABLE_COPY_MOVE(EngineHost)
 
@@ -189,15 +190,10 @@ public:
     explicit EngineHost(EngineContext context);
     ~EngineHost();
 
-    Engine *engine() const { return m_engine; }
+    Engine *engine() const { return worker(); }
 
-    void start();
     // Asks the engine to shut down, waits for it, and ends the thread.
     void stop();
-
-private:
-    QThread m_thread;
-    Engine *m_engine = nullptr;
 };
 
 } // namespace parlix

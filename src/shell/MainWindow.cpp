@@ -303,10 +303,8 @@ bool MainWindow::load()
 void MainWindow::applySettings(const RuntimeSettings &settings)
 {
     m_settings = settings;
-    if (Engine *e = engine()) {
-        QMetaObject::invokeMethod(
-            e, [e, s = m_settings] { e->applySettings(s); }, Qt::QueuedConnection);
-    }
+    if (m_services.engine != nullptr)
+        m_services.engine->applySettings(m_settings);
     if (m_services.webmail != nullptr)
         m_services.webmail->applySettings(m_settings);
 }

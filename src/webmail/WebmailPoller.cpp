@@ -226,43 +226,25 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
 }
 
 WebmailHost::WebmailHost(EngineContext context)
-    : m_poller(new WebmailPoller(std::move(context)))
+    : WorkerThread(new WebmailPoller(std::move(context)), QStringLiteral("webmail"))
 {
-    qRegisterMetaType<parlix::RuntimeSettings>();
     qRegisterMetaType<parlix::WebmailPollSummary>();
-    m_thread.setObjectName(QStringLiteral("webmail"));
-    m_poller->moveToThread(&m_thread);
 }
 
 WebmailHost::~WebmailHost()
 {
     stop();
-    delete m_poller; // its thread has ended, so deleting it here is safe
-}
-
-void WebmailHost::start()
-{
-    if (m_thread.isRunning())
-        return;
-    m_thread.start();
-    QMetaObject::invokeMethod(m_poller, &WebmailPoller::initialise, Qt::QueuedConnection);
-}
-
-void WebmailHost::applySettings(const RuntimeSettings &settings)
-{
-    QMetaObject::invokeMethod(
-        m_poller, [poller = m_poller, settings] { poller->applySettings(settings); }, Qt::QueuedConnection);
 }
 
 void WebmailHost::stop()
 {
     if (!m_thread.isRunning())
         return;
-    m_poller->requestAbort();
+    m_worker->requestAbort();
     QMetaObject::invokeMethod(
-        m_poller,
+        m_worker,
         [this] {
-            m_poller->shutdown();
+            m_worker->shutdown();
             m_thread.quit();
         },
         Qt::QueuedConnection);

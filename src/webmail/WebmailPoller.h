@@ -86,7 +86,8 @@ private:
 
 // Owns the webmail thread and the poller on it. Create it after the settings are loaded,
 // start() it, hand it every new copy of the settings, and stop() it before the process ends.
-class WebmailHost
+// applySettings() queues each copy to the poller, which re-arms its timer from it.
+class WebmailHost : public WorkerThread<WebmailPoller>
 {
     Q_DISABLE_COPY_MOVE(WebmailHost)
 
@@ -95,19 +96,12 @@ public:
     ~WebmailHost();
 
     // For connecting to its signals; call its slots only through queued calls.
-    WebmailPoller *poller() const { return m_poller; }
+    WebmailPoller *poller() const { return worker(); }
 
-    void start();
-    // Queues the settings to the poller, which re-arms its timer from them.
-    void applySettings(const RuntimeSettings &settings);
     // Ends a poll in progress at its next exchange, shuts the poller down and ends the thread.
     // Called on the GUI thread it keeps serving events meanwhile, so a message box the poller
     // is showing can still be answered.
     void stop();
-
-private:
-    QThread m_thread;
-    WebmailPoller *m_poller = nullptr;
 };
 
 } // namespace parlix
