@@ -178,11 +178,14 @@ void Engine::toggleConnection()
         connectModem();
 }
 
-void Engine::afterBusyWork()
+void Engine::afterBusyWork(GatewayTimer *ran)
 {
-    // Ticks that fell due meanwhile are skipped, as they would be had they found the modem busy.
-    m_timer1->skipIfOverdue();
-    m_timer2->skipIfOverdue();
+    // A timer's own tick that fell due during its pass is dropped, as if it had found the modem
+    // busy, and so is the one-second poll. The other pass's due tick runs now: with equal
+    // periods (the default) the two timers fall due together, and dropping the second one every
+    // time would starve it for good.
+    if (ran != nullptr)
+        ran->skipIfOverdue();
     m_callTimer->skipIfOverdue();
 }
 
@@ -195,7 +198,7 @@ void Engine::Timer1Tick()
         return;
     m_context.log->WriteActivityLog(QStringLiteral("Checking for new SMS on SIM card."));
     m_receive->ReceiveSIMMessages(m_modem->scaledDelay(400));
-    afterBusyWork();
+    afterBusyWork(m_timer1.get());
 }
 
 void Engine::Timer2Tick()
@@ -209,7 +212,7 @@ void Engine::Timer2Tick()
         return;
     m_context.log->WriteActivityLog(QStringLiteral("Checking if there are any SMS to be sent."));
     m_outbox->SendOutboxSMS(m_settings);
-    afterBusyWork();
+    afterBusyWork(m_timer2.get());
 }
 
 void Engine::refreshTick()

@@ -163,7 +163,7 @@ protected:
 
 private:
     bool requireModemLink();
-    void afterBusyWork();
+    void afterBusyWork(GatewayTimer *ran = nullptr);
     void playSound(const QString &fileName);
 
     std::unique_ptr<Modem> m_modem;

@@ -1,4 +1,5 @@
 // Drives the real parlix executable, as an operator or a script would.
+#include "ModemSimulator.h"
 #include "store/Database.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -168,4 +170,35 @@ TEST(CommandLine, VersionAndHelp)
     const ProcessRun h = runParlix({"--help"});
     EXPECT_EQ(h.status, 0);
     EXPECT_TRUE(h.out.contains("--headless") && h.out.contains("send --to"));
+}
+
+TEST(Headless, DefaultSettingsSendAndReceiveOnTheirOwnOverASimulatedModem)
+{
+    sim::ModemSimulator modem;
+    modem.start();
+    modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900123"), QStringLiteral("Hi \"there\""));
+    test::TempDatabase t;
+    // Equal periods, as in a new database: both timers fall due together every time.
+    t.exec("UPDATE Timer_Setting SET ReceiveAllMessagesTime=1, SendAllMessagesTime=1");
+    t.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,CharacterSet,"
+           "EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',0,1)",
+           {modem.devicePath()});
+    const qint64 id = OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();
+
+    QProcess p;
+    p.start(parlixPath(), {"--headless", "--database", t.path()});
+    ASSERT_TRUE(p.waitForStarted());
+    QString status;
+    for (int i = 0; i < 60 && status != QLatin1String("SENT"); ++i) {
+        QThread::msleep(100);
+        status = sql::firstRow(t.db(), "SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id})
+                     .value()
+                     ->value("DeliveryStatus")
+                     .toString();
+    }
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(status, "SENT") << p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM Message_InBox WHERE Message='Hi \"there\"'").value(), 1);
+    EXPECT_EQ(modem.sentMessages().size(), 1);
 }
