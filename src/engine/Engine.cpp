@@ -13,9 +13,6 @@
 #include "shell/Clock.h"
 #include "shell/Prompt.h"
 #include "shell/Sound.h"
-#include "store/CallRepository.h"
-#include "store/InboxRepository.h"
-#include "store/OutboxRepository.h"
 
 namespace parlix {
 
@@ -217,25 +214,8 @@ void Engine::Timer2Tick()
 
 void Engine::refreshTick()
 {
+    // The home page counts for itself; this tick only watches the call.
     m_callWatcher->onTick();
-    EngineCounts counts;
-    auto missed = CallRepository(m_db->db()).countMissedOn(m_context.clock->today());
-    auto unread = InboxRepository(m_db->db()).countUnread();
-    auto waiting = OutboxRepository(m_db->db()).countUndelivered();
-    if (!missed || !unread || !waiting)
-        return;
-    counts = {missed.value(), unread.value(), waiting.value()};
-    if (m_lastCounts && *m_lastCounts == counts)
-        return;
-    m_lastCounts = counts;
-    Q_EMIT countsChanged(counts);
-}
-
-void Engine::requestCounts()
-{
-    m_lastCounts.reset();
-    if (m_db)
-        refreshTick();
 }
 
 void Engine::sendAll()
@@ -299,7 +279,6 @@ void Engine::deleteSimMessagesByStatus(const QStringList &statuses)
 EngineHost::EngineHost(EngineContext context)
     : WorkerThread(new Engine(std::move(context)), QStringLiteral("engine"))
 {
-    qRegisterMetaType<parlix::EngineCounts>();
     qRegisterMetaType<parlix::SIMMessage>();
     qRegisterMetaType<parlix::SIMMessageList>();
     qRegisterMetaType<QList<int>>();

@@ -13,7 +13,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace parlix {
 
@@ -39,14 +38,6 @@ struct EngineContext
     const Clock *clock = nullptr;
 };
 
-// The home page's three live counts.
-struct EngineCounts
-{
-    qint64 missedCallsToday = 0;
-    qint64 unreadInbox = 0;
-    qint64 waitingOutbox = 0;
-    bool operator==(const EngineCounts &) const = default;
-};
 
 // Lives on the engine thread: owns that thread's database connection, the modem (serial port,
 // flags, AT operations), the receive timer Timer1, the send timer Timer2 and the one-second
@@ -86,7 +77,7 @@ public:
     // The tick handlers, run by the timers; tests call them directly instead of waiting.
     void Timer1Tick();  // receive
     void Timer2Tick();  // send
-    void refreshTick(); // every second: call state, counts, missed-call reply
+    void refreshTick(); // every second: call state and the missed-call reply
 
 public Q_SLOTS:
     // Runs first on the engine thread: opens the engine's own database connection and creates
@@ -120,9 +111,6 @@ public Q_SLOTS:
     void deleteSimMessages(const QList<int> &indexes);
     void deleteSimMessagesByStatus(const QStringList &statuses);
 
-    // Emits countsChanged with the current counts, whether or not they changed.
-    void requestCounts();
-
 Q_SIGNALS:
     void initialised(bool ok, const QString &error);
     void settingsApplied();
@@ -134,9 +122,6 @@ Q_SIGNALS:
     void modemReadyChanged(bool ready);
     // The settings window should open (no modem settings, or Yes to "No modem found …").
     void settingsWindowRequested();
-
-    // The home page counts; emitted by the one-second tick when they change.
-    void countsChanged(const parlix::EngineCounts &counts);
 
     // RefreshMessageBoxWindow: the message box, when open, rebuilds its tree and refreshes.
     void refreshMessageBoxWindow();
@@ -177,7 +162,6 @@ private:
     std::unique_ptr<CallWatcher> m_callWatcher;
     std::function<void(const QString &)> m_playSound;
     std::function<bool()> m_blockingWindowOpen;
-    std::optional<EngineCounts> m_lastCounts;
     bool m_busy = false;
 };
 
@@ -198,5 +182,4 @@ public:
 
 } // namespace parlix
 
-Q_DECLARE_METATYPE(parlix::EngineCounts)
 Q_DECLARE_METATYPE(parlix::SIMMessage)

@@ -233,19 +233,5 @@ TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
     EXPECT_EQ(replies(), 0);
 }
 
-TEST_F(CallTest, HomePageCountsFollowTheTables)
-{
-    QSignalSpy counts(h.engine.get(), &Engine::countsChanged);
-    h.engine->refreshTick();
-    ASSERT_EQ(counts.size(), 1);
-    ring(QStringLiteral("+919812345678"));
-    h.engine->refreshTick();
-    h.engine->refreshTick();
-    ASSERT_EQ(counts.size(), 2); // only a change is announced
-    const auto c = counts.last().first().value<EngineCounts>();
-    EXPECT_EQ(c.missedCallsToday, 1);
-    EXPECT_EQ(c.unreadInbox, 0);
-}
-
 } // namespace
 } // namespace parlix
