@@ -5,6 +5,7 @@
 #include "modem/Modem.h"
 #include "shell/ActivityLog.h"
 #include "shell/Clock.h"
+#include "shell/RuntimeSettings.h"
 #include "store/OutboxRepository.h"
 
 #include <QThread>
@@ -155,11 +156,11 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     const QString message = row.message.trimmed();
     const QString mode = settings.SIMCardDeliveryMode.toUpper();
     QString reply;
-    if (mode == QLatin1String("STORE AND DELIVER")) {
+    if (mode == simdelivery::kStoreAndDeliver) {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
         reply = m_modem.StoreAndSendSMS(recipient, message);
-    } else if (mode == QLatin1String("DIRECT DELIVER")) {
+    } else if (mode == simdelivery::kDirectDeliver) {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
         reply = m_modem.SendSMSDirect(recipient, message);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/RuntimeSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -7,13 +9,6 @@
 #include <optional>
 
 namespace parlix {
-
-// Delivery media as the settings name them.
-namespace media {
-inline const QString kModem = QStringLiteral("MODEM");
-inline const QString kSmtpGateway = QStringLiteral("SMTPSMSGATEWAY");
-inline const QString kMixMode = QStringLiteral("MIXMODE");
-} // namespace media
 
 // The recipient check of the outbox: digits only, with one optional leading "+". Signs,
 // separators and exponents that a lenient numeric conversion would accept are refused, since a

@@ -3,6 +3,7 @@
 #include "modem/Modem.h"
 #include "shell/ActivityLog.h"
 #include "shell/Prompt.h"
+#include "shell/RuntimeSettings.h"
 #include "store/SettingsRepository.h"
 
 #include <QSerialPort>
@@ -82,7 +83,7 @@ void ModemConnection::start_Click()
         return;
     }
     const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media == QLatin1String("SMTPSMSGATEWAY") || media == QLatin1String("MIXMODE")) {
+    if (media == media::kSmtpGateway || media == media::kMixMode) {
         Q_EMIT sendTimerStarted(m_settings.SendIntervalSeconds * 1000);
         return;
     }

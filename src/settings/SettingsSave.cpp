@@ -2,6 +2,7 @@
 
 #include "settings/SettingsChecks.h"
 #include "shell/Prompt.h"
+#include "shell/RuntimeSettings.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 
@@ -159,7 +160,7 @@ private:
         const auto send = seconds(m_in.sendSeconds, QStringLiteral("txtSendmsgtime"), SecondsBox::Send);
         if (!send)
             return false;
-        if (m_in.deliveryMedia == QLatin1String("SMTPSMSGATEWAY") && !checkSmtpGateway())
+        if (m_in.deliveryMedia == media::kSmtpGateway && !checkSmtpGateway())
             return false;
         // The port is kept as a 16-bit number by the engine; a wider or non-numeric one would
         // stop the next start-up, so it is refused here whatever the delivery option.
@@ -173,7 +174,7 @@ private:
         if (m_in.deliveryMedia.isEmpty())
             return refuse(QStringLiteral("OptSMSDeliveryModem"),
                           QStringLiteral("You must select atleast one SMS delivey media"));
-        if (m_in.deliveryMedia == QLatin1String("MIXMODE")) {
+        if (m_in.deliveryMedia == media::kMixMode) {
             m_prompt.inform(QStringLiteral("You have selected 'MIX MODE' as your SMS delivery option.\n"
                                            "Make sure that you have also filled in all the parameters for: \n"
                                            "1) Delivery through modem AND\n"

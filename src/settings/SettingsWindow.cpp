@@ -6,6 +6,7 @@
 #include "shell/ActivityLog.h"
 #include "shell/Clock.h"
 #include "shell/Prompt.h"
+#include "shell/RuntimeSettings.h"
 #include "store/OutboxRepository.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
@@ -414,9 +415,9 @@ void SettingsWindow::loadTimer(const QVariantMap &row)
     m_sendSeconds->setEnabled(m_sendEnabled->isChecked());
 
     const QString media = text("SMSDeliveryMedia").toUpper();
-    m_viaModem->setChecked(media == QLatin1String("MODEM"));
-    m_viaSmtp->setChecked(media == QLatin1String("SMTPSMSGATEWAY"));
-    m_viaMix->setChecked(media == QLatin1String("MIXMODE"));
+    m_viaModem->setChecked(media == media::kModem);
+    m_viaSmtp->setChecked(media == media::kSmtpGateway);
+    m_viaMix->setChecked(media == media::kMixMode);
     showDeliveryFrames();
 
     m_smtpServer->setText(text("SMSSMTPServer"));
@@ -428,11 +429,11 @@ void SettingsWindow::loadTimer(const QVariantMap &row)
     m_mixNumbers->setText(text("MixModeMobileNumbers"));
 
     const QString sim = text("SIMCardDeliveryMode").toUpper();
-    m_storeOnSim->setChecked(sim == QLatin1String("STORE AND DELIVER"));
-    m_directDelivery->setChecked(sim == QLatin1String("DIRECT DELIVER"));
+    m_storeOnSim->setChecked(sim == simdelivery::kStoreAndDeliver);
+    m_directDelivery->setChecked(sim == simdelivery::kDirectDeliver);
     const QString mix = text("MixModeDeliveryMedia").toUpper();
-    m_mixThroughModem->setChecked(mix == QLatin1String("MODEM"));
-    m_mixThroughSmtp->setChecked(mix == QLatin1String("SMTPSMSGATEWAY"));
+    m_mixThroughModem->setChecked(mix == media::kModem);
+    m_mixThroughSmtp->setChecked(mix == media::kSmtpGateway);
 }
 
 void SettingsWindow::loadMailbox(const QVariantMap &row)
@@ -553,15 +554,15 @@ SettingsInput SettingsWindow::input() const
     in.sendSeconds = m_sendSeconds->text();
     in.receiveEnabled = m_receiveEnabled->isChecked();
     in.sendEnabled = m_sendEnabled->isChecked();
-    in.deliveryMedia = m_viaModem->isChecked()  ? QStringLiteral("MODEM")
-                       : m_viaSmtp->isChecked() ? QStringLiteral("SMTPSMSGATEWAY")
-                       : m_viaMix->isChecked()  ? QStringLiteral("MIXMODE")
+    in.deliveryMedia = m_viaModem->isChecked()  ? media::kModem
+                       : m_viaSmtp->isChecked() ? media::kSmtpGateway
+                       : m_viaMix->isChecked()  ? media::kMixMode
                                                 : QString();
-    in.simDeliveryMode = m_directDelivery->isChecked() ? QStringLiteral("DIRECT DELIVER")
-                         : m_storeOnSim->isChecked()   ? QStringLiteral("STORE AND DELIVER")
+    in.simDeliveryMode = m_directDelivery->isChecked() ? simdelivery::kDirectDeliver
+                         : m_storeOnSim->isChecked()   ? simdelivery::kStoreAndDeliver
                                                        : QString();
-    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? QStringLiteral("MODEM")
-                          : m_mixThroughSmtp->isChecked() ? QStringLiteral("SMTPSMSGATEWAY")
+    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? media::kModem
+                          : m_mixThroughSmtp->isChecked() ? media::kSmtpGateway
                                                           : QString();
     in.smtpServer = m_smtpServer->text();
     in.smtpEmailPostfix = m_smtpPostfix->text();

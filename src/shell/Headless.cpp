@@ -5,6 +5,7 @@
 #include "shell/ActivityLog.h"
 #include "shell/Clock.h"
 #include "shell/HeadlessPrompt.h"
+#include "shell/RuntimeSettings.h"
 #include "shell/Startup.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
@@ -86,7 +87,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
             // The last start-up step: connect unless the SMTP gateway alone sends. Without a
             // Connect command to start it, the send timer then runs on its own.
             e->startGateway();
-            if (s.SMSDeliveryMedia.toUpper() == QLatin1String("SMTPSMSGATEWAY"))
+            if (s.SMSDeliveryMedia.toUpper() == media::kSmtpGateway)
                 e->startSendTimer();
         },
         Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include "shell/HomePage.h"
 #include "shell/Icons.h"
 #include "shell/Prompt.h"
+#include "shell/RuntimeSettings.h"
 #include "shell/Startup.h"
 #include "shell/TrayIcon.h"
 #include "store/Database.h"
@@ -294,7 +295,7 @@ bool MainWindow::load()
     setShownConnected(false);
     applySettings(m_settings);
     m_homePage->RefreshCounts();
-    if (m_settings.SMSDeliveryMedia.toUpper() != QLatin1String("SMTPSMSGATEWAY"))
+    if (m_settings.SMSDeliveryMedia.toUpper() != media::kSmtpGateway)
         start_Click();
     Q_EMIT loaded();
     return true;

@@ -85,11 +85,11 @@ Status loadPop3(const QVariantMap &row, RuntimeSettings &s)
 
 Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
 {
-    const QStringList media = {QStringLiteral("MODEM"), QStringLiteral("SMTPSMSGATEWAY"), QStringLiteral("MIXMODE")};
-    s.SMSDeliveryMedia = oneOf(row.value(QStringLiteral("SMSDeliveryMedia")).toString(), media);
-    if (s.SMSDeliveryMedia == QLatin1String("MIXMODE")) {
+    const QStringList allowedMedia = {media::kModem, media::kSmtpGateway, media::kMixMode};
+    s.SMSDeliveryMedia = oneOf(row.value(QStringLiteral("SMSDeliveryMedia")).toString(), allowedMedia);
+    if (s.SMSDeliveryMedia == media::kMixMode) {
         s.MixModeMobileNumbers = normaliseMixModeNumbers(row.value(QStringLiteral("MixModeMobileNumbers")).toString());
-        s.MixModeDeliveryMedia = oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), media.mid(0, 2));
+        s.MixModeDeliveryMedia = oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
     }
     s.IsSMSSMTPAuthenticationRequired = sql::boolFrom(row.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
     s.SMSSMTPAllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));
@@ -126,7 +126,7 @@ Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
         *field = n.value();
     }
     s.SIMCardDeliveryMode = oneOf(row.value(QStringLiteral("SIMCardDeliveryMode")).toString(),
-                                  {QStringLiteral("DIRECT DELIVER"), QStringLiteral("STORE AND DELIVER")});
+                                  {simdelivery::kDirectDeliver, simdelivery::kStoreAndDeliver});
     return Status::success();
 }
 

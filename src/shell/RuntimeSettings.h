@@ -9,6 +9,17 @@
 
 namespace parlix {
 
+// The words the delivery settings are stored and compared with.
+namespace media {
+inline const QString kModem = QStringLiteral("MODEM");
+inline const QString kSmtpGateway = QStringLiteral("SMTPSMSGATEWAY");
+inline const QString kMixMode = QStringLiteral("MIXMODE");
+} // namespace media
+namespace simdelivery {
+inline const QString kDirectDeliver = QStringLiteral("DIRECT DELIVER");
+inline const QString kStoreAndDeliver = QStringLiteral("STORE AND DELIVER");
+} // namespace simdelivery
+
 // Every setting the engine uses, read once at start-up and afterwards changed only by the
 // settings windows (which write the tables and send the new value to the engine).
 struct RuntimeSettings
