@@ -80,14 +80,15 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
 
     EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     engine.start();
+    engine.applySettings(settings.value());
+    // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
+    // command to start it, the send timer then runs on its own.
+    const bool gatewayOnly = settings->SMSDeliveryMedia == media::kSmtpGateway;
     QMetaObject::invokeMethod(
         engine.engine(),
-        [e = engine.engine(), s = settings.value()] {
-            e->applySettings(s);
-            // The last start-up step: connect unless the SMTP gateway alone sends. Without a
-            // Connect command to start it, the send timer then runs on its own.
+        [e = engine.engine(), gatewayOnly] {
             e->startGateway();
-            if (s.SMSDeliveryMedia.toUpper() == media::kSmtpGateway)
+            if (gatewayOnly)
                 e->startSendTimer();
         },
         Qt::QueuedConnection);

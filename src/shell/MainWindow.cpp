@@ -7,7 +7,6 @@
 #include "shell/HomePage.h"
 #include "shell/Icons.h"
 #include "shell/Prompt.h"
-#include "shell/RuntimeSettings.h"
 #include "shell/Startup.h"
 #include "shell/TrayIcon.h"
 #include "store/Database.h"
@@ -295,8 +294,9 @@ bool MainWindow::load()
     setShownConnected(false);
     applySettings(m_settings);
     m_homePage->RefreshCounts();
-    if (m_settings.SMSDeliveryMedia.toUpper() != media::kSmtpGateway)
-        start_Click();
+    // The engine connects unless SMS go out through the SMTP gateway alone.
+    if (Engine *e = engine())
+        QMetaObject::invokeMethod(e, &Engine::startGateway, Qt::QueuedConnection);
     Q_EMIT loaded();
     return true;
 }
