@@ -8,9 +8,9 @@
 #include "engine/Engine.h"
 #include "engine/OutboxPass.h"
 #include "modem/Modem.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 

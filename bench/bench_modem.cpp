@@ -7,9 +7,9 @@
 
 #include "ModemSimulator.h"
 #include "modem/Modem.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,9 +7,9 @@
 // Pass 2: N emails without a text body, read once and remembered.
 // Pass 3: the same N emails again: only the UIDL listing and the remembered-key check.
 #include "../tests/webmail/DovecotServer.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "store/Database.h"
 #include "store/Query.h"
 #include "webmail/WebmailPoller.h"

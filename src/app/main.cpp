@@ -1,5 +1,5 @@
-#include "shell/GuiApp.h"
-#include "shell/Headless.h"
+#include "app/GuiApp.h"
+#include "app/Headless.h"
 #include "store/Database.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/SmsRules.h"
-#include "store/Result.h"
+#include "core/Result.h"
 
 #include <QSqlDatabase>
 #include <QVector>

@@ -7,12 +7,12 @@
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "modem/ModemConnection.h"
-#include "settings/BlockingWindow.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
-#include "shell/Sound.h"
+#include "engine/ModemConnection.h"
+#include "core/BlockingWindow.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
+#include "core/Sound.h"
 
 namespace parlix {
 
@@ -279,6 +279,7 @@ void Engine::deleteSimMessagesByStatus(const QStringList &statuses)
 EngineHost::EngineHost(EngineContext context)
     : WorkerThread(new Engine(std::move(context)), QStringLiteral("engine"))
 {
+    qRegisterMetaType<parlix::RuntimeSettings>();
     qRegisterMetaType<parlix::SIMMessage>();
     qRegisterMetaType<parlix::SIMMessageList>();
     qRegisterMetaType<QList<int>>();

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "modem/ModemReplies.h"
-#include "shell/RuntimeSettings.h"
-#include "shell/WorkerThread.h"
+#include "config/RuntimeSettings.h"
+#include "core/EngineContext.h"
+#include "core/WorkerThread.h"
 #include "store/Database.h"
 
 #include <QDateTime>
@@ -27,16 +28,6 @@ class Prompt;
 class ReceivePass;
 class SmtpGateway;
 struct SmtpOptions;
-
-// What every engine-side object needs from the process around it. The objects pointed to
-// outlive the engine and are safe to use from its thread.
-struct EngineContext
-{
-    QString databasePath;
-    ActivityLog *log = nullptr;
-    Prompt *prompt = nullptr;
-    const Clock *clock = nullptr;
-};
 
 
 // Lives on the engine thread: owns that thread's database connection, the modem (serial port,

@@ -3,9 +3,9 @@
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/RuntimeSettings.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "config/RuntimeSettings.h"
 #include "store/OutboxRepository.h"
 
 #include <QThread>

@@ -5,9 +5,9 @@
 #include "engine/SimLedgerRepository.h"
 #include "engine/SmsRules.h"
 #include "modem/Modem.h"
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "store/OutboxRepository.h"
 
 namespace parlix {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/RuntimeSettings.h"
+#include "config/RuntimeSettings.h"
 
 #include <QString>
 #include <QStringList>

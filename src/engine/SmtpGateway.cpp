@@ -1,6 +1,6 @@
 #include "engine/SmtpGateway.h"
 
-#include "shell/Clock.h"
+#include "core/Clock.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

@@ -4,8 +4,8 @@
 #include "modem/Modem.h"
 
 #include "modem/SerialSettings.h"
-#include "shell/ActivityLog.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Prompt.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

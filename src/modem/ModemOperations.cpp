@@ -3,7 +3,7 @@
 
 #include "modem/Modem.h"
 
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Result.h"
+#include "core/Result.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #include "webmail/WebmailPoller.h"
 
-#include "shell/ActivityLog.h"
-#include "shell/Clock.h"
-#include "shell/Prompt.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "store/Query.h"
 #include "webmail/EmailParser.h"
 #include "webmail/ReceivedEmailRepository.h"
@@ -228,6 +228,7 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
 WebmailHost::WebmailHost(EngineContext context)
     : WorkerThread(new WebmailPoller(std::move(context)), QStringLiteral("webmail"))
 {
+    qRegisterMetaType<parlix::RuntimeSettings>();
     qRegisterMetaType<parlix::WebmailPollSummary>();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "engine/Engine.h"
-#include "shell/RuntimeSettings.h"
+#include "core/EngineContext.h"
+#include "core/WorkerThread.h"
+#include "config/RuntimeSettings.h"
 #include "store/Database.h"
 #include "webmail/Pop3Client.h"
 

@@ -3,7 +3,7 @@
 #include "ModemSimulator.h"
 
 #include "engine/Engine.h"
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

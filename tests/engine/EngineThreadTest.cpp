@@ -3,7 +3,7 @@
 
 #include "engine/Engine.h"
 #include "engine/OutboxPass.h"
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

@@ -4,7 +4,7 @@
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
 #include "modem/Modem.h"
-#include "modem/ModemConnection.h"
+#include "engine/ModemConnection.h"
 #include "store/Query.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // Messages and questions that another thread raises: a message never holds its thread up, a
 // question waits for the operator, and closing releases a waiting question.
-#include "shell/GuiPrompt.h"
+#include "gui/common/GuiPrompt.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
 // refusal of empty input, and the 160-character limit.
-#include "messages/ComposeWindow.h"
+#include "gui/messages/ComposeWindow.h"
 #include "MessageTestData.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"

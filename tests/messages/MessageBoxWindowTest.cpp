@@ -1,11 +1,11 @@
 // The message box as the operator uses it: folders, search, unread filter, orders, preview
 // and read marking, deleting, the address book menu, Reply and Forward, and the rows the
 // engine announces.
-#include "messages/MessageBoxWindow.h"
+#include "gui/messages/MessageBoxWindow.h"
 #include "MessageTestData.h"
 #include "WidgetHelpers.h"
-#include "messages/ComposeWindow.h"
-#include "messages/PagedListView.h"
+#include "gui/messages/ComposeWindow.h"
+#include "gui/common/PagedListView.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 

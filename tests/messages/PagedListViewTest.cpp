@@ -1,6 +1,6 @@
 // The paged list view: page counts and captions, the last page, Next and Previous, and the
 // page box's messages, over a real inbox table.
-#include "messages/PagedListView.h"
+#include "gui/common/PagedListView.h"
 #include "MessageTestData.h"
 #include "WidgetHelpers.h"
 #include "support/PromptRecorder.h"

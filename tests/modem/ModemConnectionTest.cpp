@@ -1,6 +1,6 @@
 #include "ModemTestSupport.h"
 
-#include "modem/ModemConnection.h"
+#include "engine/ModemConnection.h"
 #include "support/TempDatabase.h"
 
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 
 #include "ModemSimulator.h"
 #include "modem/Modem.h"
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 

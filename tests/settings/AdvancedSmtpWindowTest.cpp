@@ -1,6 +1,6 @@
 #include "SettingsTestSupport.h"
 
-#include "settings/AdvancedSmtpWindow.h"
+#include "gui/settings/AdvancedSmtpWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "SettingsTestSupport.h"
 
-#include "settings/CountryRepository.h"
-#include "settings/CountryWindow.h"
+#include "config/CountryRepository.h"
+#include "gui/settings/CountryWindow.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

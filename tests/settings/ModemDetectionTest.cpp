@@ -2,10 +2,10 @@
 
 #include "ModemSimulator.h"
 #include "modem/Modem.h"
-#include "modem/ModemConnection.h"
-#include "settings/BlockingWindow.h"
-#include "settings/ModemSearchWindow.h"
-#include "settings/SettingsWindow.h"
+#include "engine/ModemConnection.h"
+#include "core/BlockingWindow.h"
+#include "gui/settings/ModemSearchWindow.h"
+#include "gui/settings/SettingsWindow.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "settings/SettingsChecks.h"
+#include "config/SettingsChecks.h"
 
 #include <gtest/gtest.h>
 

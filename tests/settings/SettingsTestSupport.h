@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/SettingsServices.h"
-#include "shell/ActivityLog.h"
+#include "config/SettingsServices.h"
+#include "core/ActivityLog.h"
 #include "store/Query.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"

@@ -1,7 +1,7 @@
 #include "SettingsTestSupport.h"
 
-#include "settings/BlockingWindow.h"
-#include "settings/SettingsWindow.h"
+#include "core/BlockingWindow.h"
+#include "gui/settings/SettingsWindow.h"
 #include "store/OutboxRepository.h"
 #include "store/SettingsRepository.h"
 

@@ -1,7 +1,7 @@
-#include "shell/ActivityLog.h"
-#include "shell/HeadlessPrompt.h"
-#include "shell/Sound.h"
-#include "shell/Startup.h"
+#include "core/ActivityLog.h"
+#include "core/HeadlessPrompt.h"
+#include "core/Sound.h"
+#include "config/Startup.h"
 #include "support/ManualClock.h"
 
 #include <QThread>

@@ -1,6 +1,6 @@
 #include "engine/Engine.h"
-#include "shell/ActivityLog.h"
-#include "shell/MainWindow.h"
+#include "core/ActivityLog.h"
+#include "gui/main/MainWindow.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

@@ -1,4 +1,4 @@
-#include "shell/RuntimeSettings.h"
+#include "config/RuntimeSettings.h"
 
 #include <gtest/gtest.h>
 

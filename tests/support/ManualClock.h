@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Clock.h"
+#include "core/Clock.h"
 
 #include <QMutex>
 

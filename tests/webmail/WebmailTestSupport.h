@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ActivityLog.h"
+#include "core/ActivityLog.h"
 
 #include <QByteArray>
 #include <QRegularExpression>

@@ -1,0 +1,124 @@
+#include "app/Headless.h"
+
+#include "engine/Engine.h"
+#include "store/ComposeQueue.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/HeadlessPrompt.h"
+#include "config/RuntimeSettings.h"
+#include "config/Startup.h"
+#include "store/Database.h"
+#include "webmail/WebmailPoller.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace parlix {
+
+namespace {
+
+int g_signalFds[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalFds[0], &c, 1);
+}
+
+void printLine(FILE *to, const QString &text)
+{
+    const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    std::fflush(to);
+}
+
+} // namespace
+
+int reportFatal(const QString &message)
+{
+    printLine(stderr, QStringLiteral("Parlix cannot start: ") + message);
+    return 2;
+}
+
+int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
+{
+    // Installed first, so a stop request during start-up is not lost.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return reportFatal(QStringLiteral("the signal handler cannot be installed."));
+    QSocketNotifier notifier(g_signalFds[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, qApp, [] {
+        char c;
+        [[maybe_unused]] auto n = ::read(g_signalFds[1], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    if (saySoBecauseNoDisplay)
+        printLine(stdout, QStringLiteral("No display found: Parlix runs headless. Press Ctrl+C to stop."));
+
+    auto db = DbConnection::open(databasePath);
+    if (!db)
+        return reportFatal(db.error());
+
+    ActivityLog log(SystemClock::instance());
+    log.setEchoToStdout(true);
+    HeadlessPrompt prompt(log);
+
+    auto settings = loadSettingsAtStartup(*db.value(), log);
+    if (!settings)
+        return reportFatal(settings.error());
+
+    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    engine.start();
+    engine.applySettings(settings.value());
+    // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
+    // command to start it, the send timer then runs on its own.
+    const bool gatewayOnly = settings->SMSDeliveryMedia == media::kSmtpGateway;
+    QMetaObject::invokeMethod(
+        engine.engine(),
+        [e = engine.engine(), gatewayOnly] {
+            e->startGateway();
+            if (gatewayOnly)
+                e->startSendTimer();
+        },
+        Qt::QueuedConnection);
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    webmail.start();
+    webmail.applySettings(settings.value());
+
+    const int status = QCoreApplication::exec();
+    webmail.stop();
+    engine.stop();
+    log.WriteActivityLog(QStringLiteral("Parlix stopped."));
+    return status;
+}
+
+int runSendCommand(const QString &databasePath, const QString &to, const QString &message)
+{
+    if (to.trimmed().isEmpty() || message.trimmed().isEmpty()) {
+        printLine(stderr, QStringLiteral("You must enter the mobile number and the message."));
+        return 1;
+    }
+    auto db = DbConnection::open(databasePath);
+    if (!db)
+        return reportFatal(db.error());
+    auto queued = queueComposedSms(db.value()->db(), splitComposeNumbers(to), message, SystemClock::instance().now());
+    if (!queued) {
+        printLine(stderr, QStringLiteral("The SMS could not be queued: ") + queued.error());
+        return 1;
+    }
+    printLine(stdout, QStringLiteral("%1 SMS queued in the outbox of %2.").arg(queued.value()).arg(db.value()->path()));
+    return 0;
+}
+
+} // namespace parlix

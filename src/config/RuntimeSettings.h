@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/Result.h"
+#include "store/SettingsRepository.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+
+namespace parlix {
+
+// The words the delivery settings are stored and compared with.
+namespace media {
+inline const QString kModem = QStringLiteral("MODEM");
+inline const QString kSmtpGateway = QStringLiteral("SMTPSMSGATEWAY");
+inline const QString kMixMode = QStringLiteral("MIXMODE");
+} // namespace media
+namespace simdelivery {
+inline const QString kDirectDeliver = QStringLiteral("DIRECT DELIVER");
+inline const QString kStoreAndDeliver = QStringLiteral("STORE AND DELIVER");
+} // namespace simdelivery
+
+// Every setting the engine uses, read once at start-up and afterwards changed only by the
+// settings windows (which write the tables and send the new value to the engine).
+struct RuntimeSettings
+{
+    QString POP3MailServer;
+    QVariant POP3Port;     // as stored; users convert it to a 32-bit integer
+    QVariant POP3UserName; // as stored; users convert it to text
+    QString POP3Password;
+    QString EmailCheckInterval; // seconds, as text
+    bool WebMailToSMSEnabled = false;
+
+    QString SMSDeliveryMedia; // "MODEM", "SMTPSMSGATEWAY", "MIXMODE" or empty
+    QString MixModeMobileNumbers;
+    QString MixModeDeliveryMedia;
+    bool IsSMSSMTPAuthenticationRequired = false;
+    // The operator allows the login's password on a link without TLS.
+    bool SMSSMTPAllowClearTextLogin = false;
+    QString SMSSMTPFromName;
+    QString SMSSMTPYourEmailAddress;
+    QString SMSSMTPServer;
+    qint16 SMSSMTPPort = 0;
+    QString SMSSMTPUserName;
+    QString SMSSMTPPassword;
+    QString SMSSMTPEmailPostfix;
+    QString MaskedEmailDomain;
+    qint16 SMSSMTPEncodeType = 0;
+    qint16 SMSSMTPAuthenticationType = 0;
+    QString SIMCardDeliveryMode; // "DIRECT DELIVER", "STORE AND DELIVER" or empty
+
+    bool AutoReplyOnMissedCallEnabled = false;
+    QString MissedCallReplyMessage;
+
+    double ModemDelayFactor = 1.0;
+    qint16 ReceiveIntervalSeconds = 0; // 0 = off
+    qint16 SendIntervalSeconds = 0;    // 0 = off
+    qint32 RecordsPerPage = 100;
+
+    // Period of the mailbox timer in ms; 0 when webmail-to-SMS is off or has no settings row.
+    qint64 webMailTimerMs = 0;
+};
+
+// The loading rules, as a pure function of the stored rows. A failure names the table, the
+// column and the value that stopped it.
+Result<RuntimeSettings> loadRuntimeSettings(const SettingsRows &rows);
+
+// Mix-mode prefixes as stored ("+91937; 922") into the form the outbox pass matches ("91937,922").
+QString normaliseMixModeNumbers(const QString &stored);
+// The part of an address after its first "@", or the whole address when it has none.
+QString maskedDomainOf(const QString &address);
+// A 16-bit integer the way the settings are converted: a number, rounded half to even.
+Result<qint16> toInt16(const QVariant &value, const QString &table, const QString &column);
+
+} // namespace parlix
+
+Q_DECLARE_METATYPE(parlix::RuntimeSettings)

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "config/RuntimeSettings.h"
+
+#include <QString>
+
+namespace parlix {
+
+class Prompt;
+class SettingsRepository;
+
+// What the settings window holds when Save is pressed: the boxes' texts as typed, the ticks,
+// and which options are chosen (words as stored: "MODEM", "DIRECT DELIVER", ...; empty when
+// no option of a group is chosen). Modem choices are already the stored forms: the parity
+// letter, the flow-control digit.
+struct SettingsInput
+{
+    QString pop3MailServer, pop3Port, pop3UserName, pop3Password, emailCheckInterval;
+    bool webMailEnabled = false;
+
+    QString receiveSeconds, sendSeconds;
+    bool receiveEnabled = false, sendEnabled = false;
+    QString deliveryMedia;    // "MODEM", "SMTPSMSGATEWAY", "MIXMODE" or empty
+    QString simDeliveryMode;  // "STORE AND DELIVER", "DIRECT DELIVER" or empty
+    QString mixDeliveryMedia; // "MODEM", "SMTPSMSGATEWAY" or empty
+    QString smtpServer, smtpEmailPostfix, smtpPort, smtpFromName, smtpYourEmailAddress;
+    bool maskYourEmail = false;
+    QString mixModeNumbers;
+
+    QString commPort, bitsPerSecond, dataBits, parity, stopBits, flowControl, characterSet, delayFactor;
+    bool callerId = false;
+    bool speedFromFoundList = false; // the port and speed were taken from the found-modems list
+};
+
+// Where a save stopped and what it changed.
+struct SettingsSaveOutcome
+{
+    bool completed = false;         // every table written and the success message shown
+    bool anyWritten = false;        // at least one table written: settings carries the change
+    QString focusField;             // objectName of the control to put the focus on; empty if none
+    RuntimeSettings settings;       // the process-wide settings after what was written
+    QString mixModeNumbers;         // the normalised prefixes, to show in their box
+    bool speedQuestionDone = false; // the found-list flag may be cleared
+};
+
+// Checks and writes in the window's fixed order. The mailbox row is written before the timer
+// checks run and the timer row before the modem checks, so a later failure keeps what came
+// before. Messages and questions go through prompt.
+SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt, const RuntimeSettings &current,
+                                 const SettingsInput &input);
+
+// The message shown when no modem delay factor is chosen.
+QString missingDelayFactorMessage();
+
+} // namespace parlix

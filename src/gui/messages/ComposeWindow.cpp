@@ -1,0 +1,110 @@
+#include "gui/messages/ComposeWindow.h"
+
+#include "store/ComposeQueue.h"
+#include "core/Clock.h"
+#include "gui/common/Icons.h"
+#include "core/Prompt.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace parlix {
+
+namespace {
+
+QLabel *label(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent)
+    : QDialog(parent)
+    , m_db(std::move(db))
+    , m_prompt(prompt)
+    , m_clock(clock)
+    , m_numbers(new QLineEdit(this))
+    , m_message(new QPlainTextEdit(this))
+{
+    setObjectName(QStringLiteral("frm_ComposeSMS"));
+    setWindowTitle(QStringLiteral("Compose & Send SMS"));
+    setWindowIcon(icons::compose());
+    setModal(true);
+
+    m_numbers->setObjectName(QStringLiteral("MobileNumbers"));
+    m_message->setObjectName(QStringLiteral("Message"));
+    m_message->setTabChangesFocus(true);
+    auto *send = new QPushButton(QStringLiteral("Send SMS"), this);
+    send->setObjectName(QStringLiteral("Command1"));
+    send->setIcon(icons::sendAll());
+    send->setDefault(false);
+    send->setAutoDefault(false);
+
+    auto *hint1 =
+        label(QStringLiteral("Label2"),
+              QStringLiteral("(Separate multiple numbers by comma. e.g. 9888812121, +442123234455, ...)"), this);
+    auto *hint2 = label(QStringLiteral("Label4"), QStringLiteral("(Max. 160 characters)"), this);
+    for (QLabel *hint : {hint1, hint2})
+        hint->setStyleSheet(QStringLiteral("color: #5b6670;"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label(QStringLiteral("Label1"), QStringLiteral("Enter Mobile Numbers :"), this));
+    layout->addWidget(m_numbers);
+    layout->addWidget(hint1);
+    layout->addSpacing(8);
+    layout->addWidget(label(QStringLiteral("Label3"), QStringLiteral("Enter Your Message Here :"), this));
+    layout->addWidget(m_message, 1);
+    layout->addWidget(hint2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(send);
+    layout->addLayout(buttons);
+    resize(480, 320);
+
+    connect(m_message, &QPlainTextEdit::textChanged, this, &ComposeWindow::limitMessage);
+    connect(send, &QPushButton::clicked, this, &ComposeWindow::Command1_Click);
+}
+
+void ComposeWindow::setNumbers(const QString &numbers)
+{
+    m_numbers->setText(numbers);
+}
+
+void ComposeWindow::setMessage(const QString &message)
+{
+    m_message->setPlainText(message);
+}
+
+// Typing and pasting alike stop at the limit; the cut keeps the start of the text.
+void ComposeWindow::limitMessage()
+{
+    const QString text = m_message->toPlainText();
+    if (text.size() <= kMaxMessageLength)
+        return;
+    const QSignalBlocker block(m_message);
+    m_message->setPlainText(text.left(kMaxMessageLength));
+    m_message->moveCursor(QTextCursor::End);
+}
+
+void ComposeWindow::Command1_Click()
+{
+    const QString message = m_message->toPlainText();
+    if (m_numbers->text().trimmed().isEmpty() || message.trimmed().isEmpty()) {
+        m_prompt.inform(missingInputText());
+        return;
+    }
+    auto queued = queueComposedSms(m_db, splitComposeNumbers(m_numbers->text()), message, m_clock.now());
+    if (!queued) {
+        m_prompt.inform(queued.error(), Prompt::Icon::Critical);
+        return;
+    }
+    accept();
+}
+
+} // namespace parlix

@@ -1,0 +1,627 @@
+#include "gui/settings/SettingsWindow.h"
+
+#include "gui/settings/AdvancedSmtpWindow.h"
+#include "gui/settings/ModemSearchWindow.h"
+#include "config/SettingsChecks.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
+#include "config/RuntimeSettings.h"
+#include "store/OutboxRepository.h"
+#include "store/SettingsRepository.h"
+#include "store/SqlDialect.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace parlix {
+
+namespace {
+
+template <typename W> W *named(W *widget, const char *objectName)
+{
+    widget->setObjectName(QLatin1String(objectName));
+    return widget;
+}
+
+QComboBox *choiceBox(const char *objectName, const QList<std::pair<QString, QString>> &choices)
+{
+    auto *box = named(new QComboBox, objectName);
+    for (const auto &[text, stored] : choices)
+        box->addItem(text, stored);
+    box->setCurrentIndex(-1);
+    return box;
+}
+
+QList<std::pair<QString, QString>> sameTexts(const QStringList &texts)
+{
+    QList<std::pair<QString, QString>> choices;
+    for (const QString &t : texts)
+        choices.append({t, t});
+    return choices;
+}
+
+// Selects the entry whose stored form (or text) matches the value, numbers compared as numbers.
+// A stored value outside the list is kept as an extra entry, so saving never changes it unasked.
+void showStored(QComboBox *box, const QVariant &stored)
+{
+    if (stored.isNull() || stored.toString().trimmed().isEmpty()) {
+        box->setCurrentIndex(-1);
+        if (box->isEditable())
+            box->setEditText(QString());
+        return;
+    }
+    const QString value = stored.toString().trimmed();
+    bool valueIsNumber = false;
+    const double number = value.toDouble(&valueIsNumber);
+    for (int i = 0; i < box->count(); ++i) {
+        const QString entry = box->itemData(i).toString();
+        bool entryIsNumber = false;
+        const double entryNumber = entry.toDouble(&entryIsNumber);
+        if (entry.compare(value, Qt::CaseInsensitive) == 0 ||
+            (valueIsNumber && entryIsNumber && entryNumber == number)) {
+            box->setCurrentIndex(i);
+            return;
+        }
+    }
+    const QString shown = valueIsNumber ? numberText(number) : value;
+    box->addItem(shown, shown);
+    box->setCurrentIndex(box->count() - 1);
+}
+
+QString storedChoice(const QComboBox *box)
+{
+    if (box->isEditable())
+        return box->currentText().trimmed();
+    if (box->currentIndex() < 0)
+        return {};
+    return box->currentData().toString();
+}
+
+QLineEdit *lineBox(const char *objectName)
+{
+    return named(new QLineEdit, objectName);
+}
+
+const char *const kModemFields[] = {"Combo_comportNo", "Combo_BitsPerSec", "Combo_DataBits", "Combo_Parity",
+                                    "Combo_stopBit",   "Cmb_FlowControl",  "cmb_CharSet",    "cmbDelay"};
+const char *const kMailboxFields[] = {"Pop3MailServer", "Pop3Port", "POP3UserName", "POP3Password",
+                                      "EmailCheckInterval"};
+
+const char kIncomeEmailFormat[] = "<smsusername>SMS user name</smsusername>\n"
+                                  "<smspassword>SMS password</smspassword>\n"
+                                  "<tomobilenumbers>mobile numbers, separated by commas</tomobilenumbers>\n"
+                                  "<message>text of the SMS</message>\n"
+                                  "\n"
+                                  "Example:\n"
+                                  "<smsusername>frontdesk</smsusername>\n"
+                                  "<smspassword>k4Tz9</smspassword>\n"
+                                  "<tomobilenumbers>919370012345,919220067890</tomobilenumbers>\n"
+                                  "<message>Your order is ready for collection.</message>";
+
+} // namespace
+
+SettingsWindow::SettingsWindow(SettingsServices services, bool portConnected, QWidget *parent)
+    : QWidget(parent)
+    , m_services(std::move(services))
+{
+    m_blocking.emplace();
+    setObjectName(QStringLiteral("frm_Settings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_tabs = named(new QTabWidget, "tabSettings");
+    m_modemTab = buildModemTab();
+    m_timerTab = buildTimerTab();
+    m_emailTab = buildEmailTab();
+    m_tabs->addTab(m_modemTab, QStringLiteral("Modem Settings"));
+    m_tabs->addTab(m_timerTab, QStringLiteral("SMS Timer Settings"));
+    m_tabs->addTab(m_emailTab, QStringLiteral("Email - To - SMS Settings"));
+
+    auto *saveButton = named(new QPushButton(QStringLiteral("&Save")), "cmdSave1");
+    auto *exitButton = named(new QPushButton(QStringLiteral("&Exit")), "cmdExit3");
+    connect(saveButton, &QPushButton::clicked, this, &SettingsWindow::save);
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    buttons->addWidget(exitButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addLayout(buttons);
+
+    load();
+    setPortConnected(portConnected);
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+QWidget *SettingsWindow::buildModemTab()
+{
+    auto *tab = named(new QWidget, "fraModemSettings");
+
+    m_port = named(new QComboBox, "Combo_comportNo");
+    m_port->setEditable(true); // a device path may be typed
+    QStringList ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports << info.systemLocation();
+    ports.sort();
+    m_port->addItems(ports);
+    for (int i = 0; i < m_port->count(); ++i)
+        m_port->setItemData(i, m_port->itemText(i));
+    m_port->setCurrentIndex(-1);
+    m_port->setEditText(QString());
+
+    m_speed = choiceBox("Combo_BitsPerSec", sameTexts({"110", "300", "1200", "2400", "4800", "9600", "19200", "38400",
+                                                       "57600", "115200", "230400", "460800", "921600"}));
+    m_speed->setEditable(true);
+    m_speed->setValidator(new QIntValidator(1, 99999999, m_speed));
+    m_speed->setEditText(QString());
+    m_dataBits = choiceBox("Combo_DataBits", sameTexts({"5", "6", "7", "8"}));
+    m_parity = choiceBox("Combo_Parity", {{QStringLiteral("Even"), QStringLiteral("e")},
+                                          {QStringLiteral("Odd"), QStringLiteral("o")},
+                                          {QStringLiteral("None"), QStringLiteral("n")},
+                                          {QStringLiteral("Mark"), QStringLiteral("m")},
+                                          {QStringLiteral("Space"), QStringLiteral("s")}});
+    m_stopBits = choiceBox("Combo_stopBit", sameTexts({"1", "1.5", "2"}));
+    m_flow = choiceBox("Cmb_FlowControl", {{QStringLiteral("None"), QStringLiteral("0")},
+                                           {QStringLiteral("Xon/Xoff"), QStringLiteral("1")},
+                                           {QStringLiteral("Hardware"), QStringLiteral("2")}});
+    m_charSet = choiceBox("cmb_CharSet", sameTexts({"ANSI", "ASCII", "GSM"}));
+    QStringList delays;
+    for (int quarter = 4; quarter <= 16; ++quarter)
+        delays << numberText(quarter / 4.0);
+    m_delay = choiceBox("cmbDelay", sameTexts(delays));
+    m_callerId = named(new QCheckBox(QStringLiteral("Do you want to enable caller Id ?")), "chkEnbCallID");
+
+    m_checkModem = named(
+        new QPushButton(QStringLiteral("Click here to automatically detect the modem connected to this computer")),
+        "cmdChkModem");
+    connect(m_checkModem, &QPushButton::clicked, this, &SettingsWindow::startModemSearch);
+
+    m_alert = named(new QLabel, "lblAlertMsg");
+    m_alert->setWordWrap(true);
+    m_alert->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+
+    auto *delayRow = new QHBoxLayout;
+    delayRow->addWidget(m_delay);
+    delayRow->addWidget(new QLabel(QStringLiteral("(1=Faster Modem, 4=Slower Modem )")));
+    delayRow->addStretch();
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Modem plugged-in to which COM port?"), m_port);
+    form->addRow(QStringLiteral("Bits Per Second"), m_speed);
+    form->addRow(QStringLiteral("Data Bits"), m_dataBits);
+    form->addRow(QStringLiteral("Parity"), m_parity);
+    form->addRow(QStringLiteral("Stop Bit"), m_stopBits);
+    form->addRow(QStringLiteral("Flow Control"), m_flow);
+    form->addRow(QStringLiteral("Character Set"), m_charSet);
+    form->addRow(QString(), m_callerId);
+    form->addRow(QStringLiteral("Modem Delay Factor :"), delayRow);
+
+    auto *layout = new QVBoxLayout(tab);
+    layout->addWidget(m_alert);
+    layout->addLayout(form);
+    layout->addWidget(m_checkModem);
+    layout->addStretch();
+    return tab;
+}
+
+QWidget *SettingsWindow::buildTimerTab()
+{
+    auto *tab = named(new QWidget, "fraTimerSettings");
+
+    m_receiveEnabled = named(new QCheckBox(QStringLiteral("Enabled auto receive SMS")), "chkEnableReceive");
+    m_receiveSeconds = lineBox("txttime");
+    m_sendEnabled = named(new QCheckBox(QStringLiteral("Enabled auto delivery of SMS")), "chkEnableSend");
+    m_sendSeconds = lineBox("txtSendmsgtime");
+    for (auto [check, box] : {std::pair{m_receiveEnabled, m_receiveSeconds}, std::pair{m_sendEnabled, m_sendSeconds}}) {
+        box->setFixedWidth(50);
+        box->setEnabled(false);
+        connect(check, &QCheckBox::toggled, box, &QWidget::setEnabled);
+        connect(box, &QLineEdit::textEdited, this, [this, b = box] { checkSecondsBox(b); });
+    }
+    const auto secondsRow = [](QCheckBox *check, const QString &text, QLineEdit *box) {
+        auto *row = new QHBoxLayout;
+        row->addWidget(check);
+        row->addWidget(new QLabel(text));
+        row->addWidget(box);
+        row->addWidget(new QLabel(QStringLiteral(" Seconds. (Between 3-65)")));
+        row->addStretch();
+        return row;
+    };
+
+    auto *deliveryFrame = named(new QGroupBox(QStringLiteral("SMS Delivery Method")), "fraDeliveryMedia");
+    m_viaModem = named(new QRadioButton(QStringLiteral("Through GSM / CDMA Modem Connected To This Computer")),
+                       "OptSMSDeliveryModem");
+    m_viaSmtp = named(new QRadioButton(QStringLiteral("Through External SMTP Parlix")), "OptSMSDeliverySMTPSMSGateway");
+    m_viaMix =
+        named(new QRadioButton(QStringLiteral("Mix Mode (Using both of the above but depending upon the rules set)")),
+              "OptSMSDeliveryMixMode");
+    auto *deliveryLayout = new QVBoxLayout(deliveryFrame);
+    for (QRadioButton *option : {m_viaModem, m_viaSmtp, m_viaMix}) {
+        deliveryLayout->addWidget(option);
+        connect(option, &QRadioButton::toggled, this, &SettingsWindow::showDeliveryFrames);
+    }
+
+    m_simFrame = named(new QGroupBox(QStringLiteral("SIM Card SMS Delivery Method")), "fraSIMCardDelivery");
+    m_storeOnSim = named(new QRadioButton(QStringLiteral("Store on SIM and deliver")), "OptStoreOnSIM");
+    m_directDelivery =
+        named(new QRadioButton(QStringLiteral("Direct delivery without storing to SIM")), "OptDirctDelevary");
+    auto *simLayout = new QVBoxLayout(m_simFrame);
+    simLayout->addWidget(m_storeOnSim);
+    simLayout->addWidget(m_directDelivery);
+
+    m_smtpFrame = named(new QGroupBox(QStringLiteral("Settings For External SMTP Parlix")), "fraSMTPSettings");
+    m_smtpServer = lineBox("txtSMSSMTPServer");
+    m_smtpPostfix = lineBox("txtSMSSMTPEmailPostfix");
+    m_smtpPort = lineBox("txtSMSSMTPPort");
+    m_smtpFromName = lineBox("txtSMSSMTPFromName");
+    m_smtpAddress = lineBox("txtSMSSMTPYourEmailAddress");
+    m_mask = named(
+        new QCheckBox(QStringLiteral("To Change Sender's Name, SMS SMTP Server Requires To Mask Your Email Address?")),
+        "chkIsFromNameSentByMaskingYourEmail");
+    auto *whatIsThis = named(new QLabel(QStringLiteral("<a href=\"#\">(What is this?)</a>")), "lblWhatIsThis");
+    connect(whatIsThis, &QLabel::linkActivated, this, &SettingsWindow::explainMasking);
+    auto *advanced = named(new QPushButton(QStringLiteral("Advanced Settings")), "cmdAdvancedSettings");
+    connect(advanced, &QPushButton::clicked, this, &SettingsWindow::openAdvancedSettings);
+    auto *postfixRow = new QHBoxLayout;
+    postfixRow->addWidget(new QLabel(QStringLiteral("mobile-number @")));
+    postfixRow->addWidget(m_smtpPostfix);
+    auto *maskRow = new QHBoxLayout;
+    maskRow->addWidget(m_mask);
+    maskRow->addWidget(whatIsThis);
+    maskRow->addStretch();
+    auto *smtpForm = new QFormLayout(m_smtpFrame);
+    smtpForm->addRow(QStringLiteral("SMS SMTP Server Address :"), m_smtpServer);
+    smtpForm->addRow(QStringLiteral("SMS Email Address :"), postfixRow);
+    smtpForm->addRow(QStringLiteral("SMTP Port Number :"), m_smtpPort);
+    smtpForm->addRow(QStringLiteral("Default From Name / From No. :"), m_smtpFromName);
+    smtpForm->addRow(QStringLiteral("Your Email Address On SMTP Server :"), m_smtpAddress);
+    smtpForm->addRow(maskRow);
+    smtpForm->addRow(QString(), advanced);
+
+    m_mixFrame = named(new QGroupBox(QStringLiteral("Mix Mode Rules for Sending SMS")), "fraMixModeRules");
+    m_mixNumbers = lineBox("txtSMSMixModeMobilesStartWith");
+    m_mixThroughModem = named(
+        new QRadioButton(QStringLiteral("Send through the modem only for these numbers, all others through the SMTP "
+                                        "gateway")),
+        "OptSMSMixMode_ThroughModem");
+    m_mixThroughSmtp = named(
+        new QRadioButton(QStringLiteral("Send through the SMTP gateway only for these numbers, all others through the "
+                                        "modem")),
+        "OptSMSMixMode_ThroughSMSSMTP");
+    auto *mixLayout = new QVBoxLayout(m_mixFrame);
+    mixLayout->addWidget(new QLabel(QStringLiteral("Mobile numbers starting with : (seperate multiple by comma)")));
+    mixLayout->addWidget(m_mixNumbers);
+    mixLayout->addWidget(new QLabel(QStringLiteral("(E.g. : 91937, 937, 922, 91922, ... etc.)")));
+    mixLayout->addWidget(new QLabel(QStringLiteral("Numbers are compared without a leading \"+\" or \"0\".")));
+    mixLayout->addWidget(m_mixThroughModem);
+    mixLayout->addWidget(m_mixThroughSmtp);
+
+    auto *resetButton = named(new QPushButton(QStringLiteral("Yes! Reset the Status")), "cmdResetStatus");
+    connect(resetButton, &QPushButton::clicked, this, &SettingsWindow::resetSendingStatus);
+    auto *resetRow = new QHBoxLayout;
+    resetRow->addWidget(
+        new QLabel(QStringLiteral("Do you want to clear the \"SENDING\" status for all messages in outbox ?")));
+    resetRow->addWidget(resetButton);
+    resetRow->addStretch();
+
+    auto *layout = new QVBoxLayout(tab);
+    layout->addLayout(secondsRow(m_receiveEnabled, QStringLiteral("Automaticaly receive SMS every"), m_receiveSeconds));
+    layout->addLayout(
+        secondsRow(m_sendEnabled, QStringLiteral("Automaticaly send SMS from Outbox every"), m_sendSeconds));
+    layout->addWidget(deliveryFrame);
+    layout->addWidget(m_simFrame);
+    layout->addWidget(m_smtpFrame);
+    layout->addWidget(m_mixFrame);
+    layout->addLayout(resetRow);
+    layout->addStretch();
+    showDeliveryFrames();
+    return tab;
+}
+
+QWidget *SettingsWindow::buildEmailTab()
+{
+    auto *tab = named(new QWidget, "fraEmailToSMS");
+    m_webMailEnabled =
+        named(new QCheckBox(QStringLiteral(" Enable Email - To - SMS Delivery Feature")), "chkEnableWebMailToSMS");
+    m_pop3Server = lineBox("Pop3MailServer");
+    m_pop3Port = lineBox("Pop3Port");
+    m_pop3User = lineBox("POP3UserName");
+    m_pop3Password = lineBox("POP3Password");
+    m_pop3Password->setEchoMode(QLineEdit::Password);
+    m_emailInterval = lineBox("EmailCheckInterval");
+
+    auto *account = new QGroupBox(QStringLiteral("Check Following POP3 Email Account"));
+    auto *form = new QFormLayout(account);
+    form->addRow(QStringLiteral("POP3 Mail Server :"), m_pop3Server);
+    form->addRow(QStringLiteral("POP3 Port :"), m_pop3Port);
+    form->addRow(QStringLiteral("User Name : "), m_pop3User);
+    form->addRow(QStringLiteral("Password :"), m_pop3Password);
+    auto *intervalRow = new QHBoxLayout;
+    intervalRow->addWidget(m_emailInterval);
+    intervalRow->addWidget(new QLabel(QStringLiteral("seconds.")));
+    form->addRow(QStringLiteral("Check Email Every"), intervalRow);
+
+    auto *formatFrame = new QGroupBox(QStringLiteral("Income Email Format"));
+    auto *format = named(new QPlainTextEdit(QString::fromLatin1(kIncomeEmailFormat)), "txtIncomeEmailFormat");
+    format->setReadOnly(true);
+    (new QVBoxLayout(formatFrame))->addWidget(format);
+
+    auto *layout = new QVBoxLayout(tab);
+    layout->addWidget(m_webMailEnabled);
+    layout->addWidget(account);
+    layout->addWidget(formatFrame);
+    return tab;
+}
+
+void SettingsWindow::load()
+{
+    SettingsRepository repository(m_services.db);
+    auto rows = repository.readAll();
+    if (!rows) {
+        m_services.prompt->inform(rows.error(), Prompt::Icon::Critical);
+        return;
+    }
+    if (rows->modem)
+        loadModem(*rows->modem);
+    if (rows->timer)
+        loadTimer(*rows->timer);
+    if (rows->pop3)
+        loadMailbox(*rows->pop3);
+}
+
+void SettingsWindow::loadModem(const QVariantMap &row)
+{
+    const QString port = row.value(QStringLiteral("CommPortNo")).toString().trimmed();
+    const int known = m_port->findText(port);
+    m_port->setCurrentIndex(known);
+    m_port->setEditText(port);
+    m_speed->setEditText(row.value(QStringLiteral("BitsPerSecond")).toString().trimmed());
+    showStored(m_dataBits, row.value(QStringLiteral("DataBits")));
+    showStored(m_parity, row.value(QStringLiteral("Parity")));
+    showStored(m_stopBits, row.value(QStringLiteral("StopBits")));
+    showStored(m_flow, row.value(QStringLiteral("FlowControl")));
+    showStored(m_charSet, row.value(QStringLiteral("CharacterSet")));
+    showStored(m_delay, row.value(QStringLiteral("ModemDelayFactor")));
+    m_callerId->setChecked(sql::boolFrom(row.value(QStringLiteral("EnabledCallerId"))));
+}
+
+void SettingsWindow::loadTimer(const QVariantMap &row)
+{
+    const auto text = [&](const char *column) { return row.value(QLatin1String(column)).toString().trimmed(); };
+    const auto flag = [&](const char *column) { return sql::boolFrom(row.value(QLatin1String(column))); };
+    m_receiveSeconds->setText(text("ReceiveAllMessagesTime"));
+    m_sendSeconds->setText(text("SendAllMessagesTime"));
+    m_receiveEnabled->setChecked(flag("EnableReceiveTimer"));
+    m_sendEnabled->setChecked(flag("EnableSendTimer"));
+    m_receiveSeconds->setEnabled(m_receiveEnabled->isChecked());
+    m_sendSeconds->setEnabled(m_sendEnabled->isChecked());
+
+    const QString media = text("SMSDeliveryMedia").toUpper();
+    m_viaModem->setChecked(media == media::kModem);
+    m_viaSmtp->setChecked(media == media::kSmtpGateway);
+    m_viaMix->setChecked(media == media::kMixMode);
+    showDeliveryFrames();
+
+    m_smtpServer->setText(text("SMSSMTPServer"));
+    m_smtpPostfix->setText(text("SMSSMTPEmailPostfix"));
+    m_smtpPort->setText(text("SMSSMTPPort"));
+    m_smtpFromName->setText(text("SMSSMTPFromName"));
+    m_smtpAddress->setText(text("SMSSMTPYourEmailAddress"));
+    m_mask->setChecked(flag("IsFromNameSentByMaskingYourEmail"));
+    m_mixNumbers->setText(text("MixModeMobileNumbers"));
+
+    const QString sim = text("SIMCardDeliveryMode").toUpper();
+    m_storeOnSim->setChecked(sim == simdelivery::kStoreAndDeliver);
+    m_directDelivery->setChecked(sim == simdelivery::kDirectDeliver);
+    const QString mix = text("MixModeDeliveryMedia").toUpper();
+    m_mixThroughModem->setChecked(mix == media::kModem);
+    m_mixThroughSmtp->setChecked(mix == media::kSmtpGateway);
+}
+
+void SettingsWindow::loadMailbox(const QVariantMap &row)
+{
+    const auto text = [&](const char *column) { return row.value(QLatin1String(column)).toString().trimmed(); };
+    m_pop3Server->setText(text("POP3MailServer"));
+    m_pop3Port->setText(text("POP3Port"));
+    m_pop3User->setText(text("POP3UserName"));
+    m_pop3Password->setText(text("POP3Password"));
+    m_emailInterval->setText(text("EmailCheckInterval"));
+    m_webMailEnabled->setChecked(sql::boolFrom(row.value(QStringLiteral("IsEnabled"))));
+}
+
+void SettingsWindow::setPortConnected(bool connected)
+{
+    m_alert->setText(connected ? QStringLiteral("You can not change the modem settings. Because computer is already "
+                                                "connected with modem.")
+                               : QString());
+    m_alert->setVisible(connected);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_port, m_speed, m_dataBits, m_parity, m_stopBits, m_flow,
+                                                             m_charSet, m_delay, m_callerId, m_checkModem})
+        control->setEnabled(!connected);
+}
+
+void SettingsWindow::checkSecondsBox(QLineEdit *box)
+{
+    const auto message =
+        secondsTypingMessage(box->text(), box == m_receiveSeconds ? SecondsBox::Receive : SecondsBox::Send);
+    if (!message)
+        return;
+    // Emptied before the box is shown, so a second change event cannot repeat the message.
+    box->clear();
+    m_services.prompt->inform(*message, Prompt::Icon::None);
+}
+
+void SettingsWindow::showDeliveryFrames()
+{
+    m_simFrame->setVisible(m_viaModem->isChecked());
+    m_smtpFrame->setVisible(m_viaSmtp->isChecked());
+    m_mixFrame->setVisible(m_viaMix->isChecked());
+}
+
+void SettingsWindow::resetSendingStatus()
+{
+    OutboxRepository outbox(m_services.db);
+    auto reset = outbox.resetSending();
+    if (!reset)
+        m_services.prompt->inform(reset.error(), Prompt::Icon::Critical);
+}
+
+void SettingsWindow::explainMasking()
+{
+    m_services.prompt->inform(
+        QStringLiteral("To mask (change) the sender's mobile number, some SMTP Parlix servers require you to replace "
+                       "the portion of your Email Address with any Alpha-Numeric text of max. 11 characters.\n"
+                       "If you select this option text entered in FromName field will be used to mask 'Your Email "
+                       "Address on SMTP Server' field.\n"
+                       "Please confirm with your SMTP Parlix provider before selecting this option. OR if you are not "
+                       "sure, do NOT select this option."));
+}
+
+void SettingsWindow::openAdvancedSettings()
+{
+    auto *advanced = new AdvancedSmtpWindow(m_services, this);
+    connect(advanced, &AdvancedSmtpWindow::settingsSaved, this, &SettingsWindow::settingsSaved);
+    advanced->open();
+}
+
+// A cancelled search may still finish its last port after this window is gone, so the log it
+// writes to must live as long as the process.
+ActivityLog &SettingsWindow::searchLog() const
+{
+    if (m_services.log != nullptr)
+        return *m_services.log;
+    static ActivityLog *const unread = new ActivityLog(SystemClock::instance());
+    return *unread;
+}
+
+void SettingsWindow::startModemSearch()
+{
+    const RuntimeSettings current = currentSettingsOf(m_services);
+    // A path typed into the port box is searched too: pseudo-terminals and symlinks are not
+    // among the ports the system lists.
+    ModemSearchPorts ports = m_services.searchPorts;
+    ports.extraPorts << m_port->currentText().trimmed();
+    auto *search = new ModemSearchWindow(modemSearchPortList(ports), current.ModemDelayFactor, searchLog(),
+                                         *m_services.prompt, this);
+    connect(search, &ModemSearchWindow::modemsFound, this, [this](const QVector<FoundModem> &found) {
+        auto *list = new FoundModemsWindow(found, this);
+        connect(list, &FoundModemsWindow::modemChosen, this, &SettingsWindow::applyFoundModem);
+        list->open();
+    });
+    search->open();
+}
+
+void SettingsWindow::applyFoundModem(const QString &port)
+{
+    m_selectPortFromList = true;
+    m_port->setCurrentIndex(m_port->findText(port.trimmed()));
+    m_port->setEditText(port.trimmed());
+    m_speed->setEditText(QStringLiteral("115200"));
+    showStored(m_delay, QStringLiteral("2.25"));
+    m_tabs->setCurrentWidget(m_modemTab);
+    m_port->setFocus();
+}
+
+SettingsInput SettingsWindow::input() const
+{
+    SettingsInput in;
+    in.pop3MailServer = m_pop3Server->text();
+    in.pop3Port = m_pop3Port->text();
+    in.pop3UserName = m_pop3User->text();
+    in.pop3Password = m_pop3Password->text();
+    in.emailCheckInterval = m_emailInterval->text();
+    in.webMailEnabled = m_webMailEnabled->isChecked();
+
+    in.receiveSeconds = m_receiveSeconds->text();
+    in.sendSeconds = m_sendSeconds->text();
+    in.receiveEnabled = m_receiveEnabled->isChecked();
+    in.sendEnabled = m_sendEnabled->isChecked();
+    in.deliveryMedia = m_viaModem->isChecked()  ? media::kModem
+                       : m_viaSmtp->isChecked() ? media::kSmtpGateway
+                       : m_viaMix->isChecked()  ? media::kMixMode
+                                                : QString();
+    in.simDeliveryMode = m_directDelivery->isChecked() ? simdelivery::kDirectDeliver
+                         : m_storeOnSim->isChecked()   ? simdelivery::kStoreAndDeliver
+                                                       : QString();
+    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? media::kModem
+                          : m_mixThroughSmtp->isChecked() ? media::kSmtpGateway
+                                                          : QString();
+    in.smtpServer = m_smtpServer->text();
+    in.smtpEmailPostfix = m_smtpPostfix->text();
+    in.smtpPort = m_smtpPort->text();
+    in.smtpFromName = m_smtpFromName->text();
+    in.smtpYourEmailAddress = m_smtpAddress->text();
+    in.maskYourEmail = m_mask->isChecked();
+    in.mixModeNumbers = m_mixNumbers->text();
+
+    in.commPort = storedChoice(m_port);
+    in.bitsPerSecond = storedChoice(m_speed);
+    in.dataBits = storedChoice(m_dataBits);
+    in.parity = storedChoice(m_parity);
+    in.stopBits = storedChoice(m_stopBits);
+    in.flowControl = storedChoice(m_flow);
+    in.characterSet = storedChoice(m_charSet);
+    in.delayFactor = storedChoice(m_delay);
+    in.callerId = m_callerId->isChecked();
+    in.speedFromFoundList = m_selectPortFromList;
+    return in;
+}
+
+void SettingsWindow::save()
+{
+    SettingsRepository repository(m_services.db);
+    const SettingsSaveOutcome outcome =
+        saveSettings(repository, *m_services.prompt, currentSettingsOf(m_services), input());
+    if (!outcome.mixModeNumbers.isNull())
+        m_mixNumbers->setText(outcome.mixModeNumbers);
+    if (outcome.speedQuestionDone)
+        m_selectPortFromList = false;
+    if (outcome.anyWritten)
+        Q_EMIT settingsSaved(outcome.settings);
+    if (!outcome.focusField.isEmpty())
+        focusField(outcome.focusField);
+}
+
+void SettingsWindow::focusField(const QString &objectName)
+{
+    QWidget *field = findChild<QWidget *>(objectName);
+    if (field == nullptr)
+        return;
+    QWidget *tab = m_timerTab;
+    for (const char *name : kModemFields) {
+        if (objectName == QLatin1String(name))
+            tab = m_modemTab;
+    }
+    for (const char *name : kMailboxFields) {
+        if (objectName == QLatin1String(name))
+            tab = m_emailTab;
+    }
+    m_tabs->setCurrentWidget(tab);
+    field->setFocus();
+}
+
+void SettingsWindow::closeEvent(QCloseEvent *event)
+{
+    m_blocking.reset();
+    QWidget::closeEvent(event);
+}
+
+} // namespace parlix
