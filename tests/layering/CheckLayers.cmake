@@ -1,7 +1,7 @@
 # Fails when a source file includes a folder above its own layer, or when a core file
 # (anything outside gui/ and app/) includes a widget header.
 # Run as: cmake -DSRC=<src dir> -P CheckLayers.cmake
-set(layers core store modem config engine webmail gui app)
+set(layers core store modem config engine webmail export gui app)
 # Folders on the same rung may not include each other either (engine and webmail are siblings).
 set(rank_core 0)
 set(rank_store 1)
@@ -9,6 +9,7 @@ set(rank_modem 2)
 set(rank_config 3)
 set(rank_engine 4)
 set(rank_webmail 4)
+set(rank_export 4)
 set(rank_gui 5)
 set(rank_app 6)
 set(widget_headers "QtWidgets|QWidget|QApplication|QMainWindow|QDialog|QMessageBox|QAbstractButton|QLabel|QTableWidget|QTreeWidget|QSystemTrayIcon|QMdiArea|QLineEdit|QPushButton")
