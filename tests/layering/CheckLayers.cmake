@@ -1,6 +1,7 @@
 # Fails when a source file includes a folder above its own layer, or when a core file
 # (anything outside gui/ and app/) includes a widget header.
 # Run as: cmake -DSRC=<src dir> -P CheckLayers.cmake
+get_filename_component(SRC "${SRC}" ABSOLUTE)
 set(layers core store modem config engine webmail export gui app)
 # Folders on the same rung may not include each other either (engine and webmail are siblings).
 set(rank_core 0)
