@@ -6,8 +6,10 @@
 #include <gmime/gmime.h>
 #pragma pop_macro("signals")
 
+#include <cctype>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace parlix::webmail {
 
@@ -65,12 +67,152 @@ GMimeTextPart *findPlainText(GMimeObject *object, int depth)
     return GMIME_TEXT_PART(object);
 }
 
+// One RFC 2047 encoded word "=?charset?B|Q?payload?=" at from: where it ends (-1 when there is
+// none), its charset (an RFC 2231 language suffix dropped) and its decoded bytes.
+struct EncodedWord
+{
+    qsizetype end = -1;
+    QByteArray charset;
+    QByteArray bytes;
+};
+
+QByteArray decodeQ(const QByteArray &payload)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < payload.size(); ++i) {
+        const char c = payload.at(i);
+        bool hex = false;
+        const int value = c == '=' ? payload.mid(i + 1, 2).toInt(&hex, 16) : 0;
+        if (hex && i + 2 < payload.size()) {
+            out.append(char(value));
+            i += 2;
+        } else {
+            out.append(c == '_' ? ' ' : c);
+        }
+    }
+    return out;
+}
+
+EncodedWord readEncodedWord(const QByteArray &text, qsizetype from)
+{
+    EncodedWord word;
+    if (text.mid(from, 2) != "=?")
+        return word;
+    const qsizetype q1 = text.indexOf('?', from + 2);
+    if (q1 < 0 || q1 + 2 >= text.size() || text.at(q1 + 2) != '?')
+        return word;
+    const char encoding = char(std::toupper(static_cast<unsigned char>(text.at(q1 + 1))));
+    const qsizetype close = text.indexOf("?=", q1 + 3);
+    if (close < 0 || (encoding != 'B' && encoding != 'Q'))
+        return word;
+    const QByteArray payload = text.mid(q1 + 3, close - q1 - 3);
+    if (payload.contains(' ') || payload.contains('\t'))
+        return word;
+    word.charset = text.mid(from + 2, q1 - from - 2);
+    if (const qsizetype star = word.charset.indexOf('*'); star >= 0)
+        word.charset.truncate(star);
+    if (word.charset.isEmpty())
+        return word;
+    word.bytes = encoding == 'B' ? QByteArray::fromBase64(payload) : decodeQ(payload);
+    word.end = close + 2;
+    return word;
+}
+
+// Bytes of a charset as UTF-8; no value when the charset is unknown.
+std::optional<QByteArray> toUtf8(const QByteArray &bytes, const QByteArray &charset)
+{
+    const char *name = g_mime_charset_iconv_name(charset.constData());
+    gsize written = 0;
+    GError *error = nullptr;
+    GCharPtr out(g_convert_with_fallback(bytes.constData(), gssize(bytes.size()), "UTF-8", name, "?", nullptr, &written,
+                                         &error));
+    if (error != nullptr) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    return QByteArray(out.get(), qsizetype(written));
+}
+
+// Rewrites every run of adjacent encoded words as one UTF-8 encoded word. GMime decodes a run
+// of same-charset base64 words as one stream, so a word that ends in padding ("...0LY=?=")
+// cuts off every word after it; each word is decoded on its own here, the bytes of a charset
+// joined (a character may be split between words), and the blanks between the words dropped.
+// What cannot be decoded stays as written.
+QByteArray joinEncodedWords(const QByteArray &text)
+{
+    QByteArray out;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype start = text.indexOf("=?", i);
+        if (start < 0) {
+            out += text.mid(i);
+            break;
+        }
+        EncodedWord word = readEncodedWord(text, start);
+        if (word.end < 0) {
+            out += text.mid(i, start + 2 - i);
+            i = start + 2;
+            continue;
+        }
+        out += text.mid(i, start - i);
+        QByteArray utf8;
+        QByteArray charset = word.charset;
+        QByteArray pending = word.bytes;
+        qsizetype end = word.end;
+        bool known = true;
+        while (known) {
+            qsizetype next = end;
+            while (next < text.size() && (text.at(next) == ' ' || text.at(next) == '\t'))
+                ++next;
+            const EncodedWord following = readEncodedWord(text, next);
+            if (following.end >= 0 && following.charset.compare(charset, Qt::CaseInsensitive) == 0) {
+                pending += following.bytes;
+                end = following.end;
+                continue;
+            }
+            const auto converted = toUtf8(pending, charset);
+            known = converted.has_value();
+            if (!known)
+                break;
+            utf8 += *converted;
+            if (following.end < 0)
+                break;
+            charset = following.charset;
+            pending = following.bytes;
+            end = following.end;
+        }
+        if (!known) {
+            out += text.mid(start, end - start);
+        } else {
+            out += "=?UTF-8?B?" + utf8.toBase64() + "?=";
+        }
+        i = end;
+    }
+    return out;
+}
+
+// A header's value as written (folded, encoded words untouched); empty when it is missing.
+QByteArray rawHeader(GMimeMessage *message, const char *name)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    GMimeHeader *header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+    const char *raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    if (raw == nullptr)
+        return {};
+    return QByteArray(raw);
+}
+
 void readSender(GMimeMessage *message, ParsedEmail &out)
 {
-    InternetAddressList *from = g_mime_message_get_from(message);
-    if (from == nullptr || internet_address_list_length(from) < 1)
+    const QByteArray raw = rawHeader(message, "From");
+    if (raw.isEmpty())
         return;
-    InternetAddress *address = internet_address_list_get_address(from, 0);
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.constData()));
+    GObjectPtr<InternetAddressList> from(
+        internet_address_list_parse(nullptr, joinEncodedWords(QByteArray(unfolded.get())).constData()));
+    if (!from || internet_address_list_length(from.get()) < 1)
+        return;
+    InternetAddress *address = internet_address_list_get_address(from.get(), 0);
     out.fromName = fromUtf8(internet_address_get_name(address));
     if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
         out.fromAddress = fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
@@ -101,6 +243,16 @@ QDateTime wallClockOf(GDateTime *when)
 
 } // namespace
 
+QString decodeHeaderText(const QByteArray &raw)
+{
+    ensureGMime();
+    if (raw.trimmed().isEmpty())
+        return {};
+    const GCharPtr unfolded(g_mime_utils_header_unfold(raw.constData()));
+    const QByteArray joined = joinEncodedWords(QByteArray(unfolded.get()));
+    return fromUtf8(GCharPtr(g_mime_utils_header_decode_text(nullptr, joined.constData())).get());
+}
+
 QDateTime emailDateFromHeader(const QByteArray &header)
 {
     ensureGMime();
@@ -122,7 +274,7 @@ ParsedEmail parseEmail(const QByteArray &raw)
         return out;
 
     readSender(message.get(), out);
-    out.subject = fromUtf8(g_mime_message_get_subject(message.get()));
+    out.subject = decodeHeaderText(rawHeader(message.get(), "Subject"));
     if (const char *date = g_mime_object_get_header(GMIME_OBJECT(message.get()), "Date"))
         out.dateTime = emailDateFromHeader(QByteArray(date));
 

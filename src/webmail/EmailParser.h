@@ -24,6 +24,10 @@ struct ParsedEmail
 // Parses a message with GMime. Never fails: whatever cannot be read stays empty.
 ParsedEmail parseEmail(const QByteArray &raw);
 
+// A header value as mail readers show it: unfolded, every RFC 2047 encoded word decoded, and
+// adjacent encoded words joined without the blank between them.
+QString decodeHeaderText(const QByteArray &raw);
+
 // The Date header rule on its own: the wall-clock date and time as written, whatever form
 // the zone takes (+0530, -0800 (PST), EST, none); invalid when it cannot be read.
 QDateTime emailDateFromHeader(const QByteArray &header);

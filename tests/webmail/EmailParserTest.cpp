@@ -52,8 +52,9 @@ const CorpusCase kCorpus[] = {
      "Upcoming Webinar – So, You Have A Disaster... Now What?"},
     {"11-exchange2007-rfc2047-name-latin1-qp.eml", "Jørn Støylen", "jorn@prikkprikkprikk.no", "Testmail", "text/plain",
      at(2009, 10, 30, 20, 7, 42), "--\nJørn Støylen"},
-    {"12-yahoo-pst-rfc2047-subject-utf8-qp.eml", "Hello", "hello@example.com", "Simple text. How are you? Как ты пож",
-     "text/plain", at(2010, 2, 7, 14, 2, 38), "This line is in English\nА эта линия по-русски."},
+    {"12-yahoo-pst-rfc2047-subject-utf8-qp.eml", "Hello", "hello@example.com",
+     "Simple text. How are you? Как ты поживаешь?", "text/plain", at(2010, 2, 7, 14, 2, 38),
+     "This line is in English\nА эта линия по-русски."},
     {"13-outlook-word-no-date.eml", "", "me@example.com", "Test", "multipart/alternative", QDateTime(),
      "Hello\n\nFrom: xxx@xxx.mailgun.org"},
     {"14-netscape3-mixed-minus0500.eml", "Lennie Jarratt", "lbj_ccsi@mindspring.com", "Test Mail Again",
@@ -120,6 +121,45 @@ TEST(EmailDate, KeepsTheWallClockAsWrittenWhateverTheZone)
     for (const DateCase &c : cases) {
         SCOPED_TRACE(c.header);
         EXPECT_EQ(emailDateFromHeader(c.header), c.expected);
+    }
+}
+
+struct HeaderCase
+{
+    const char *from;
+    const char *subject;
+    const char *fromName; // decoded display name of the From header
+    const char *subjectText;
+};
+
+TEST(EmailHeaders, FoldedAndSplitEncodedWordsDecodeAsMailReadersShowThem)
+{
+    const HeaderCase cases[] = {
+        // Base64 words, the first ending in padding, folded onto a second line.
+        {"=?utf-8?B?0JjQstCw0L0=?=\r\n =?utf-8?B?INCf0LXRgtGA0L7Qsg==?= <ivan@example.com>",
+         "=?utf-8?B?U2ltcGxlIHRleHQuIEhvdyBhcmUgeW91PyDQmtCw0Log0YLRiyDQv9C+0LY=?=\r\n"
+         " =?utf-8?B?0LjQstCw0LXRiNGMPw==?=",
+         "Иван Петров", "Simple text. How are you? Как ты поживаешь?"},
+        // A UTF-8 character split between two words; Q words with underscores.
+        {"=?UTF-8?Q?Andr=C3?= =?UTF-8?Q?=A9_Lef=C3=A8vre?= <a@example.com>",
+         "=?utf-8?Q?Caf=C3?=\r\n\t=?utf-8?Q?=A9_au_lait?=", "André Lefèvre", "Café au lait"},
+        // Different charsets in one run; plain text between words keeps its blanks.
+        {"\"=?iso-8859-1?Q?J=F8rn?= =?koi8-r?B?8MXU0s/X?=\" <j@example.com>",
+         "Re: =?iso-8859-1?Q?S=F8knad?= om =?utf-8?B?0L/QvtGA0YLQsNC7?= tilgang", "JørnПетров",
+         "Re: Søknad om портал tilgang"},
+        // A decoded name holding a comma stays one address.
+        {"=?utf-8?B?UmFvLCBBc2hh?= =?utf-8?B?IChvZmZpY2Up?= <asha@example.com>, b@example.com", "Plain subject",
+         "Rao, Asha (office)", "Plain subject"},
+        // An unknown charset is read as far as it goes; a broken word is kept as written.
+        {"Lee <lee@example.com>", "=?x-unknown?Q?abc?= and =?utf-8?Q?broken", "Lee", "abc and =?utf-8?Q?broken"},
+    };
+    for (const HeaderCase &c : cases) {
+        SCOPED_TRACE(c.subject);
+        const QByteArray raw = QByteArray("From: ") + c.from + "\r\nSubject: " + c.subject +
+                               "\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+        const ParsedEmail email = parseEmail(raw);
+        EXPECT_EQ(email.fromName, QString::fromUtf8(c.fromName));
+        EXPECT_EQ(email.subject, QString::fromUtf8(c.subjectText));
     }
 }
 
