@@ -51,8 +51,8 @@ QString oneOf(const QString &value, const QStringList &allowed)
 Status requireNotNull(const QVariantMap &row, const char *column)
 {
     if (row.value(QLatin1String(column)).isNull())
-        return Status::failure(failureText(kPop3Table, QLatin1String(column), QVariant(),
-                                           QStringLiteral("a value is required.")));
+        return Status::failure(
+            failureText(kPop3Table, QLatin1String(column), QVariant(), QStringLiteral("a value is required.")));
     return Status::success();
 }
 
@@ -70,6 +70,18 @@ Status loadPop3(const QVariantMap &row, RuntimeSettings &s)
     s.POP3Password = trimmed(row, "POP3Password");
     s.EmailCheckInterval = trimmed(row, "EmailCheckInterval");
     s.WebMailToSMSEnabled = sql::boolFrom(row.value(QStringLiteral("IsEnabled")));
+    s.POP3AllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsPOP3ClearTextLoginAllowed")));
+    const QVariant maxSize = row.value(QStringLiteral("MaxEmailSizeKB"));
+    if (!isNullOrEmpty(maxSize)) {
+        auto kb = toNumber(maxSize, kPop3Table, QStringLiteral("MaxEmailSizeKB"));
+        if (!kb)
+            return kb.status();
+        if (kb.value() < 1 || kb.value() > double(kLargestMaxEmailSizeKB))
+            return Status::failure(
+                failureText(kPop3Table, QStringLiteral("MaxEmailSizeKB"), maxSize,
+                            QStringLiteral("it is not a size from 1 to %1 KB.").arg(kLargestMaxEmailSizeKB)));
+        s.MaxEmailSizeKB = qint64(std::llround(kb.value()));
+    }
     if (s.WebMailToSMSEnabled) {
         auto seconds = toNumber(s.EmailCheckInterval, kPop3Table, QStringLiteral("EmailCheckInterval"));
         if (!seconds)
@@ -89,7 +101,8 @@ Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
     s.SMSDeliveryMedia = oneOf(row.value(QStringLiteral("SMSDeliveryMedia")).toString(), allowedMedia);
     if (s.SMSDeliveryMedia == media::kMixMode) {
         s.MixModeMobileNumbers = normaliseMixModeNumbers(row.value(QStringLiteral("MixModeMobileNumbers")).toString());
-        s.MixModeDeliveryMedia = oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
+        s.MixModeDeliveryMedia =
+            oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
     }
     s.IsSMSSMTPAuthenticationRequired = sql::boolFrom(row.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
     s.SMSSMTPAllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));

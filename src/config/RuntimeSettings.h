@@ -20,6 +20,9 @@ inline const QString kDirectDeliver = QStringLiteral("DIRECT DELIVER");
 inline const QString kStoreAndDeliver = QStringLiteral("STORE AND DELIVER");
 } // namespace simdelivery
 
+inline constexpr qint64 kDefaultMaxEmailSizeKB = 10240;
+inline constexpr qint64 kLargestMaxEmailSizeKB = 2097151; // below 2 GB
+
 // Every setting the engine uses, read once at start-up and afterwards changed only by the
 // settings windows (which write the tables and send the new value to the engine).
 struct RuntimeSettings
@@ -30,6 +33,10 @@ struct RuntimeSettings
     QString POP3Password;
     QString EmailCheckInterval; // seconds, as text
     bool WebMailToSMSEnabled = false;
+    // The operator allows the POP3 password on a link without TLS.
+    bool POP3AllowClearTextLogin = false;
+    // Emails larger than this are skipped by the poll, never read.
+    qint64 MaxEmailSizeKB = kDefaultMaxEmailSizeKB;
 
     QString SMSDeliveryMedia; // "MODEM", "SMTPSMSGATEWAY", "MIXMODE" or empty
     QString MixModeMobileNumbers;

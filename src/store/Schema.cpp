@@ -189,6 +189,13 @@ const char *const kVersion4[] = {
     "ALTER TABLE Timer_Setting ADD COLUMN IsSMTPClearTextLoginAllowed INTEGER NOT NULL DEFAULT 0",
 };
 
+// The operator's permission to send the POP3 password without TLS (off unless turned on), and
+// the largest email the webmail poll reads; larger ones are skipped and remembered.
+const char *const kVersion5[] = {
+    "ALTER TABLE WebMailToSMS_POP3Settings ADD COLUMN IsPOP3ClearTextLoginAllowed INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE WebMailToSMS_POP3Settings ADD COLUMN MaxEmailSizeKB NUMERIC NOT NULL DEFAULT 10240",
+};
+
 struct Step
 {
     int version;
@@ -197,10 +204,8 @@ struct Step
 };
 
 const Step kSteps[] = {
-    {1, kVersion1, std::size(kVersion1)},
-    {2, kVersion2, std::size(kVersion2)},
-    {3, kVersion3, std::size(kVersion3)},
-    {4, kVersion4, std::size(kVersion4)},
+    {1, kVersion1, std::size(kVersion1)}, {2, kVersion2, std::size(kVersion2)}, {3, kVersion3, std::size(kVersion3)},
+    {4, kVersion4, std::size(kVersion4)}, {5, kVersion5, std::size(kVersion5)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)
@@ -243,9 +248,8 @@ Status migrate(QSqlDatabase db)
             if (!q.exec(QString::fromUtf8(step.statements[i]))) {
                 const QString why = q.lastError().text();
                 db.rollback();
-                return Status::failure(QStringLiteral("Creating the database schema (version %1) failed: %2")
-                                           .arg(step.version)
-                                           .arg(why));
+                return Status::failure(
+                    QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
             }
         }
         if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) || !db.commit()) {

@@ -19,9 +19,23 @@ void ensureCurl()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+struct BodySink
+{
+    QByteArray *body = nullptr;
+    qint64 maxBytes = -1; // -1: no limit
+    bool overflowed = false;
+};
+
 size_t appendBody(char *data, size_t size, size_t count, void *target)
 {
-    static_cast<QByteArray *>(target)->append(data, qsizetype(size * count));
+    auto *sink = static_cast<BodySink *>(target);
+    const qsizetype n = qsizetype(size * count);
+    // Stopping the transfer keeps an oversized message out of memory whatever LIST said.
+    if (sink->maxBytes >= 0 && sink->body->size() + n > sink->maxBytes) {
+        sink->overflowed = true;
+        return 0;
+    }
+    sink->body->append(data, n);
     return size * count;
 }
 
@@ -63,9 +77,21 @@ QVector<Pop3Message> parseUidlListing(const QByteArray &listing)
     return out;
 }
 
-Pop3Client::Pop3Client(Pop3Account account, int timeoutMs, const std::atomic_bool *cancel)
+QHash<int, qint64> parseSizeListing(const QByteArray &listing)
+{
+    QHash<int, qint64> out;
+    for (const Pop3Message &m : parseUidlListing(listing)) {
+        bool ok = false;
+        const qint64 size = m.uidl.toLongLong(&ok);
+        if (ok && size >= 0)
+            out.insert(m.number, size);
+    }
+    return out;
+}
+
+Pop3Client::Pop3Client(Pop3Account account, Pop3Options options, const std::atomic_bool *cancel)
     : m_account(std::move(account))
-    , m_timeoutMs(timeoutMs)
+    , m_options(std::move(options))
     , m_cancel(cancel)
 {
     ensureCurl();
@@ -85,9 +111,10 @@ void Pop3Client::close()
     }
 }
 
-bool Pop3Client::perform(int number, const char *command, bool expectBody, QByteArray *body)
+bool Pop3Client::perform(int number, const char *command, bool expectBody, QByteArray *body, qint64 maxBytes)
 {
     m_error = {};
+    m_tooLarge = false;
     if (m_curl == nullptr) {
         m_curl = curl_easy_init();
         if (m_curl == nullptr) {
@@ -106,28 +133,35 @@ bool Pop3Client::perform(int number, const char *command, bool expectBody, QByte
     const QByteArray user = m_account.userName.toUtf8();
     const QByteArray password = m_account.password.toUtf8();
     char errorText[CURL_ERROR_SIZE] = {};
-    QByteArray sink;
+    QByteArray discarded;
+    BodySink sink{body != nullptr ? body : &discarded, maxBytes};
     QByteArray refusal;
+    const QByteArray caFile = m_options.caFile.toLocal8Bit();
+    const int timeoutMs = m_options.timeoutMs;
 
     curl_easy_setopt(curl, CURLOPT_URL, urlText.constData());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "pop3,pop3s");
     // Credentials go in their own options, never in the URL, so no error text can echo them.
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    // STLS whenever the server offers it; the password goes out only over TLS unless allowed.
+    curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                     m_account.allowClearTextLogin ? long(CURLUSESSL_TRY) : long(CURLUSESSL_ALL));
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, command);
     // A command answered by a single line (DELE) must not wait for a multi-line body.
     curl_easy_setopt(curl, CURLOPT_NOBODY, expectBody ? 0L : 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, body != nullptr ? body : &sink);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // The time-out bounds each wait on the server (connecting, every reply, a stalled
     // transfer), not the whole transfer: a large message on a slow line is still fine.
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeoutMs));
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((m_timeoutMs + 999) / 1000));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(timeoutMs));
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long((timeoutMs + 999) / 1000));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long((m_timeoutMs + 999) / 1000));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long((timeoutMs + 999) / 1000));
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L); // feeds watchServerReplies, prints nothing itself
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, watchServerReplies);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &refusal);
@@ -143,6 +177,21 @@ bool Pop3Client::perform(int number, const char *command, bool expectBody, QByte
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, nullptr);
     if (code == CURLE_OK)
         return true;
+    if (sink.overflowed) {
+        m_tooLarge = true;
+        m_error = {int(code), QStringLiteral("The message is larger than %1 bytes.").arg(maxBytes)};
+        return false;
+    }
+    if (code == CURLE_USE_SSL_FAILED) {
+        // The operator can only mend this in the settings, so say where.
+        m_error = {int(code), QStringLiteral("The POP3 server '%1' offers no secure connection (STLS), so the "
+                                             "password was not sent. If this server takes logins only without "
+                                             "encryption, tick \"%2\" on the Email - To - SMS Settings tab "
+                                             "(setting %3).")
+                                  .arg(m_account.server, QLatin1String(kAllowPop3ClearTextLoginText),
+                                       QLatin1String(kAllowPop3ClearTextLoginSetting))};
+        return false;
+    }
     QString description = QString::fromUtf8(errorText).trimmed();
     if (description.isEmpty())
         description = QString::fromUtf8(curl_easy_strerror(code));
@@ -157,13 +206,20 @@ std::optional<QVector<Pop3Message>> Pop3Client::listMessages()
     QByteArray listing;
     if (!perform(0, "UIDL", true, &listing))
         return std::nullopt;
-    return parseUidlListing(listing);
+    QVector<Pop3Message> messages = parseUidlListing(listing);
+    QByteArray sizes;
+    if (!perform(0, "LIST", true, &sizes))
+        return std::nullopt;
+    const QHash<int, qint64> sizeOf = parseSizeListing(sizes);
+    for (Pop3Message &m : messages)
+        m.size = sizeOf.value(m.number, -1);
+    return messages;
 }
 
-std::optional<QByteArray> Pop3Client::retrieve(int number)
+std::optional<QByteArray> Pop3Client::retrieve(int number, qint64 maxBytes)
 {
     QByteArray message;
-    if (!perform(number, nullptr, true, &message))
+    if (!perform(number, nullptr, true, &message, maxBytes))
         return std::nullopt;
     return message;
 }

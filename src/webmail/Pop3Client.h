@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -15,7 +16,22 @@ struct Pop3Account
     int port = 110; // 995 means TLS from the first byte; any other port upgrades with STLS when offered
     QString userName;
     QString password;
+    // The operator allows the password on a link without TLS (a server without STLS).
+    bool allowClearTextLogin = false;
 };
+
+// How the client connects; not operator settings.
+struct Pop3Options
+{
+    int timeoutMs = 10000; // the limit of one exchange with the server
+    QString caFile;        // an extra trust anchor instead of the system's (tests)
+};
+
+// The text of the settings check box that allows a POP3 password without TLS, and the setting
+// it stores; the refusal to send the password names both.
+inline constexpr char kAllowPop3ClearTextLoginText[] =
+    "Allow the password to be sent without encryption (not recommended)";
+inline constexpr char kAllowPop3ClearTextLoginSetting[] = "IsPOP3ClearTextLoginAllowed";
 
 // A failure as the error event reports it: a number and a text the operator can read.
 struct Pop3Error
@@ -26,8 +42,9 @@ struct Pop3Error
 
 struct Pop3Message
 {
-    int number = 0; // position in this session's listing, from 1
-    QString uidl;   // the server's lasting identity of the message
+    int number = 0;   // position in this session's listing, from 1
+    QString uidl;     // the server's lasting identity of the message
+    qint64 size = -1; // octets as the server lists them; -1 when it did not say
 };
 
 // One POP3 session through libcurl. The first call connects and logs in; later calls reuse
@@ -38,14 +55,17 @@ class Pop3Client
 {
 public:
     // cancel, when given, aborts the exchange in progress as soon as it becomes true.
-    explicit Pop3Client(Pop3Account account, int timeoutMs = 10000, const std::atomic_bool *cancel = nullptr);
+    explicit Pop3Client(Pop3Account account, Pop3Options options = {}, const std::atomic_bool *cancel = nullptr);
     ~Pop3Client();
     Pop3Client(const Pop3Client &) = delete;
     Pop3Client &operator=(const Pop3Client &) = delete;
 
-    // Every message in the mailbox with its UIDL, in mailbox order.
+    // Every message in the mailbox with its UIDL and size, in mailbox order.
     std::optional<QVector<Pop3Message>> listMessages();
-    std::optional<QByteArray> retrieve(int number);
+    // The whole message; a message longer than maxBytes is not read past that point and gives
+    // no value, with tooLarge() true.
+    std::optional<QByteArray> retrieve(int number, qint64 maxBytes = -1);
+    bool tooLarge() const { return m_tooLarge; }
     bool remove(int number);
     // Ends the session cleanly; what was deleted is gone from the mailbox afterwards.
     void close();
@@ -55,10 +75,11 @@ public:
     qint64 serverMs() const { return m_serverMs; }
 
 private:
-    bool perform(int number, const char *command, bool expectBody, QByteArray *body);
+    bool perform(int number, const char *command, bool expectBody, QByteArray *body, qint64 maxBytes = -1);
 
     Pop3Account m_account;
-    int m_timeoutMs;
+    Pop3Options m_options;
+    bool m_tooLarge = false;
     const std::atomic_bool *m_cancel;
     void *m_curl = nullptr;
     Pop3Error m_error;
@@ -67,5 +88,7 @@ private:
 
 // Parses the body of a UIDL reply ("1 abc" per line). Lines that do not fit are skipped.
 QVector<Pop3Message> parseUidlListing(const QByteArray &listing);
+// Parses the body of a LIST reply ("1 2048" per line) into message number -> size.
+QHash<int, qint64> parseSizeListing(const QByteArray &listing);
 
 } // namespace parlix::webmail

@@ -102,8 +102,9 @@ void WebmailPoller::tick()
     log(QStringLiteral("Checking POP3 account for Webmail-to-SMS on the server: ") + m_settings.POP3MailServer);
 
     webmail::Pop3Client session({m_settings.POP3MailServer, pop3PortOf(m_settings.POP3Port),
-                                 m_settings.POP3UserName.toString(), m_settings.POP3Password},
-                                m_exchangeTimeoutMs, &m_abort);
+                                 m_settings.POP3UserName.toString(), m_settings.POP3Password,
+                                 m_settings.POP3AllowClearTextLogin},
+                                m_pop3Options, &m_abort);
     // Listing the messages is the first exchange: it connects and logs in.
     if (auto messages = session.listMessages())
         ReadPOP3Emails(session, *messages);
@@ -157,9 +158,28 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
             continue;
         }
 
-        auto raw = session.retrieve(message.number);
-        if (!raw)
+        // An email is held whole in memory while it is read; one over the limit is never read,
+        // and remembering it keeps a crash on it from repeating at every poll.
+        const qint64 limit = m_settings.MaxEmailSizeKB * 1024;
+        std::optional<QByteArray> raw;
+        if (message.size <= limit)
+            raw = session.retrieve(message.number, limit);
+        if (!raw && !(message.size > limit || session.tooLarge()))
             return onPop3Error(session, session.lastError());
+        if (!raw) {
+            const QString size =
+                message.size > limit ? QStringLiteral(" (%1 KB)").arg((message.size + 1023) / 1024) : QString();
+            log(QStringLiteral("**WARNING** Email no. %1 is larger than the limit of %2 KB%3 and is skipped; it stays "
+                               "in the mailbox.")
+                    .arg(message.number)
+                    .arg(m_settings.MaxEmailSizeKB)
+                    .arg(size));
+            storeStatus = store.rememberProcessed(key, std::nullopt, m_context.clock->now());
+            if (!storeStatus)
+                break;
+            remembered.insert(key, std::nullopt);
+            continue;
+        }
         const webmail::ParsedEmail email = webmail::parseEmail(*raw);
         const QDateTime now = m_context.clock->now();
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "config/RuntimeSettings.h"
 #include "core/EngineContext.h"
 #include "core/WorkerThread.h"
-#include "config/RuntimeSettings.h"
 #include "store/Database.h"
 #include "webmail/Pop3Client.h"
 
@@ -31,7 +31,8 @@ struct WebmailPollSummary
 // Every email is handled exactly once: its charge, its outbox rows, the stored email and the
 // remembered UIDL are one transaction, and the email is deleted from the mailbox only after
 // that transaction has committed. A remembered UIDL met again (its delete was lost) is only
-// deleted. An email without a text body is remembered and left in the mailbox.
+// deleted. An email without a text body, or larger than the size limit, is remembered and left
+// in the mailbox, so it is never read again.
 class WebmailPoller : public QObject
 {
     Q_OBJECT
@@ -51,7 +52,9 @@ public:
     // email's number in the mailbox), so a test can cut the connection at the worst moment.
     void setAfterCommitHook(std::function<void(int)> hook) { m_afterCommit = std::move(hook); }
     // Test seam: the limit of one exchange with the server, 10 s unless changed.
-    void setExchangeTimeoutMs(int ms) { m_exchangeTimeoutMs = ms; }
+    void setExchangeTimeoutMs(int ms) { m_pop3Options.timeoutMs = ms; }
+    // Test seam: how the POP3 client connects (a test server's certificate to trust).
+    void setPop3Options(const webmail::Pop3Options &options) { m_pop3Options = options; }
 
 public Q_SLOTS:
     // Runs first on the webmail thread: opens the thread's own database connection.
@@ -81,7 +84,7 @@ private:
     QTimer m_timer;
     std::atomic_bool m_abort = false;
     std::function<void(int)> m_afterCommit;
-    int m_exchangeTimeoutMs = 10000;
+    webmail::Pop3Options m_pop3Options;
     WebmailPollSummary m_lastPoll;
 };
 

@@ -108,7 +108,7 @@ state_dir = BASE/state
 log_path = BASE/dovecot.log
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+ssl = SSL
 disable_plaintext_auth = no
 auth_failure_delay = 0
 auth_mechanisms = plain login
@@ -129,6 +129,9 @@ service pop3-login {
     address = 127.0.0.1
     port = PORT
   }
+  inet_listener pop3s {
+    port = 0
+  }
 }
 service anvil {
   chroot =
@@ -136,6 +139,9 @@ service anvil {
 )");
     if (!group.isEmpty())
         conf += QStringLiteral("default_internal_group = %1\n").arg(group);
+    if (!m_caFile.isEmpty())
+        conf += QStringLiteral("ssl_cert = <%1\nssl_key = <%2\n").arg(m_caFile, path(QStringLiteral("key.pem")));
+    conf.replace(QLatin1String("SSL"), m_caFile.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes"));
     conf.replace(QLatin1String("BASE"), base);
     conf.replace(QLatin1String("USER"), user);
     conf.replace(QLatin1String("PORT"), QString::number(m_port));
@@ -145,6 +151,27 @@ service anvil {
     file.write(conf.toUtf8());
     file.close();
     return chownToServer(file.fileName());
+}
+
+Status DovecotServer::enableTls()
+{
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                   QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                   path(QStringLiteral("key.pem")), QStringLiteral("-out"), path(QStringLiteral("cert.pem"))});
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
+        return Status::failure(QStringLiteral("openssl cannot make a certificate (Debian package openssl): ") +
+                               QString::fromLocal8Bit(openssl.readAll()).trimmed() + openssl.errorString());
+    for (const char *file : {"key.pem", "cert.pem"}) {
+        if (Status s = chownToServer(path(QLatin1String(file))); !s)
+            return s;
+    }
+    m_caFile = path(QStringLiteral("cert.pem"));
+    return Status::success();
 }
 
 Status DovecotServer::start()

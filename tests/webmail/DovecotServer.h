@@ -20,6 +20,11 @@ public:
     DovecotServer(const DovecotServer &) = delete;
     DovecotServer &operator=(const DovecotServer &) = delete;
 
+    // Before start(): the server offers STLS with a self-signed certificate made for 127.0.0.1,
+    // which caFile() holds for the client to trust.
+    Status enableTls();
+    QString caFile() const { return m_caFile; }
+
     // Starts the server and waits until it accepts connections; the failure says why not.
     // Started again after stop() it serves the same mailbox on the same port.
     Status start();
@@ -46,6 +51,7 @@ private:
     QProcess m_process;
     int m_port = 0;
     int m_delivered = 0;
+    QString m_caFile;
 };
 
 } // namespace parlix::test

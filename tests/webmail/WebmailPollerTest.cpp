@@ -44,6 +44,10 @@ class WebmailPollerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        const Status tls = server.enableTls();
+        ASSERT_TRUE(tls.ok) << tls.error.toStdString();
+        // Every poll below logs in over STLS: the password is never allowed in clear here.
+        poller.setPop3Options({5000, server.caFile()});
         const Status started = server.start();
         ASSERT_TRUE(started.ok) << "the POP3 test server cannot run: " << started.error.toStdString();
         addAccount(QStringLiteral("Asha"), QStringLiteral("Secret"), 10);
@@ -280,6 +284,58 @@ TEST_F(WebmailPollerTest, MailboxFailuresLogTheErrorWithNumberAndDescription)
     EXPECT_EQ(server.messageCount(), 1);
 }
 
+TEST_F(WebmailPollerTest, PasswordGoesInClearOnlyWhenTheOperatorAllowsIt)
+{
+    test::DovecotServer plain; // offers no STLS
+    const Status started = plain.start();
+    ASSERT_TRUE(started.ok) << started.error.toStdString();
+    ASSERT_TRUE(plain.deliver(plainEmail(tagged("Asha", "Secret", "1", "m"))).ok);
+
+    for (const bool allowed : {false, true}) {
+        SCOPED_TRACE(allowed);
+        RuntimeSettings s = settings();
+        s.POP3Port = plain.port();
+        s.POP3AllowClearTextLogin = allowed;
+        poller.applySettings(s);
+        const QStringList entries = poll();
+        if (allowed) {
+            EXPECT_EQ(entries.last(), QStringLiteral("Success"));
+            EXPECT_EQ(plain.messageCount(), 0);
+        } else {
+            ASSERT_EQ(entries.size(), 2);
+            EXPECT_TRUE(entries[1].startsWith(kPop3ErrorStart) && entries[1].contains("IsPOP3ClearTextLoginAllowed") &&
+                        entries[1].contains("Allow the password to be sent without encryption"))
+                << entries[1].toStdString();
+            EXPECT_EQ(plain.messageCount(), 1);
+            EXPECT_TRUE(outbox().isEmpty());
+        }
+    }
+}
+
+TEST_F(WebmailPollerTest, EmailOverTheSizeLimitIsSkippedOnceAndNeverRead)
+{
+    RuntimeSettings s = settings();
+    s.MaxEmailSizeKB = 1;
+    poller.applySettings(s);
+    deliver(plainEmail(tagged("Asha", "Secret", "1", "before")));
+    deliver(plainEmail(tagged("Asha", "Secret", "2", QByteArray(3000, 'x'))));
+    deliver(plainEmail(tagged("Asha", "Secret", "3", "after")));
+
+    const QStringList first = poll();
+    const QString warning = QStringLiteral("**WARNING** Email no. 2 is larger than the limit of 1 KB (4 KB) and is "
+                                           "skipped; it stays in the mailbox.");
+    EXPECT_EQ(first.count(warning), 1) << first.join('\n').toStdString();
+    EXPECT_EQ(first.count(QStringLiteral("Success")), 2);
+    QStringList numbers;
+    for (const OutboxRow &row : outbox())
+        numbers << row.recipientMobileNo;
+    EXPECT_EQ(numbers, QStringList({"1", "3"}));
+    EXPECT_EQ(server.messageCount(), 1);
+
+    EXPECT_EQ(poll(), QStringList({kChecking, total(1)}));
+    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
+}
+
 TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
 {
     deliver(plainEmail(tagged("Asha", "Secret", "111,222", "once only")));
@@ -336,6 +392,7 @@ TEST_F(WebmailPollerTest, HostPollsOnItsOwnThreadFromTheTimer)
     deliver(plainEmail(tagged("Asha", "Secret", "1", "m")));
     WebmailHost host(EngineContext{db.path(), &log, &prompt, &clock});
     QSignalSpy polled(host.poller(), &WebmailPoller::pollFinished);
+    host.poller()->setPop3Options({5000, server.caFile()}); // before its thread runs
     host.start();
     RuntimeSettings fast = settings();
     fast.webMailTimerMs = 50;
