@@ -1,13 +1,13 @@
 #include "app/GuiApp.h"
 
-#include "engine/Engine.h"
+#include "app/Headless.h"
+#include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
+#include "engine/Engine.h"
 #include "gui/common/GuiPrompt.h"
-#include "app/Headless.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/SplashWindow.h"
-#include "config/Startup.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 

@@ -1,12 +1,13 @@
 #include "app/Headless.h"
 
-#include "engine/Engine.h"
-#include "store/ComposeQueue.h"
+#include "app/Command.h"
+
+#include "config/RuntimeSettings.h"
+#include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/HeadlessPrompt.h"
-#include "config/RuntimeSettings.h"
-#include "config/Startup.h"
+#include "engine/Engine.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 
@@ -28,13 +29,6 @@ void onSignal(int)
 {
     const char c = 1;
     [[maybe_unused]] auto n = ::write(g_signalFds[0], &c, 1);
-}
-
-void printLine(FILE *to, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-    std::fflush(to);
 }
 
 } // namespace
@@ -101,24 +95,6 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     engine.stop();
     log.WriteActivityLog(QStringLiteral("Parlix stopped."));
     return status;
-}
-
-int runSendCommand(const QString &databasePath, const QString &to, const QString &message)
-{
-    if (to.trimmed().isEmpty() || message.trimmed().isEmpty()) {
-        printLine(stderr, QStringLiteral("You must enter the mobile number and the message."));
-        return 1;
-    }
-    auto db = DbConnection::open(databasePath);
-    if (!db)
-        return reportFatal(db.error());
-    auto queued = queueComposedSms(db.value()->db(), splitComposeNumbers(to), message, SystemClock::instance().now());
-    if (!queued) {
-        printLine(stderr, QStringLiteral("The SMS could not be queued: ") + queued.error());
-        return 1;
-    }
-    printLine(stdout, QStringLiteral("%1 SMS queued in the outbox of %2.").arg(queued.value()).arg(db.value()->path()));
-    return 0;
 }
 
 } // namespace parlix

@@ -9,9 +9,6 @@ namespace parlix {
 // Returns the process exit status.
 int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay);
 
-// `parlix send --to N[,N…] --message TEXT`: queues one pending SMS per number and returns.
-int runSendCommand(const QString &databasePath, const QString &to, const QString &message);
-
 // The fatal start-up message: written to standard error; returns the exit status to use.
 int reportFatal(const QString &message);
 

@@ -1,16 +1,55 @@
+#include "app/Command.h"
+#include "app/DemoCommand.h"
 #include "app/GuiApp.h"
 #include "app/Headless.h"
+#include "app/ModemsCommand.h"
+#include "app/SendCommand.h"
+#include "app/SettingsCommand.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace {
+
+// The command words, one line each.
+QList<parlix::Command> commands()
+{
+    return {parlix::sendCommand(), parlix::settingsCommand(), parlix::modemsCommand()};
+}
+
+// Options that take a value: the word after them is no command word.
+bool takesValue(const char *arg, const QList<parlix::Command> &all)
+{
+    if (std::strncmp(arg, "--", 2) != 0 || std::strchr(arg, '=') != nullptr)
+        return false;
+    const QString name = QString::fromLocal8Bit(arg + 2);
+    if (name == QLatin1String("database"))
+        return true;
+    for (const parlix::Command &c : all) {
+        for (const QCommandLineOption &o : c.options) {
+            if (o.names().contains(name) && !o.valueName().isEmpty())
+                return true;
+        }
+    }
+    return false;
+}
+
+// The first word that is neither an option nor an option's value, wherever it stands.
+QString commandWord(int argc, char **argv, const QList<parlix::Command> &all)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-')
+            return QString::fromLocal8Bit(argv[i]);
+        if (takesValue(argv[i], all))
+            ++i;
+    }
+    return {};
+}
 
 bool hasArg(int argc, char **argv, const char *name)
 {
@@ -23,20 +62,21 @@ bool hasArg(int argc, char **argv, const char *name)
 
 bool displayAvailable()
 {
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
-           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const bool isSend = argc > 1 && std::strcmp(argv[1], "send") == 0;
+    const QList<parlix::Command> all = commands();
+    const QString word = commandWord(argc, argv, all);
     const bool wantsHeadless = hasArg(argc, argv, "--headless");
-    const bool infoOnly = hasArg(argc, argv, "--version") || hasArg(argc, argv, "--help") || hasArg(argc, argv, "-h")
-                          || hasArg(argc, argv, "-v");
+    const bool infoOnly = hasArg(argc, argv, "--version") || hasArg(argc, argv, "--help") || hasArg(argc, argv, "-h") ||
+                          hasArg(argc, argv, "-v");
     const bool noDisplay = !displayAvailable();
-    const bool gui = !isSend && !wantsHeadless && !infoOnly && !noDisplay;
+    const bool gui = word.isEmpty() && !wantsHeadless && !infoOnly && !noDisplay;
 
     std::unique_ptr<QCoreApplication> app;
     if (gui)
@@ -47,39 +87,63 @@ int main(int argc, char **argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Kovax"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLIX_VERSION_STRING));
 
+    QList<std::pair<QString, QString>> usage = {
+        {QString(), QStringLiteral("open the operator windows")},
+        {QStringLiteral("--headless"), QStringLiteral("run the gateway without windows until SIGINT or SIGTERM")},
+        {QStringLiteral("--demo"), QStringLiteral("try it on a simulated modem and a demo database")},
+    };
+    for (const parlix::Command &c : all)
+        usage += c.help;
+    QString description = QStringLiteral("Parlix: an office SMS gateway on a GSM modem.\n");
+    for (const auto &[how, what] : usage)
+        description += QStringLiteral("\n  parlix %1 %2").arg(how, -36).arg(what);
+    description += QStringLiteral("\n\n--database works with every command, before or after the command word.");
+
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Parlix: an office SMS gateway on a GSM modem.\n\n"
-        "  parlix                       open the operator windows\n"
-        "  parlix --headless            run the gateway without windows until SIGINT or SIGTERM\n"
-        "  parlix send --to N[,N...] --message TEXT\n"
-        "                               queue SMS into the outbox and exit"));
+    parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without windows, printing the activity log."));
-    const QCommandLineOption database(QStringLiteral("database"),
-                                      QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
-                                      QStringLiteral("path"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("send: recipient numbers, separated by commas."), QStringLiteral("numbers"));
-    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("send: the SMS text."), QStringLiteral("text"));
-    parser.addOptions({headless, database, to, message});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("Optional: send"), QStringLiteral("[send]"));
+    parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without windows, printing the activity log.")});
+    parser.addOption(
+        {QStringLiteral("demo"), QStringLiteral("Run on the built-in modem simulator and a fresh demo database.")});
+    parser.addOption({QStringLiteral("database"),
+                      QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
+                      QStringLiteral("path")});
+    QStringList added;
+    for (const parlix::Command &c : all) {
+        for (const QCommandLineOption &o : c.options) {
+            // An option two commands share is added once.
+            if (!added.contains(o.names().first()))
+                parser.addOption(o);
+            added << o.names();
+        }
+    }
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("Optional: a command word (see above)."),
+                                 QStringLiteral("[command [arguments]]"));
     parser.process(*app);
 
-    const QStringList positional = parser.positionalArguments();
-    if (!positional.isEmpty() && positional.first() != QLatin1String("send")) {
-        std::fprintf(stderr, "Unknown command: %s (try --help)\n", qPrintable(positional.first()));
-        return 1;
+    if (parser.isSet(QStringLiteral("demo"))) {
+        if (!word.isEmpty()) {
+            std::fprintf(stderr, "--demo takes no command word (try --help)\n");
+            return 1;
+        }
+        return parlix::runDemo(gui);
     }
 
-    QString path = parser.value(database);
+    QString path = parser.value(QStringLiteral("database"));
     if (path.isEmpty())
         path = qEnvironmentVariable("PARLIX_DATABASE");
     if (path.isEmpty())
         path = parlix::DbConnection::defaultPath();
 
-    if (isSend)
-        return parlix::runSendCommand(path, parser.value(to), parser.value(message));
+    if (!word.isEmpty()) {
+        for (const parlix::Command &c : all) {
+            if (c.word == word)
+                return c.run({path, parser.positionalArguments().mid(1), parser});
+        }
+        std::fprintf(stderr, "Unknown command: %s (try --help)\n", qPrintable(word));
+        return 1;
+    }
     if (!gui)
         return parlix::runHeadless(path, noDisplay && !wantsHeadless);
     return parlix::runGui(path);

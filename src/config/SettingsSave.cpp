@@ -1,8 +1,8 @@
 #include "config/SettingsSave.h"
 
+#include "config/RuntimeSettings.h"
 #include "config/SettingsChecks.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 
@@ -31,9 +31,10 @@ public:
         m_out.settings = current;
     }
 
-    SettingsSaveOutcome run()
+    SettingsSaveOutcome run(SettingsSections sections)
     {
-        if (saveMailbox() && saveTimers() && saveModem()) {
+        if ((!sections.mailbox || saveMailbox()) && (!sections.timers || saveTimers()) &&
+            (!sections.modem || saveModem())) {
             m_prompt.inform(QStringLiteral("Settings Saved Successfully!!!"));
             m_out.completed = true;
         }
@@ -82,14 +83,27 @@ private:
                           QStringLiteral("Please insert seconds greater than or equal to 3 and less than or equal "
                                          "to 86400."));
 
+        std::optional<qint64> maxSize;
+        if (!m_in.maxEmailSizeKB.trimmed().isEmpty()) {
+            maxSize = wholeNumberIn(m_in.maxEmailSizeKB, 1, kLargestMaxEmailSizeKB);
+            if (!maxSize)
+                return refuse(QStringLiteral("txtMaxEmailSizeKB"),
+                              QStringLiteral("Please enter the largest email size to read in KB, from 1 to %1.")
+                                  .arg(kLargestMaxEmailSizeKB));
+        }
+
         const QVariant storedInterval = storedNumber(*interval);
-        if (!write(QStringLiteral("WebMailToSMS_POP3Settings"),
-                   {{QStringLiteral("POP3MailServer"), server},
-                    {QStringLiteral("POP3Port"), QVariant(qlonglong(*port))},
-                    {QStringLiteral("POP3UserName"), user},
-                    {QStringLiteral("POP3Password"), password},
-                    {QStringLiteral("EmailCheckInterval"), storedInterval},
-                    {QStringLiteral("IsEnabled"), sql::boolValue(m_in.webMailEnabled)}}))
+        QVariantMap columns = {
+            {QStringLiteral("POP3MailServer"), server},
+            {QStringLiteral("POP3Port"), QVariant(qlonglong(*port))},
+            {QStringLiteral("POP3UserName"), user},
+            {QStringLiteral("POP3Password"), password},
+            {QStringLiteral("EmailCheckInterval"), storedInterval},
+            {QStringLiteral("IsEnabled"), sql::boolValue(m_in.webMailEnabled)},
+            {QStringLiteral("IsPOP3ClearTextLoginAllowed"), sql::boolValue(m_in.pop3AllowClearTextLogin)}};
+        if (maxSize)
+            columns.insert(QStringLiteral("MaxEmailSizeKB"), QVariant(qlonglong(*maxSize)));
+        if (!write(QStringLiteral("WebMailToSMS_POP3Settings"), columns))
             return false;
 
         RuntimeSettings &s = m_out.settings;
@@ -99,6 +113,9 @@ private:
         s.POP3Password = password;
         s.EmailCheckInterval = storedInterval.toString();
         s.WebMailToSMSEnabled = m_in.webMailEnabled;
+        s.POP3AllowClearTextLogin = m_in.pop3AllowClearTextLogin;
+        if (maxSize)
+            s.MaxEmailSizeKB = *maxSize;
         s.webMailTimerMs = m_in.webMailEnabled ? qint64(std::llround(*interval * 1000.0)) : 0;
         m_out.anyWritten = true;
         return true;
@@ -247,6 +264,12 @@ private:
             if (value->trimmed().isEmpty())
                 return refuse(QLatin1String(check.first), QLatin1String(check.second));
         }
+        // A port is a number from the list or a device name; text with blanks or a number off
+        // the list names no port the link could open.
+        const QString port = m_in.commPort.trimmed();
+        const bool numeric = !port.isEmpty() && port.at(0).isDigit();
+        if ((numeric && !wholeNumberIn(port, 1, 20)) || port.contains(QLatin1Char(' ')))
+            return refuse(QStringLiteral("Combo_comportNo"), QStringLiteral("Please select Comm port Number."));
         // The speed box takes typed values; only a usable line speed may reach the table.
         const auto speed = wholeNumberIn(m_in.bitsPerSecond, 1, 99999999);
         if (!speed)
@@ -295,9 +318,81 @@ QString missingDelayFactorMessage()
 }
 
 SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt, const RuntimeSettings &current,
-                                 const SettingsInput &input)
+                                 const SettingsInput &input, SettingsSections sections)
 {
-    return SaveRun(repository, prompt, current, input).run();
+    return SaveRun(repository, prompt, current, input).run(sections);
+}
+
+void chooseFoundModem(SettingsInput &input, const QString &port)
+{
+    input.commPort = port.trimmed();
+    input.bitsPerSecond = QLatin1String(kFoundModemSpeed);
+    input.delayFactor = QLatin1String(kFoundModemDelayFactor);
+    input.speedFromFoundList = true;
+}
+
+SettingsInput storedSettingsInput(const SettingsRows &rows)
+{
+    SettingsInput in;
+    const auto text = [](const std::optional<QVariantMap> &row, const char *column) {
+        return row ? row->value(QLatin1String(column)).toString().trimmed() : QString();
+    };
+    const auto flag = [](const std::optional<QVariantMap> &row, const char *column) {
+        return row && sql::boolFrom(row->value(QLatin1String(column)));
+    };
+    const auto &pop3 = rows.pop3;
+    in.pop3MailServer = text(pop3, "POP3MailServer");
+    in.pop3Port = text(pop3, "POP3Port");
+    in.pop3UserName = text(pop3, "POP3UserName");
+    in.pop3Password = text(pop3, "POP3Password");
+    in.emailCheckInterval = text(pop3, "EmailCheckInterval");
+    in.webMailEnabled = flag(pop3, "IsEnabled");
+    in.pop3AllowClearTextLogin = flag(pop3, "IsPOP3ClearTextLoginAllowed");
+    in.maxEmailSizeKB = text(pop3, "MaxEmailSizeKB");
+    if (in.maxEmailSizeKB.isEmpty())
+        in.maxEmailSizeKB = QString::number(kDefaultMaxEmailSizeKB);
+
+    const auto &timer = rows.timer;
+    in.receiveSeconds = text(timer, "ReceiveAllMessagesTime");
+    in.sendSeconds = text(timer, "SendAllMessagesTime");
+    in.receiveEnabled = flag(timer, "EnableReceiveTimer");
+    in.sendEnabled = flag(timer, "EnableSendTimer");
+    const auto oneOf = [](const QString &value, const QStringList &allowed) {
+        return allowed.contains(value.toUpper()) ? value.toUpper() : QString();
+    };
+    in.deliveryMedia = oneOf(text(timer, "SMSDeliveryMedia"), {media::kModem, media::kSmtpGateway, media::kMixMode});
+    in.simDeliveryMode =
+        oneOf(text(timer, "SIMCardDeliveryMode"), {simdelivery::kDirectDeliver, simdelivery::kStoreAndDeliver});
+    in.mixDeliveryMedia = oneOf(text(timer, "MixModeDeliveryMedia"), {media::kModem, media::kSmtpGateway});
+    in.smtpServer = text(timer, "SMSSMTPServer");
+    in.smtpEmailPostfix = text(timer, "SMSSMTPEmailPostfix");
+    in.smtpPort = text(timer, "SMSSMTPPort");
+    in.smtpFromName = text(timer, "SMSSMTPFromName");
+    in.smtpYourEmailAddress = text(timer, "SMSSMTPYourEmailAddress");
+    in.maskYourEmail = flag(timer, "IsFromNameSentByMaskingYourEmail");
+    in.mixModeNumbers = text(timer, "MixModeMobileNumbers");
+
+    const auto &modem = rows.modem;
+    if (!modem) {
+        in.bitsPerSecond = QStringLiteral("9600");
+        in.dataBits = QStringLiteral("8");
+        in.parity = QStringLiteral("n");
+        in.stopBits = QStringLiteral("1");
+        in.flowControl = QStringLiteral("0");
+        in.characterSet = QStringLiteral("GSM");
+        in.delayFactor = QStringLiteral("1");
+        return in;
+    }
+    in.commPort = text(modem, "CommPortNo");
+    in.bitsPerSecond = text(modem, "BitsPerSecond");
+    in.dataBits = text(modem, "DataBits");
+    in.parity = text(modem, "Parity");
+    in.stopBits = text(modem, "StopBits");
+    in.flowControl = text(modem, "FlowControl");
+    in.characterSet = text(modem, "CharacterSet");
+    in.delayFactor = text(modem, "ModemDelayFactor");
+    in.callerId = flag(modem, "EnabledCallerId");
+    return in;
 }
 
 } // namespace parlix

@@ -17,6 +17,8 @@ struct SettingsInput
 {
     QString pop3MailServer, pop3Port, pop3UserName, pop3Password, emailCheckInterval;
     bool webMailEnabled = false;
+    bool pop3AllowClearTextLogin = false;
+    QString maxEmailSizeKB; // empty keeps what is stored
 
     QString receiveSeconds, sendSeconds;
     bool receiveEnabled = false, sendEnabled = false;
@@ -30,6 +32,15 @@ struct SettingsInput
     QString commPort, bitsPerSecond, dataBits, parity, stopBits, flowControl, characterSet, delayFactor;
     bool callerId = false;
     bool speedFromFoundList = false; // the port and speed were taken from the found-modems list
+};
+
+// The groups a save checks and writes, each with its own table: the window saves all three;
+// the command line only those whose settings it was given.
+struct SettingsSections
+{
+    bool mailbox = true; // WebMailToSMS_POP3Settings
+    bool timers = true;  // Timer_Setting
+    bool modem = true;   // ModemSettings
 };
 
 // Where a save stopped and what it changed.
@@ -47,7 +58,18 @@ struct SettingsSaveOutcome
 // checks run and the timer row before the modem checks, so a later failure keeps what came
 // before. Messages and questions go through prompt.
 SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt, const RuntimeSettings &current,
-                                 const SettingsInput &input);
+                                 const SettingsInput &input, SettingsSections sections = {});
+
+// What the settings window shows for the stored rows, in stored forms. A database without a
+// modem row starts from the usual serial settings (9600 bits per second, 8 data bits, no
+// parity, 1 stop bit, no flow control, GSM, delay factor 1): only the port is left to choose.
+SettingsInput storedSettingsInput(const SettingsRows &rows);
+
+// A modem taken from the found-modems list: its port, 115200 bits per second and delay factor
+// 2.25; the save then asks the speed question.
+void chooseFoundModem(SettingsInput &input, const QString &port);
+inline constexpr char kFoundModemSpeed[] = "115200";
+inline constexpr char kFoundModemDelayFactor[] = "2.25";
 
 // The message shown when no modem delay factor is chosen.
 QString missingDelayFactorMessage();

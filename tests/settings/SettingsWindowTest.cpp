@@ -307,6 +307,24 @@ TEST_F(SettingsWindowTest, ModemChoicesAreRequiredAndTheDelayFactorLast)
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please select Comm port Number.")});
 }
 
+TEST_F(SettingsWindowTest, NewDatabaseShowsTheSerialDefaultsSoThePortCompletesTheRow)
+{
+    QStringList shown;
+    for (const char *name : {"Combo_BitsPerSec", "Combo_DataBits", "Combo_Parity", "Combo_stopBit", "Cmb_FlowControl",
+                             "cmb_CharSet", "cmbDelay"})
+        shown << combo(name)->currentText();
+    EXPECT_EQ(shown, QStringList({"9600", "8", "None", "1", "None", "GSM", "1"}));
+
+    fillMailbox();
+    combo("Combo_comportNo")->setEditText(QStringLiteral("/dev/ttyUSB0"));
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Settings Saved Successfully!!!")});
+    const QVariantMap modem = row(QStringLiteral("SELECT * FROM ModemSettings"));
+    EXPECT_EQ(modem.value("CommPortNo").toString(), "/dev/ttyUSB0");
+    EXPECT_EQ(modem.value("Parity").toString(), "n");
+    EXPECT_EQ(modem.value("FlowControl").toString(), "0");
+}
+
 TEST_F(SettingsWindowTest, RestartQuestionOnlyForASpeedTakenFromTheFoundList)
 {
     const QString question =

@@ -1,15 +1,16 @@
 #include "gui/settings/SettingsWindow.h"
 
-#include "gui/settings/AdvancedSmtpWindow.h"
-#include "gui/settings/ModemSearchWindow.h"
+#include "config/RuntimeSettings.h"
 #include "config/SettingsChecks.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
+#include "gui/settings/AdvancedSmtpWindow.h"
+#include "gui/settings/ModemSearchWindow.h"
 #include "store/OutboxRepository.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
+#include "webmail/Pop3Client.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -57,15 +58,15 @@ QList<std::pair<QString, QString>> sameTexts(const QStringList &texts)
 
 // Selects the entry whose stored form (or text) matches the value, numbers compared as numbers.
 // A stored value outside the list is kept as an extra entry, so saving never changes it unasked.
-void showStored(QComboBox *box, const QVariant &stored)
+void showStored(QComboBox *box, const QString &stored)
 {
-    if (stored.isNull() || stored.toString().trimmed().isEmpty()) {
+    if (stored.trimmed().isEmpty()) {
         box->setCurrentIndex(-1);
         if (box->isEditable())
             box->setEditText(QString());
         return;
     }
-    const QString value = stored.toString().trimmed();
+    const QString value = stored.trimmed();
     bool valueIsNumber = false;
     const double number = value.toDouble(&valueIsNumber);
     for (int i = 0; i < box->count(); ++i) {
@@ -99,8 +100,8 @@ QLineEdit *lineBox(const char *objectName)
 
 const char *const kModemFields[] = {"Combo_comportNo", "Combo_BitsPerSec", "Combo_DataBits", "Combo_Parity",
                                     "Combo_stopBit",   "Cmb_FlowControl",  "cmb_CharSet",    "cmbDelay"};
-const char *const kMailboxFields[] = {"Pop3MailServer", "Pop3Port", "POP3UserName", "POP3Password",
-                                      "EmailCheckInterval"};
+const char *const kMailboxFields[] = {"Pop3MailServer", "Pop3Port",           "POP3UserName",
+                                      "POP3Password",   "EmailCheckInterval", "txtMaxEmailSizeKB"};
 
 const char kIncomeEmailFormat[] = "<smsusername>SMS user name</smsusername>\n"
                                   "<smspassword>SMS password</smspassword>\n"
@@ -347,6 +348,9 @@ QWidget *SettingsWindow::buildEmailTab()
     m_pop3Password = lineBox("POP3Password");
     m_pop3Password->setEchoMode(QLineEdit::Password);
     m_emailInterval = lineBox("EmailCheckInterval");
+    m_pop3AllowClearText =
+        named(new QCheckBox(QLatin1String(webmail::kAllowPop3ClearTextLoginText)), "chkAllowPop3ClearTextLogin");
+    m_maxEmailSize = lineBox("txtMaxEmailSizeKB");
 
     auto *account = new QGroupBox(QStringLiteral("Check Following POP3 Email Account"));
     auto *form = new QFormLayout(account);
@@ -358,6 +362,11 @@ QWidget *SettingsWindow::buildEmailTab()
     intervalRow->addWidget(m_emailInterval);
     intervalRow->addWidget(new QLabel(QStringLiteral("seconds.")));
     form->addRow(QStringLiteral("Check Email Every"), intervalRow);
+    form->addRow(QString(), m_pop3AllowClearText);
+    auto *sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(m_maxEmailSize);
+    sizeRow->addWidget(new QLabel(QStringLiteral("KB; larger emails are skipped and left in the mailbox.")));
+    form->addRow(QStringLiteral("Largest Email To Read"), sizeRow);
 
     auto *formatFrame = new QGroupBox(QStringLiteral("Income Email Format"));
     auto *format = named(new QPlainTextEdit(QString::fromLatin1(kIncomeEmailFormat)), "txtIncomeEmailFormat");
@@ -379,72 +388,68 @@ void SettingsWindow::load()
         m_services.prompt->inform(rows.error(), Prompt::Icon::Critical);
         return;
     }
-    if (rows->modem)
-        loadModem(*rows->modem);
+    // The same stored forms the command line's settings start from, serial defaults included.
+    const SettingsInput in = storedSettingsInput(rows.value());
+    showModem(in);
     if (rows->timer)
-        loadTimer(*rows->timer);
+        showTimer(in);
     if (rows->pop3)
-        loadMailbox(*rows->pop3);
+        showMailbox(in);
 }
 
-void SettingsWindow::loadModem(const QVariantMap &row)
+void SettingsWindow::showModem(const SettingsInput &in)
 {
-    const QString port = row.value(QStringLiteral("CommPortNo")).toString().trimmed();
-    const int known = m_port->findText(port);
+    const int known = m_port->findText(in.commPort);
     m_port->setCurrentIndex(known);
-    m_port->setEditText(port);
-    m_speed->setEditText(row.value(QStringLiteral("BitsPerSecond")).toString().trimmed());
-    showStored(m_dataBits, row.value(QStringLiteral("DataBits")));
-    showStored(m_parity, row.value(QStringLiteral("Parity")));
-    showStored(m_stopBits, row.value(QStringLiteral("StopBits")));
-    showStored(m_flow, row.value(QStringLiteral("FlowControl")));
-    showStored(m_charSet, row.value(QStringLiteral("CharacterSet")));
-    showStored(m_delay, row.value(QStringLiteral("ModemDelayFactor")));
-    m_callerId->setChecked(sql::boolFrom(row.value(QStringLiteral("EnabledCallerId"))));
+    m_port->setEditText(in.commPort);
+    m_speed->setEditText(in.bitsPerSecond);
+    showStored(m_dataBits, in.dataBits);
+    showStored(m_parity, in.parity);
+    showStored(m_stopBits, in.stopBits);
+    showStored(m_flow, in.flowControl);
+    showStored(m_charSet, in.characterSet);
+    showStored(m_delay, in.delayFactor);
+    m_callerId->setChecked(in.callerId);
 }
 
-void SettingsWindow::loadTimer(const QVariantMap &row)
+void SettingsWindow::showTimer(const SettingsInput &in)
 {
-    const auto text = [&](const char *column) { return row.value(QLatin1String(column)).toString().trimmed(); };
-    const auto flag = [&](const char *column) { return sql::boolFrom(row.value(QLatin1String(column))); };
-    m_receiveSeconds->setText(text("ReceiveAllMessagesTime"));
-    m_sendSeconds->setText(text("SendAllMessagesTime"));
-    m_receiveEnabled->setChecked(flag("EnableReceiveTimer"));
-    m_sendEnabled->setChecked(flag("EnableSendTimer"));
+    m_receiveSeconds->setText(in.receiveSeconds);
+    m_sendSeconds->setText(in.sendSeconds);
+    m_receiveEnabled->setChecked(in.receiveEnabled);
+    m_sendEnabled->setChecked(in.sendEnabled);
     m_receiveSeconds->setEnabled(m_receiveEnabled->isChecked());
     m_sendSeconds->setEnabled(m_sendEnabled->isChecked());
 
-    const QString media = text("SMSDeliveryMedia").toUpper();
-    m_viaModem->setChecked(media == media::kModem);
-    m_viaSmtp->setChecked(media == media::kSmtpGateway);
-    m_viaMix->setChecked(media == media::kMixMode);
+    m_viaModem->setChecked(in.deliveryMedia == media::kModem);
+    m_viaSmtp->setChecked(in.deliveryMedia == media::kSmtpGateway);
+    m_viaMix->setChecked(in.deliveryMedia == media::kMixMode);
     showDeliveryFrames();
 
-    m_smtpServer->setText(text("SMSSMTPServer"));
-    m_smtpPostfix->setText(text("SMSSMTPEmailPostfix"));
-    m_smtpPort->setText(text("SMSSMTPPort"));
-    m_smtpFromName->setText(text("SMSSMTPFromName"));
-    m_smtpAddress->setText(text("SMSSMTPYourEmailAddress"));
-    m_mask->setChecked(flag("IsFromNameSentByMaskingYourEmail"));
-    m_mixNumbers->setText(text("MixModeMobileNumbers"));
+    m_smtpServer->setText(in.smtpServer);
+    m_smtpPostfix->setText(in.smtpEmailPostfix);
+    m_smtpPort->setText(in.smtpPort);
+    m_smtpFromName->setText(in.smtpFromName);
+    m_smtpAddress->setText(in.smtpYourEmailAddress);
+    m_mask->setChecked(in.maskYourEmail);
+    m_mixNumbers->setText(in.mixModeNumbers);
 
-    const QString sim = text("SIMCardDeliveryMode").toUpper();
-    m_storeOnSim->setChecked(sim == simdelivery::kStoreAndDeliver);
-    m_directDelivery->setChecked(sim == simdelivery::kDirectDeliver);
-    const QString mix = text("MixModeDeliveryMedia").toUpper();
-    m_mixThroughModem->setChecked(mix == media::kModem);
-    m_mixThroughSmtp->setChecked(mix == media::kSmtpGateway);
+    m_storeOnSim->setChecked(in.simDeliveryMode == simdelivery::kStoreAndDeliver);
+    m_directDelivery->setChecked(in.simDeliveryMode == simdelivery::kDirectDeliver);
+    m_mixThroughModem->setChecked(in.mixDeliveryMedia == media::kModem);
+    m_mixThroughSmtp->setChecked(in.mixDeliveryMedia == media::kSmtpGateway);
 }
 
-void SettingsWindow::loadMailbox(const QVariantMap &row)
+void SettingsWindow::showMailbox(const SettingsInput &in)
 {
-    const auto text = [&](const char *column) { return row.value(QLatin1String(column)).toString().trimmed(); };
-    m_pop3Server->setText(text("POP3MailServer"));
-    m_pop3Port->setText(text("POP3Port"));
-    m_pop3User->setText(text("POP3UserName"));
-    m_pop3Password->setText(text("POP3Password"));
-    m_emailInterval->setText(text("EmailCheckInterval"));
-    m_webMailEnabled->setChecked(sql::boolFrom(row.value(QStringLiteral("IsEnabled"))));
+    m_pop3Server->setText(in.pop3MailServer);
+    m_pop3Port->setText(in.pop3Port);
+    m_pop3User->setText(in.pop3UserName);
+    m_pop3Password->setText(in.pop3Password);
+    m_emailInterval->setText(in.emailCheckInterval);
+    m_webMailEnabled->setChecked(in.webMailEnabled);
+    m_pop3AllowClearText->setChecked(in.pop3AllowClearTextLogin);
+    m_maxEmailSize->setText(in.maxEmailSizeKB);
 }
 
 void SettingsWindow::setPortConnected(bool connected)
@@ -534,8 +539,8 @@ void SettingsWindow::applyFoundModem(const QString &port)
     m_selectPortFromList = true;
     m_port->setCurrentIndex(m_port->findText(port.trimmed()));
     m_port->setEditText(port.trimmed());
-    m_speed->setEditText(QStringLiteral("115200"));
-    showStored(m_delay, QStringLiteral("2.25"));
+    m_speed->setEditText(QLatin1String(kFoundModemSpeed));
+    showStored(m_delay, QLatin1String(kFoundModemDelayFactor));
     m_tabs->setCurrentWidget(m_modemTab);
     m_port->setFocus();
 }
@@ -549,6 +554,8 @@ SettingsInput SettingsWindow::input() const
     in.pop3Password = m_pop3Password->text();
     in.emailCheckInterval = m_emailInterval->text();
     in.webMailEnabled = m_webMailEnabled->isChecked();
+    in.pop3AllowClearTextLogin = m_pop3AllowClearText->isChecked();
+    in.maxEmailSizeKB = m_maxEmailSize->text();
 
     in.receiveSeconds = m_receiveSeconds->text();
     in.sendSeconds = m_sendSeconds->text();

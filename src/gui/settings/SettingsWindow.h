@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/BlockingWindow.h"
 #include "config/SettingsSave.h"
 #include "config/SettingsServices.h"
+#include "core/BlockingWindow.h"
 
 #include <QWidget>
 
@@ -55,9 +55,9 @@ private:
     QWidget *buildTimerTab();
     QWidget *buildEmailTab();
     void load();
-    void loadModem(const QVariantMap &row);
-    void loadTimer(const QVariantMap &row);
-    void loadMailbox(const QVariantMap &row);
+    void showModem(const SettingsInput &in);
+    void showTimer(const SettingsInput &in);
+    void showMailbox(const SettingsInput &in);
     void checkSecondsBox(QLineEdit *box);
     void showDeliveryFrames();
     void resetSendingStatus();
@@ -116,6 +116,8 @@ private:
     QLineEdit *m_pop3User = nullptr;
     QLineEdit *m_pop3Password = nullptr;
     QLineEdit *m_emailInterval = nullptr;
+    QCheckBox *m_pop3AllowClearText = nullptr;
+    QLineEdit *m_maxEmailSize = nullptr;
 };
 
 } // namespace parlix
