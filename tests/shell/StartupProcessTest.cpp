@@ -5,6 +5,7 @@
 #include "store/Query.h"
 #include "support/TempDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -35,6 +36,9 @@ ProcessRun runParlix(const QStringList &args, int timeoutMs = 20000)
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("PARLIX_DATABASE");
+    // Without a display the commands must still work, and nothing may fall back to a window.
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
     p.setProcessEnvironment(env);
     p.start(parlixPath(), args);
     EXPECT_TRUE(p.waitForStarted());
@@ -134,7 +138,7 @@ TEST(SendCommand, QueuesOnePendingRowPerCleanedNumber)
 {
     test::TempDatabase t;
     const ProcessRun r = runParlix({"send", "--database", t.path(), "--to", "+44 2123.234455, 9888812121,", "--message",
-                             "Meeting at 10, don't be late"});
+                                    "Meeting at 10, don't be late"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("3 SMS queued"));
 
@@ -150,11 +154,26 @@ TEST(SendCommand, QueuesOnePendingRowPerCleanedNumber)
     }
 }
 
+TEST(SendCommand, TheWordMayFollowTheOptions)
+{
+    test::TempDatabase t;
+    const QStringList orders[] = {
+        {"--database", t.path(), "send", "--to", "111", "--message", "a"},
+        {"--database", t.path(), "--to", "222", "--message", "b", "send"},
+        {"--to", "333", "send", "--message", "c", "--database", t.path()},
+    };
+    for (const QStringList &args : orders) {
+        const ProcessRun r = runParlix(args);
+        EXPECT_EQ(r.status, 0) << args.join(' ').toStdString() << r.err.toStdString();
+    }
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM Message_OutBox").value(), 3);
+}
+
 TEST(SendCommand, RefusesAnEmptyListOrMessage)
 {
     test::TempDatabase t;
-    for (const QStringList &args : {QStringList{"--to", " ", "--message", "hi"}, QStringList{"--to", "123", "--message", "  "},
-                                    QStringList{"--to", "123"}}) {
+    for (const QStringList &args : {QStringList{"--to", " ", "--message", "hi"},
+                                    QStringList{"--to", "123", "--message", "  "}, QStringList{"--to", "123"}}) {
         const ProcessRun r = runParlix(QStringList{"send", "--database", t.path()} << args);
         EXPECT_NE(r.status, 0);
         EXPECT_TRUE(r.err.contains("You must enter the mobile number and the message.")) << r.err.toStdString();
@@ -169,7 +188,103 @@ TEST(CommandLine, VersionAndHelp)
     EXPECT_TRUE(v.out.contains(QStringLiteral(PARLIX_VERSION_STRING)));
     const ProcessRun h = runParlix({"--help"});
     EXPECT_EQ(h.status, 0);
-    EXPECT_TRUE(h.out.contains("--headless") && h.out.contains("send --to"));
+    for (const char *listed : {"--headless", "send --to", "settings set NAME VALUE", "modems", "--demo"})
+        EXPECT_TRUE(h.out.contains(listed)) << listed;
+}
+
+TEST(SettingsCommand, SetGoesThroughTheWindowChecks)
+{
+    struct Case
+    {
+        QStringList set;
+        const char *refusal; // empty: saved
+    };
+    const Case cases[] = {
+        {{"CommPortNo", "99"}, "Please select Comm port Number."},
+        {{"CommPortNo", "/dev/ttyUSB3", "Parity", "x"}, "Please select Parity."},
+        {{"ReceiveAllMessagesTime", "2"},
+         "Automatically receive all messages time should be greater than or equal to 3."},
+        {{"POP3MailServer", "pop.example.net"}, "Please Enter Numeric Port Number"},
+        {{"NoSuchSetting", "1"}, "NoSuchSetting is not a setting."},
+        // A new database: the port alone gives a complete row.
+        {{"CommPortNo", "/dev/ttyUSB3"}, ""},
+    };
+    test::TempDatabase t;
+    for (const Case &c : cases) {
+        const ProcessRun r = runParlix(QStringList{"settings", "set"} + c.set + QStringList{"--database", t.path()});
+        const QString refusal = QString::fromLatin1(c.refusal);
+        if (refusal.isEmpty()) {
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_TRUE(r.out.contains("Settings Saved Successfully!!!"));
+        } else {
+            EXPECT_NE(r.status, 0);
+            EXPECT_TRUE(r.err.contains(refusal)) << r.err.toStdString();
+            EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM ModemSettings").value(), 0);
+        }
+    }
+    const auto modem = sql::firstRow(t.db(), "SELECT * FROM ModemSettings").value();
+    ASSERT_TRUE(modem.has_value());
+    QStringList stored;
+    for (const char *column : {"CommPortNo", "BitsPerSecond", "DataBits", "Parity", "StopBits", "FlowControl",
+                               "CharacterSet", "ModemDelayFactor"})
+        stored << modem->value(column).toString();
+    EXPECT_EQ(stored, QStringList({"/dev/ttyUSB3", "9600", "8", "n", "1", "0", "GSM", "1"}));
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM Timer_Setting WHERE ReceiveAllMessagesTime=2").value(), 0);
+
+    const ProcessRun saved =
+        runParlix({"--database", t.path(), "settings", "set", "POP3MailServer", "pop.example.net", "POP3Port", "110",
+                   "POP3UserName", "gw", "POP3Password", "pa55word", "EmailCheckInterval", "60"});
+    EXPECT_EQ(saved.status, 0) << saved.err.toStdString();
+    const ProcessRun shown = runParlix({"settings", "show", "--database", t.path()});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_TRUE(shown.out.contains("ModemSettings.CommPortNo = /dev/ttyUSB3"));
+    EXPECT_TRUE(shown.out.contains("WebMailToSMS_POP3Settings.POP3Password = ********"));
+    EXPECT_FALSE(shown.out.contains("pa55word"));
+}
+
+TEST(ModemsCommand, FindsTwoSimulatorsAndStoresTheChosenOne)
+{
+    sim::ModemSimulator first;
+    sim::ModemSimulator second(sim::ModemSimulator::Options{QStringLiteral("Acme"), QStringLiteral("GSM-2")});
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    test::TempDatabase t;
+    const ProcessRun r = runParlix(
+        {"modems", first.devicePath(), second.devicePath(), "--use", "2", "--yes", "--database", t.path()}, 60000);
+    EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("1. " + first.devicePath() + "  Parlix  SIM-900 simulator")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("2. " + second.devicePath() + "  Acme  GSM-2")) << r.out.toStdString();
+    const auto modem = sql::firstRow(t.db(), "SELECT * FROM ModemSettings").value();
+    ASSERT_TRUE(modem.has_value());
+    EXPECT_EQ(modem->value("CommPortNo").toString(), second.devicePath());
+    EXPECT_EQ(modem->value("BitsPerSecond").toInt(), 115200);
+    EXPECT_EQ(modem->value("ModemDelayFactor").toDouble(), 2.25);
+}
+
+TEST(Demo, HeadlessShowsSmsGoingOutAndComingInAndLeavesTheDefaultDatabaseAlone)
+{
+    QTemporaryDir home;
+    QTemporaryDir temporary; // where the demo database goes
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", temporary.path());
+    env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    env.remove("PARLIX_DATABASE");
+    p.setProcessEnvironment(env);
+    p.start(parlixPath(), {"--demo", "--headless"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.waitForFinished(15000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(15000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_GE(out.count("SMS sent successfully."), 2) << out.toStdString();
+    EXPECT_TRUE(out.contains("Total 1 new SMS found.")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Incoming call detected from the number '+447700900461'"));
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty())
+        << "the demo wrote under the home folder";
+    EXPECT_EQ(QDir(temporary.path()).entryList({"parlix-demo-*"}, QDir::Dirs).size(), 1);
 }
 
 TEST(Headless, DefaultSettingsSendAndReceiveOnTheirOwnOverASimulatedModem)
@@ -183,7 +298,8 @@ TEST(Headless, DefaultSettingsSendAndReceiveOnTheirOwnOverASimulatedModem)
     t.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,CharacterSet,"
            "EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',0,1)",
            {modem.devicePath()});
-    const qint64 id = OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();
+    const qint64 id =
+        OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();
 
     QProcess p;
     p.start(parlixPath(), {"--headless", "--database", t.path()});
