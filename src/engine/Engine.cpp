@@ -1,18 +1,18 @@
 #include "engine/Engine.h"
 
+#include "core/ActivityLog.h"
+#include "core/BlockingWindow.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
+#include "core/Sound.h"
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
+#include "engine/ModemConnection.h"
 #include "engine/OutboxPass.h"
 #include "engine/ReceivePass.h"
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "engine/ModemConnection.h"
-#include "core/BlockingWindow.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
-#include "core/Sound.h"
 
 namespace parlix {
 
@@ -91,6 +91,22 @@ void Engine::applySettings(const RuntimeSettings &settings)
         m_connection->setSettings(settings);
     if (m_callWatcher)
         m_callWatcher->setSettings(settings);
+    // A save while the gateway runs takes effect now, not at the next connection: timers that
+    // run get the new periods, a timer switched on starts, one switched off stops. An unchanged
+    // period keeps its countdown.
+    const auto retime = [](GatewayTimer &timer, int ms) {
+        if (timer.interval() != ms)
+            timer.setInterval(ms);
+    };
+    const QString medium = settings.SMSDeliveryMedia.toUpper();
+    if (m_timer1 && m_modem && m_modem->PortConnected()) {
+        retime(*m_timer1, settings.ReceiveIntervalSeconds * 1000);
+        retime(*m_timer2, settings.SendIntervalSeconds * 1000);
+    } else if (m_timer2 && (medium == media::kSmtpGateway || medium == media::kMixMode)) {
+        // The gateway sends without the modem.
+        retime(*m_timer2, settings.SendIntervalSeconds * 1000);
+        m_timer2->setEnabled(true);
+    }
     Q_EMIT settingsApplied();
 }
 

@@ -3,8 +3,8 @@
 
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
-#include "modem/Modem.h"
 #include "engine/ModemConnection.h"
+#include "modem/Modem.h"
 #include "store/Query.h"
 
 #include <QSignalSpy>
@@ -53,6 +53,18 @@ TEST(Scheduler, ConnectGivesBothTimersTheirPeriodsAndDisconnectStopsThem)
     EXPECT_EQ(h.engine->receiveTimer()->interval(), 15000);
     EXPECT_EQ(h.engine->sendTimer()->interval(), 20000);
     EXPECT_TRUE(h.engine->sendTimer()->isRunning());
+
+    // Settings saved while connected take effect at once.
+    const std::pair<int, int> saved[] = {{0, 5}, {30, 5}, {30, 0}};
+    for (const auto &[receive, send] : saved) {
+        h.settings.ReceiveIntervalSeconds = qint16(receive);
+        h.settings.SendIntervalSeconds = qint16(send);
+        h.applySettings();
+        EXPECT_EQ(h.engine->receiveTimer()->interval(), receive * 1000);
+        EXPECT_EQ(h.engine->receiveTimer()->isRunning(), receive > 0);
+        EXPECT_EQ(h.engine->sendTimer()->interval(), send * 1000);
+        EXPECT_EQ(h.engine->sendTimer()->isRunning(), send > 0);
+    }
 
     h.engine->disconnectModem();
     EXPECT_FALSE(h.engine->receiveTimer()->isRunning());
@@ -106,6 +118,14 @@ TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsT
     gateway.applySettings();
     gateway.engine->startGateway();
     EXPECT_TRUE(gateway.logLines().isEmpty());
+    // Switched to the gateway by a save: the send timer runs without a connection.
+    EngineHarness switched;
+    switched.applySettings();
+    switched.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    switched.settings.SendIntervalSeconds = 9;
+    switched.applySettings();
+    EXPECT_EQ(switched.engine->sendTimer()->interval(), 9000);
+    EXPECT_TRUE(switched.engine->sendTimer()->isRunning());
 
     EngineHarness mix;
     mix.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");

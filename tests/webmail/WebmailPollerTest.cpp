@@ -336,6 +336,15 @@ TEST_F(WebmailPollerTest, EmailOverTheSizeLimitIsSkippedOnceAndNeverRead)
     EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
 }
 
+TEST_F(WebmailPollerTest, AnAccountAddedWhileRunningServesTheNextPoll)
+{
+    deliver(plainEmail(tagged("Ravi", "pw", "1", "m")));
+    EXPECT_EQ(poll().last(), QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Ravi'"));
+    addAccount(QStringLiteral("Ravi"), QStringLiteral("pw"), 1);
+    deliver(plainEmail(tagged("Ravi", "pw", "1", "m")));
+    EXPECT_EQ(poll().last(), QStringLiteral("Success"));
+}
+
 TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
 {
     deliver(plainEmail(tagged("Asha", "Secret", "111,222", "once only")));
