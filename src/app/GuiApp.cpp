@@ -1,6 +1,7 @@
 #include "app/GuiApp.h"
 
 #include "app/Headless.h"
+#include "config/SettingsWatcher.h"
 #include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
@@ -53,6 +54,9 @@ int runGui(const QString &databasePath)
         QMessageBox::critical(nullptr, appTitle(), window.loadError());
         return status;
     }
+    // `parlix settings set` from a shell reaches the running gateway and the windows.
+    SettingsWatcher watcher(db.value()->db());
+    QObject::connect(&watcher, &SettingsWatcher::settingsChanged, &window, &MainWindow::applySettings);
     const int status = QApplication::exec();
     webmail.stop();
     engine.stop();

@@ -3,6 +3,7 @@
 #include "app/Command.h"
 
 #include "config/RuntimeSettings.h"
+#include "config/SettingsWatcher.h"
 #include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
@@ -89,6 +90,13 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
     webmail.start();
     webmail.applySettings(settings.value());
+    // `parlix settings set` from another shell reaches the running gateway.
+    SettingsWatcher watcher(db.value()->db());
+    QObject::connect(&watcher, &SettingsWatcher::settingsChanged, qApp, [&](const RuntimeSettings &changed) {
+        log.WriteActivityLog(QStringLiteral("Settings changed in the database: applied."));
+        engine.applySettings(changed);
+        webmail.applySettings(changed);
+    });
 
     const int status = QCoreApplication::exec();
     webmail.stop();

@@ -47,7 +47,7 @@ int runSettings(const CommandLine &line)
             return 1;
         }
     }
-    // The settings a running gateway uses are its own; it takes the stored ones at its next load.
+    // A gateway running in another process picks the change up from the database itself.
     const auto current = loadRuntimeSettings(rows.value());
     CliPrompt prompt(line.parser.isSet(QStringLiteral("yes")));
     const SettingsSaveOutcome outcome =

@@ -128,6 +128,14 @@ TEST(Headless, RunsUntilSigtermThenStopsCleanly)
     const int c = out.indexOf("Initializing AutoReply On MissedCall Properties.");
     const int d = out.indexOf("Initializing Timer Properties.");
     EXPECT_TRUE(a >= 0 && a < b && b < c && c < d);
+
+    // A change made from another shell reaches the running gateway.
+    EXPECT_EQ(runParlix({"settings", "set", "SendAllMessagesTime", "5", "--database", t.path()}).status, 0);
+    for (int i = 0; i < 100 && !out.contains("Settings changed in the database: applied."); ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    EXPECT_TRUE(out.contains("Settings changed in the database: applied.")) << out.toStdString();
     ::kill(pid_t(p.processId()), SIGTERM);
     ASSERT_TRUE(p.waitForFinished(15000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
