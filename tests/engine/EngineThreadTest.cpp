@@ -1,5 +1,5 @@
 #include "ModemSimulator.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "engine/Engine.h"
 #include "engine/OutboxPass.h"

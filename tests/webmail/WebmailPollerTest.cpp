@@ -1,6 +1,6 @@
 #include "webmail/WebmailPoller.h"
 
-#include "DovecotServer.h"
+#include "support/DovecotServer.h"
 #include "WebmailTestSupport.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"

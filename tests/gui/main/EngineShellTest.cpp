@@ -2,7 +2,7 @@
 // the engine, and the windows stay responsive while the engine waits for a silent modem.
 #include "ModemSimulator.h"
 
-#include "../messages/WidgetHelpers.h"
+#include "support/WidgetHelpers.h"
 #include "engine/Engine.h"
 #include "gui/messages/MessageBoxWindow.h"
 #include "core/ActivityLog.h"

@@ -1,6 +1,6 @@
 // The message box's queries: filters, number search, orders and pages, deletes that keep to
 // their folder, and the address book lookup.
-#include "MessageTestData.h"
+#include "support/MessageTestData.h"
 #include "store/AddressBookRepository.h"
 #include "store/ComposeQueue.h"
 

@@ -1,8 +1,8 @@
 // The paged list view: page counts and captions, the last page, Next and Previous, and the
 // page box's messages, over a real inbox table.
 #include "gui/common/PagedListView.h"
-#include "MessageTestData.h"
-#include "WidgetHelpers.h"
+#include "support/MessageTestData.h"
+#include "support/WidgetHelpers.h"
 #include "support/PromptRecorder.h"
 
 #include <QLabel>

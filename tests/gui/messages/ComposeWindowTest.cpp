@@ -1,7 +1,7 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
 // refusal of empty input, and the 160-character limit.
 #include "gui/messages/ComposeWindow.h"
-#include "MessageTestData.h"
+#include "support/MessageTestData.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 

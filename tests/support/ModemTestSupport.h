@@ -5,6 +5,7 @@
 #include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
+#include "support/QtPrinters.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,23 +14,6 @@
 
 #include <optional>
 #include <ostream>
-
-// Readable failures: texts with their line breaks and control characters spelled out.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    QString shown;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\r'))
-            shown += QStringLiteral("<CR>");
-        else if (c == QLatin1Char('\n'))
-            shown += QStringLiteral("<LF>");
-        else if (c.unicode() < 0x20)
-            shown += QStringLiteral("<%1>").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    *os << '"' << shown.toStdString() << '"';
-}
 
 namespace parlix {
 inline void PrintTo(const SIMMessage &m, std::ostream *os)
@@ -84,7 +68,7 @@ protected:
     Modem modem{log, prompt};
 };
 
-// /work/shared/testdata, when this checkout sits beside it.
+// The shared recorded test data, when this checkout sits beside it.
 inline std::optional<QString> sharedTestData(const QString &relative)
 {
     const QString path = QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/") + relative;
