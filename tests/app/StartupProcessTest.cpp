@@ -134,7 +134,7 @@ TEST(SendCommand, QueuesOnePendingRowPerCleanedNumber)
 {
     test::TempDatabase t;
     const ProcessRun r = runParlix({"send", "--database", t.path(), "--to", "+44 2123.234455, 9888812121,", "--message",
-                             "Meeting at 10, don't be late"});
+                                    "Meeting at 10, don't be late"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("3 SMS queued"));
 
@@ -153,8 +153,8 @@ TEST(SendCommand, QueuesOnePendingRowPerCleanedNumber)
 TEST(SendCommand, RefusesAnEmptyListOrMessage)
 {
     test::TempDatabase t;
-    for (const QStringList &args : {QStringList{"--to", " ", "--message", "hi"}, QStringList{"--to", "123", "--message", "  "},
-                                    QStringList{"--to", "123"}}) {
+    for (const QStringList &args : {QStringList{"--to", " ", "--message", "hi"},
+                                    QStringList{"--to", "123", "--message", "  "}, QStringList{"--to", "123"}}) {
         const ProcessRun r = runParlix(QStringList{"send", "--database", t.path()} << args);
         EXPECT_NE(r.status, 0);
         EXPECT_TRUE(r.err.contains("You must enter the mobile number and the message.")) << r.err.toStdString();
@@ -183,7 +183,8 @@ TEST(Headless, DefaultSettingsSendAndReceiveOnTheirOwnOverASimulatedModem)
     t.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,CharacterSet,"
            "EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',0,1)",
            {modem.devicePath()});
-    const qint64 id = OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();
+    const qint64 id =
+        OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();
 
     QProcess p;
     p.start(parlixPath(), {"--headless", "--database", t.path()});

@@ -3,8 +3,8 @@
 
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
-#include "modem/Modem.h"
 #include "engine/ModemConnection.h"
+#include "modem/Modem.h"
 #include "store/Query.h"
 
 #include <QSignalSpy>

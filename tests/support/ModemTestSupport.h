@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ModemSimulator.h"
-#include "modem/Modem.h"
 #include "core/ActivityLog.h"
+#include "modem/Modem.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/QtPrinters.h"

@@ -2,19 +2,19 @@
 // the engine, and the windows stay responsive while the engine waits for a silent modem.
 #include "ModemSimulator.h"
 
-#include "support/WidgetHelpers.h"
-#include "engine/Engine.h"
-#include "gui/messages/MessageBoxWindow.h"
 #include "core/ActivityLog.h"
-#include "gui/main/HomePage.h"
+#include "engine/Engine.h"
 #include "gui/common/LinkLabel.h"
-#include "gui/main/MainWindow.h"
 #include "gui/common/WaitWindow.h"
+#include "gui/main/HomePage.h"
+#include "gui/main/MainWindow.h"
+#include "gui/messages/MessageBoxWindow.h"
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
+#include "support/WidgetHelpers.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
