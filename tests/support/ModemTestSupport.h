@@ -6,13 +6,12 @@
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/QtPrinters.h"
+#include "support/SharedTestData.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <ostream>
 
 namespace parlix {
@@ -67,14 +66,5 @@ protected:
     sim::ModemSimulator sim;
     Modem modem{log, prompt};
 };
-
-// The shared recorded test data, when this checkout sits beside it.
-inline std::optional<QString> sharedTestData(const QString &relative)
-{
-    const QString path = QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/") + relative;
-    if (!QFile::exists(path))
-        return std::nullopt;
-    return path;
-}
 
 } // namespace parlix::test
