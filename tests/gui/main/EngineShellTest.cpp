@@ -126,16 +126,6 @@ TEST_F(EngineShellTest, ToolbarExitDisconnectsBeforeTheEnd)
     EXPECT_TRUE(log.text().contains(QStringLiteral("GSM Modem disconnected.")));
 }
 
-TEST_F(EngineShellTest, SmtpGatewayAloneDoesNotConnectAtStartUp)
-{
-    startSimulator();
-    useModemAt(modem.devicePath());
-    openWindow(QStringLiteral("smtpsmsgateway"));
-    QTest::qWait(300);
-    EXPECT_FALSE(log.text().contains(QStringLiteral("Connecting to GSM Modem.")));
-    expectShownConnected(false);
-}
-
 TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)
 {
     startSimulator();
