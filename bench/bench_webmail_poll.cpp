@@ -9,12 +9,12 @@
 // Pass 4: N tagged emails of which 10 are larger than the size limit (12 MB each against the
 //         default 10 MB): the large ones are skipped unread; peak memory is reported after each
 //         pass (getrusage ru_maxrss) and stays flat.
-#include "../tests/webmail/DovecotServer.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
 #include "store/Database.h"
 #include "store/Query.h"
+#include "support/DovecotServer.h"
 #include "webmail/WebmailPoller.h"
 
 #include <QCoreApplication>
