@@ -235,7 +235,10 @@ TEST(SettingsCommand, SetGoesThroughTheWindowChecks)
 TEST(ModemsCommand, FindsTwoSimulatorsAndStoresTheChosenOne)
 {
     sim::ModemSimulator first;
-    sim::ModemSimulator second(sim::ModemSimulator::Options{QStringLiteral("Acme"), QStringLiteral("GSM-2")});
+    sim::ModemSimulator::Options acme;
+    acme.manufacturer = QStringLiteral("Acme");
+    acme.model = QStringLiteral("GSM-2");
+    sim::ModemSimulator second(acme);
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start());
     test::TempDatabase t;

@@ -106,6 +106,9 @@ TEST(OlderDatabase, GainsTheClearTextLoginColumnOffAndKeepsItsSettings)
     TempDatabase t;
     // The Timer_Setting of a version 3 database, holding an operator's SMTP settings.
     t.exec(QStringLiteral("ALTER TABLE Timer_Setting DROP COLUMN IsSMTPClearTextLoginAllowed"));
+    // Nor the columns later versions add.
+    t.exec(QStringLiteral("ALTER TABLE WebMailToSMS_POP3Settings DROP COLUMN IsPOP3ClearTextLoginAllowed"));
+    t.exec(QStringLiteral("ALTER TABLE WebMailToSMS_POP3Settings DROP COLUMN MaxEmailSizeKB"));
     t.exec(QStringLiteral("UPDATE Timer_Setting SET SMSSMTPServer='mail.example', IsSMSSMTPAuthenticationRequired=1"));
     t.exec(QStringLiteral("PRAGMA user_version = 3"));
 
