@@ -1,8 +1,8 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
 // refusal of empty input, and the 160-character limit.
 #include "gui/messages/ComposeWindow.h"
-#include "MessageTestData.h"
 #include "support/ManualClock.h"
+#include "support/MessageTestData.h"
 #include "support/PromptRecorder.h"
 
 #include <QApplication>
@@ -65,15 +65,6 @@ TEST_F(ComposeTest, EmptyInputIsRefusedAndNothingIsWritten)
     EXPECT_EQ(prompt.texts(), QStringList{refusal});
     EXPECT_TRUE(queued().isEmpty());
     EXPECT_TRUE(window.isVisible());
-}
-
-TEST_F(ComposeTest, TrailingCommaAddsAnEmptyRecipient)
-{
-    type(QStringLiteral("9888812121,"), QStringLiteral("hi"));
-    send();
-    const auto rows = queued();
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_TRUE(rows[1].recipientMobileNo.isEmpty());
 }
 
 TEST_F(ComposeTest, MessageStopsAt160CharactersTypedOrPasted)

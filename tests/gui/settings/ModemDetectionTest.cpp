@@ -1,11 +1,11 @@
 #include "SettingsTestSupport.h"
 
 #include "ModemSimulator.h"
-#include "modem/Modem.h"
-#include "engine/ModemConnection.h"
 #include "core/BlockingWindow.h"
+#include "engine/ModemConnection.h"
 #include "gui/settings/ModemSearchWindow.h"
 #include "gui/settings/SettingsWindow.h"
+#include "modem/Modem.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -2,8 +2,8 @@
 // and read marking, deleting, the address book menu, Reply and Forward, and the rows the
 // engine announces.
 #include "gui/messages/MessageBoxWindow.h"
-#include "MessageTestData.h"
-#include "WidgetHelpers.h"
+#include "support/MessageTestData.h"
+#include "support/WidgetHelpers.h"
 #include "gui/messages/ComposeWindow.h"
 #include "gui/common/PagedListView.h"
 #include "support/ManualClock.h"

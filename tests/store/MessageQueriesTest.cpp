@@ -1,8 +1,8 @@
 // The message box's queries: filters, number search, orders and pages, deletes that keep to
 // their folder, and the address book lookup.
-#include "MessageTestData.h"
 #include "store/AddressBookRepository.h"
 #include "store/ComposeQueue.h"
+#include "support/MessageTestData.h"
 
 #include <gtest/gtest.h>
 

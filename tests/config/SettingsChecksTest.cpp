@@ -1,4 +1,5 @@
 #include "config/SettingsChecks.h"
+#include "config/Startup.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,15 @@ INSTANTIATE_TEST_SUITE_P(Messages, CountryCodeTyping,
                                            CodeCase{"+91", "Plus sign is not allowed in country code."},
                                            CodeCase{"1.5", "Decimal value is not allowed in country code."},
                                            CodeCase{"1e2", "Please enter numeric value."}));
+
+TEST(ScreenQuestion, OnlyWhenBothDimensionsAreSmall)
+{
+    EXPECT_TRUE(screenNeedsQuestion({800, 600}));
+    EXPECT_FALSE(screenNeedsQuestion({1280, 720}));
+    EXPECT_FALSE(screenNeedsQuestion({800, 1024}));
+    EXPECT_FALSE(screenNeedsQuestion({1024, 768}));
+    EXPECT_TRUE(screenQuestionText({800, 600}).contains("\r\nCurrent Screen Resolution: 800 x 600\r\n"));
+}
 
 } // namespace
 } // namespace parlix

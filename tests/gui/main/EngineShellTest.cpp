@@ -2,19 +2,19 @@
 // the engine, and the windows stay responsive while the engine waits for a silent modem.
 #include "ModemSimulator.h"
 
-#include "../messages/WidgetHelpers.h"
-#include "engine/Engine.h"
-#include "gui/messages/MessageBoxWindow.h"
 #include "core/ActivityLog.h"
-#include "gui/main/HomePage.h"
+#include "engine/Engine.h"
 #include "gui/common/LinkLabel.h"
-#include "gui/main/MainWindow.h"
 #include "gui/common/WaitWindow.h"
+#include "gui/main/HomePage.h"
+#include "gui/main/MainWindow.h"
+#include "gui/messages/MessageBoxWindow.h"
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
+#include "support/WidgetHelpers.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -124,16 +124,6 @@ TEST_F(EngineShellTest, ToolbarExitDisconnectsBeforeTheEnd)
     EXPECT_EQ(quit.count(), 1);
     // The engine has stopped by now, after its disconnect command.
     EXPECT_TRUE(log.text().contains(QStringLiteral("GSM Modem disconnected.")));
-}
-
-TEST_F(EngineShellTest, SmtpGatewayAloneDoesNotConnectAtStartUp)
-{
-    startSimulator();
-    useModemAt(modem.devicePath());
-    openWindow(QStringLiteral("smtpsmsgateway"));
-    QTest::qWait(300);
-    EXPECT_FALSE(log.text().contains(QStringLiteral("Connecting to GSM Modem.")));
-    expectShownConnected(false);
 }
 
 TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)

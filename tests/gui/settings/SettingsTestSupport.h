@@ -5,6 +5,7 @@
 #include "store/Query.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
+#include "support/QtPrinters.h"
 #include "support/TempDatabase.h"
 
 #include <QCoreApplication>
@@ -16,16 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
-// Readable failure messages for the Qt values the settings tests compare.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &texts, std::ostream *os)
-{
-    *os << '[' << texts.join(QStringLiteral("] [")).toStdString() << ']';
-}
 
 namespace parlix::test {
 

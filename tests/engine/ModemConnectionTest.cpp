@@ -1,4 +1,4 @@
-#include "ModemTestSupport.h"
+#include "support/ModemTestSupport.h"
 
 #include "engine/ModemConnection.h"
 #include "support/TempDatabase.h"

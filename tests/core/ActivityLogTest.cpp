@@ -1,7 +1,6 @@
 #include "core/ActivityLog.h"
 #include "core/HeadlessPrompt.h"
 #include "core/Sound.h"
-#include "config/Startup.h"
 #include "support/ManualClock.h"
 
 #include <QThread>
@@ -128,19 +127,6 @@ TEST(HeadlessPrompt, MessagesBecomeLogLinesAndQuestionsAreAnsweredNo)
     const QString text = log.text();
     EXPECT_TRUE(text.contains("**ERROR** Port busy"));
     EXPECT_TRUE(text.contains("No modem found. Open settings? (answered No"));
-}
-
-TEST(ScreenQuestion, OnlyWhenBothDimensionsAreSmall)
-{
-    EXPECT_TRUE(screenNeedsQuestion({800, 600}));
-    EXPECT_FALSE(screenNeedsQuestion({1280, 720}));
-    EXPECT_FALSE(screenNeedsQuestion({800, 1024}));
-    EXPECT_FALSE(screenNeedsQuestion({1024, 768}));
-    EXPECT_EQ(screenQuestionText({800, 600}),
-              "Required Screen Resolution: 1024 x 768\r\nCurrent Screen Resolution: 800 x 600\r\n\r\n"
-              "This application requires 1024 x 768 screen resolution. Application may not be displyed properly on "
-              "your screen.\r\n\r\n It is highly recommanded that you should increase the screen resolution to 1024 x "
-              "768.\r\n\r\n Do you want to continue any way?");
 }
 
 TEST(PlaySoundFile, AMissingFilePlaysNothing)

@@ -1,4 +1,4 @@
-#include "SmtpServer.h"
+#include "support/SmtpServer.h"
 
 #include <QFile>
 #include <QJsonDocument>

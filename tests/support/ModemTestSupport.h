@@ -5,31 +5,14 @@
 #include "modem/Modem.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
+#include "support/QtPrinters.h"
+#include "support/SharedTestData.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <ostream>
-
-// Readable failures: texts with their line breaks and control characters spelled out.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    QString shown;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\r'))
-            shown += QStringLiteral("<CR>");
-        else if (c == QLatin1Char('\n'))
-            shown += QStringLiteral("<LF>");
-        else if (c.unicode() < 0x20)
-            shown += QStringLiteral("<%1>").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    *os << '"' << shown.toStdString() << '"';
-}
 
 namespace parlix {
 inline void PrintTo(const SIMMessage &m, std::ostream *os)
@@ -83,17 +66,5 @@ protected:
     sim::ModemSimulator sim;
     Modem modem{log, prompt};
 };
-
-// The shared recordings: $PARLIX_TESTDATA, else shared/testdata beside this checkout.
-inline std::optional<QString> sharedTestData(const QString &relative)
-{
-    const QString root = qEnvironmentVariableIsSet("PARLIX_TESTDATA")
-                             ? qEnvironmentVariable("PARLIX_TESTDATA") + QLatin1Char('/')
-                             : QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/");
-    const QString path = root + relative;
-    if (!QFile::exists(path))
-        return std::nullopt;
-    return path;
-}
 
 } // namespace parlix::test
