@@ -29,6 +29,8 @@ struct SettingsInput
 
     QString commPort, bitsPerSecond, dataBits, parity, stopBits, flowControl, characterSet, delayFactor;
     bool callerId = false;
+    QString smsFormat; // "TEXT" or "PDU"
+    bool deliveryReports = false;
     bool speedFromFoundList = false; // the port and speed were taken from the found-modems list
 };
 

@@ -92,6 +92,8 @@ public:
     // The modem's answer line to AT+CGMI / AT+CGMM, or empty.
     QString GetModemManufacturer();
     QString GetModemModel();
+    // Whether the modem takes AT+CMGF=0 (PDU mode); it is put back into text mode afterwards.
+    bool acceptsPduMode();
 
     // ---- Operations on messages and calls ---------------------------------------------------
 

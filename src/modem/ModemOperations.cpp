@@ -95,6 +95,15 @@ QString Modem::GetModemModel()
     return parseIdentificationLine(m_lastModemResponse);
 }
 
+bool Modem::acceptsPduMode()
+{
+    const QString reply = SendATCommand(QStringLiteral("AT+CMGF=0\r"), scaledDelay(50), kOK, 2, QString());
+    const bool accepted = m_lastCommandOK && reply.contains(kOK) && !reply.contains(kError);
+    if (accepted)
+        SendATCommand(QStringLiteral("AT+CMGF=1\r"), scaledDelay(50), kOK, 2, QString());
+    return accepted;
+}
+
 // ---- Calls and listings ------------------------------------------------------------------------
 
 QString Modem::GetCallStatus()

@@ -189,6 +189,43 @@ const char *const kVersion4[] = {
     "ALTER TABLE Timer_Setting ADD COLUMN IsSMTPClearTextLoginAllowed INTEGER NOT NULL DEFAULT 0",
 };
 
+// Messages in the modem's PDU format: Unicode and long (concatenated) SMS, delivery reports.
+// A settings row written without naming the format means PDU; databases that already hold a
+// modem row keep the text format they were set up with.
+const char *const kVersion5[] = {
+    "ALTER TABLE ModemSettings ADD COLUMN SMSFormat TEXT NOT NULL DEFAULT 'PDU'",
+    "UPDATE ModemSettings SET SMSFormat='TEXT'",
+    "ALTER TABLE ModemSettings ADD COLUMN IsDeliveryReportRequested INTEGER NOT NULL DEFAULT 0",
+    // Hours a received part waits for its siblings before it is stored on its own.
+    "ALTER TABLE ModemSettings ADD COLUMN PartsWaitHours NUMERIC NOT NULL DEFAULT 24",
+    "ALTER TABLE Message_OutBox ADD COLUMN ReportStatus TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN ReportDatetime TEXT",
+    // Each part of an outgoing SMS the modem confirmed (or is about to send), so a retry after a
+    // failure or a restart sends only the parts that never went out, under the same reference.
+    R"(CREATE TABLE Message_OutBox_Parts (
+        Outbox_Id INTEGER NOT NULL REFERENCES Message_OutBox(Outbox_Id) ON DELETE CASCADE,
+        PartNo INTEGER NOT NULL,
+        PartCount INTEGER NOT NULL,
+        ConcatRef INTEGER NOT NULL,
+        MessageRef INTEGER,
+        IsConfirmed INTEGER NOT NULL DEFAULT 0,
+        ConfirmedOn TEXT,
+        ReportStatus INTEGER,
+        ReportDatetime TEXT,
+        PRIMARY KEY (Outbox_Id, PartNo)))",
+    "CREATE INDEX ix_outbox_parts_ref ON Message_OutBox_Parts(MessageRef)",
+    // Parts of a received long SMS, kept until the last one arrives (or the wait runs out).
+    R"(CREATE TABLE Message_InBox_Parts (
+        SenderMobileNo TEXT NOT NULL,
+        ConcatRef INTEGER NOT NULL,
+        PartCount INTEGER NOT NULL,
+        PartNo INTEGER NOT NULL,
+        Message TEXT,
+        ReceivedOn TEXT,
+        PRIMARY KEY (SenderMobileNo, ConcatRef, PartCount, PartNo)))",
+    "CREATE INDEX ix_inbox_parts_received ON Message_InBox_Parts(ReceivedOn)",
+};
+
 struct Step
 {
     int version;
@@ -201,6 +238,7 @@ const Step kSteps[] = {
     {2, kVersion2, std::size(kVersion2)},
     {3, kVersion3, std::size(kVersion3)},
     {4, kVersion4, std::size(kVersion4)},
+    {5, kVersion5, std::size(kVersion5)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)
