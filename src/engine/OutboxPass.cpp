@@ -1,11 +1,11 @@
 #include "engine/OutboxPass.h"
 
+#include "config/RuntimeSettings.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "config/RuntimeSettings.h"
 #include "store/OutboxRepository.h"
 
 #include <QThread>
@@ -155,17 +155,47 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     const QString recipient = row.recipientMobileNo.trimmed();
     const QString message = row.message.trimmed();
     const QString mode = settings.SIMCardDeliveryMode.toUpper();
+    if (mode != simdelivery::kStoreAndDeliver && mode != simdelivery::kDirectDeliver)
+        return Outcome::Failed;
+
+    // Every part is recorded before the first goes out and confirmed as the modem accepts it,
+    // so a retry (or the pass after a restart) sends only what never went, under the same
+    // reference that links the parts.
+    OutboxRepository outbox(m_db);
+    SmsSendPlan plan;
+    if (const int count = m_modem.smsPartCount(message); count > 0) {
+        Status planned = outbox.planParts(row.id, count, int(row.id % 256));
+        auto parts = planned ? outbox.parts(row.id) : Result<QVector<OutboxPart>>::failure(planned.error);
+        if (!parts) {
+            logDatabaseError(parts.error());
+            return Outcome::Abort;
+        }
+        for (const OutboxPart &part : parts.value()) {
+            plan.concatReference = part.concatRef;
+            if (part.confirmed)
+                plan.confirmedParts.append(part.partNo);
+        }
+        if (!plan.confirmedParts.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("%1 of the %2 parts of this SMS went out before; the rest follow.")
+                                       .arg(plan.confirmedParts.size())
+                                       .arg(count));
+    }
+    plan.partSent = [&](int partNo, int messageRef) {
+        const Status s = outbox.confirmPart(row.id, partNo, messageRef, m_clock.now());
+        if (!s)
+            logDatabaseError(s.error);
+        return bool(s);
+    };
+
     QString reply;
     if (mode == simdelivery::kStoreAndDeliver) {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
-        reply = m_modem.StoreAndSendSMS(recipient, message);
-    } else if (mode == simdelivery::kDirectDeliver) {
+        reply = m_modem.StoreAndSendSMS(recipient, message, plan);
+    } else {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
-        reply = m_modem.SendSMSDirect(recipient, message);
-    } else {
-        return Outcome::Failed;
+        reply = m_modem.SendSMSDirect(recipient, message, plan);
     }
     return reply.contains(QLatin1String("ERROR")) ? Outcome::Failed : Outcome::Sent;
 }

@@ -11,9 +11,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QIODevice;
 
 namespace parlix {
+
+// Where a send of a message goes on from, and where it reports each part the modem accepted.
+struct SmsSendPlan
+{
+    QList<int> confirmedParts; // 1-based numbers of parts already sent: skipped
+    int concatReference = 0;   // PDU mode: the reference that links the parts of a long SMS
+    // The modem accepted part partNo (1-based) under messageRef (-1 when it named none).
+    // Returning false stops the send: the part could not be recorded.
+    std::function<bool(int partNo, int messageRef)> partSent;
+};
 
 class ActivityLog;
 class Prompt;
@@ -88,7 +100,17 @@ public:
 
     // ATE0, AT+CSCS, AT+CLIP=1 (when callerId), AT+CMGF=1, preceded by AT+FLO=n when the flow
     // control is not 0. Success sets ModemReady; a failed step closes the port.
+    // With PDU mode asked for (setSmsFormat), AT+CMGF=0 takes the place of AT+CMGF=1, and a
+    // modem that refuses it is used in text mode; delivery reports add AT+CNMI.
     void InitializeModem(const QString &flowControl, const QString &characterSet, bool callerId);
+    // The format the next InitializeModem asks for, and whether sent SMS ask for reports.
+    void setSmsFormat(bool pdu, bool statusReports)
+    {
+        m_wantPdu = pdu;
+        m_statusReports = statusReports;
+    }
+    // The modem was put into PDU mode by the last initialisation.
+    bool pduMode() const { return m_pduMode; }
     // The modem's answer line to AT+CGMI / AT+CGMM, or empty.
     QString GetModemManufacturer();
     QString GetModemModel();
@@ -111,10 +133,15 @@ public:
     // Sends text in 160-character parts with AT+CMGS. The result holds "ERROR" unless every
     // part was confirmed by the modem (no prompt, silence after the body up to
     // bodyResponseTimeout(), "+CMS ERROR", a dropped port, busy or a call in progress).
-    QString SendSMSDirect(const QString &number, const QString &text);
+    // Parts follow the format in use: 160-character (GSM: septet) cuts in text mode; in PDU
+    // mode one SMS or the linked parts of a long one, GSM 7-bit or UCS-2. plan skips parts
+    // already sent and hears of each one the modem accepts.
+    QString SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan = {});
     // Per part: AT+CMGW, AT+CMSS, AT+CMGD. "OK" when all went well; "ERROR" when a part could
     // not be stored or sent (a part that was not sent stays on the SIM).
-    QString StoreAndSendSMS(const QString &number, const QString &text);
+    QString StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan = {});
+    // How many SMS the text goes out as in the format in use; 0 when it cannot be sent.
+    int smsPartCount(const QString &text) const;
 
     // ---- State ------------------------------------------------------------------------------
 
@@ -186,6 +213,15 @@ private:
     QString awaitFinalAnswer(QString reply, const QElapsedTimer &since);
     void logResponse(const QString &commandForLog, const QString &reply, bool keepLineBreaks);
     bool sendRefused() const;
+    struct OutgoingPart
+    {
+        QString command; // without its CR
+        QString payload; // before Ctrl-Z
+    };
+    // The parts of a text as the format in use sends them (AT+CMGS, or AT+CMGW when stored).
+    QList<OutgoingPart> outgoingParts(const QString &number, const QString &text, int reference, bool stored,
+                                      QString *error);
+    QString storePartOnSim(const OutgoingPart &part);
 
     ActivityLog &m_log;
     Prompt &m_prompt;
@@ -215,6 +251,10 @@ private:
     bool m_portLost = false;
     bool m_configValid = false;
     bool m_lossPending = false;
+
+    bool m_wantPdu = false;
+    bool m_statusReports = false;
+    bool m_pduMode = false;
 
     double m_delayFactor = 1.0;
     int m_bodyResponseTimeoutMs = 120000;

@@ -4,6 +4,7 @@
 #include "modem/Modem.h"
 
 #include "core/ActivityLog.h"
+#include "modem/Pdu.h"
 
 #include <QElapsedTimer>
 
@@ -16,20 +17,40 @@ const QString kOK = QStringLiteral("OK");
 const QString kError = QStringLiteral("ERROR");
 const QChar kCtrlZ(0x1A);
 const QChar kEsc(0x1B);
-constexpr int kPartLength = 160;
 
 QString withoutCrLf(QString text)
 {
     return text.remove(kCrLf);
 }
 
-// 160-character parts; an empty text has none.
-QStringList smsParts(const QString &text)
+// The message reference of a "+CMGS: n" or "+CMSS: n" line; -1 when there is none.
+int messageReferenceIn(const QString &reply, QLatin1String prefix)
 {
-    QStringList parts;
-    for (qsizetype at = 0; at < text.size(); at += kPartLength)
-        parts << text.mid(at, kPartLength);
-    return parts;
+    const qsizetype at = reply.indexOf(prefix);
+    if (at < 0)
+        return -1;
+    qsizetype i = at + prefix.size();
+    while (i < reply.size() && reply.at(i) == QLatin1Char(' '))
+        ++i;
+    qsizetype end = i;
+    while (end < reply.size() && reply.at(end).isDigit())
+        ++end;
+    bool ok = false;
+    const int ref = reply.mid(i, end - i).toInt(&ok);
+    return ok ? ref : -1;
+}
+
+const char *charsetName(ModemCharset charset)
+{
+    switch (charset) {
+    case ModemCharset::Gsm:
+        return "GSM";
+    case ModemCharset::Ansi:
+        return "ANSI";
+    case ModemCharset::Ascii:
+        break;
+    }
+    return "ASCII";
 }
 
 // A result the outbox pass reads as a failure, keeping the modem's own words when it had some.
@@ -77,6 +98,22 @@ void Modem::InitializeModem(const QString &flowControl, const QString &character
     if (callerId &&
         !step(QStringLiteral("AT+CLIP=1"), QStringLiteral("Your modem does not support 'CallerID' feature."), false))
         return fail();
+    m_pduMode = false;
+    if (m_wantPdu) {
+        if (step(QStringLiteral("AT+CMGF=0"), QString(), false)) {
+            m_pduMode = true;
+            // Reports are kept in the modem's store and read with the listing: nothing is lost
+            // when they arrive while the program is busy. Its outcome is not judged: reports
+            // are a wish, not a condition for sending.
+            if (m_statusReports)
+                step(QStringLiteral("AT+CNMI=2,1,0,2,0"), QString(), false);
+            setModemReady(true);
+            return;
+        }
+        if (!m_portConnected)
+            return fail();
+        m_log.WriteActivityLog(QStringLiteral("The modem refused PDU mode (AT+CMGF=0); it is used in text mode."));
+    }
     if (!step(QStringLiteral("AT+CMGF=1"), QStringLiteral("Error occured while executing this command: AT+CMGF=1"),
               false))
         return fail();
@@ -204,26 +241,87 @@ QString Modem::SendStoredSMS(qint16 index)
     return reply;
 }
 
-QString Modem::SendSMSDirect(const QString &number, const QString &text)
+QList<Modem::OutgoingPart> Modem::outgoingParts(const QString &number, const QString &text, int reference, bool stored,
+                                                QString *error)
+{
+    QList<OutgoingPart> parts;
+    if (text.isEmpty())
+        return parts; // nothing to send is not a sent SMS
+    if (!m_pduMode) {
+        const QString command =
+            (stored ? QStringLiteral("AT+CMGW=\"") : QStringLiteral("AT+CMGS=\"")) + number + QLatin1Char('"');
+        for (const QString &part : textModeParts(text, charset()))
+            parts.append({command, sanitizeMessageBody(withoutCrLf(part))});
+        return parts;
+    }
+    pdu::SubmitPdu base;
+    base.destination.number = number;
+    base.statusReportRequest = m_statusReports;
+    auto submits = pdu::submitsForText(base, text, reference);
+    if (!submits) {
+        *error = submits.error();
+        return {};
+    }
+    const QString verb = stored ? QStringLiteral("AT+CMGW=") : QStringLiteral("AT+CMGS=");
+    for (const pdu::SubmitPdu &submit : submits.value()) {
+        auto encoded = pdu::encodeSubmit(submit);
+        if (!encoded) {
+            *error = encoded.error();
+            return {};
+        }
+        parts.append({verb + QString::number(encoded.value().tpduLength), QString::fromLatin1(encoded.value().hex)});
+    }
+    return parts;
+}
+
+int Modem::smsPartCount(const QString &text) const
+{
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    if (!m_pduMode)
+        return int(textModeParts(body, charset()).size());
+    if (body.isEmpty())
+        return 0;
+    const pdu::SmsSplit split = pdu::splitText(body);
+    return split.parts.size() > pdu::kMaxParts ? 0 : int(split.parts.size());
+}
+
+QString Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
 {
     m_sendingSMS = true;
     auto finish = [this](QString result) {
         m_sendingSMS = false;
         return result;
     };
-    const QStringList parts = smsParts(QString(text).replace(kCrLf, QStringLiteral("\n")));
-    if (parts.isEmpty())
-        return finish(kError); // nothing to send is not a sent SMS
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    QString why;
+    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, false, &why);
+    if (parts.isEmpty()) {
+        if (!why.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
+                                   QStringLiteral(" cannot be encoded: ") + why);
+        return finish(kError);
+    }
+    if (!m_pduMode) {
+        if (const int lost = uncarriedCount(body, charset()); lost > 0)
+            m_log.WriteActivityLog(QStringLiteral("%1 character(s) of the SMS to %2 cannot be carried by the %3 "
+                                                  "character set and are sent as '?'.")
+                                       .arg(lost)
+                                       .arg(number, QLatin1String(charsetName(charset()))));
+    }
 
-    const QString command = QStringLiteral("AT+CMGS=\"") + number + QLatin1Char('"');
-    for (const QString &part : parts) {
+    QString result = kOK; // every part may have gone out before
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const int partNo = int(i + 1);
+        if (plan.confirmedParts.contains(partNo))
+            continue;
         if (sendRefused())
             return finish(kError);
+        const OutgoingPart &part = parts.at(i);
 
         QString reply =
-            SendATCommand(command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
+            SendATCommand(part.command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
         m_lastModemResponse = reply;
-        logResponse(command, reply, false);
+        logResponse(part.command, reply, false);
         if (!m_lastCommandOK) {
             // A prompt that comes late would leave the modem taking the next command as message
             // text; ESC ends that entry without sending anything.
@@ -234,7 +332,7 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text)
 
         QElapsedTimer since;
         since.start();
-        reply = SendATCommand(sanitizeMessageBody(withoutCrLf(part)) + kCtrlZ, scaledDelay(200), kOK, 10, QString());
+        reply = SendATCommand(part.payload + kCtrlZ, scaledDelay(200), kOK, 10, QString());
         m_lastModemResponse = reply;
         if (reply.contains(kError))
             return finish(reply);
@@ -248,25 +346,55 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text)
             if (!reply.contains(kOK) && !reply.contains(QLatin1String("+CMGS:")))
                 return finish(kError);
         }
+        if (plan.partSent && !plan.partSent(partNo, messageReferenceIn(reply, QLatin1String("+CMGS:"))))
+            return finish(kError);
+        result = reply;
     }
-    return finish(m_lastModemResponse);
+    return finish(result);
 }
 
-QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
+QString Modem::storePartOnSim(const OutgoingPart &part)
+{
+    const QString reply = SendATCommand(part.command + QLatin1Char('\r') + part.payload + kCtrlZ, scaledDelay(75), kOK,
+                                        5, QStringLiteral("Error occured while executing this command: AT+CMGW"));
+    m_lastModemResponse = reply;
+    if (!m_lastCommandOK || reply.contains(kError) || !m_portConnected)
+        return {};
+    return parseCmgwIndex(reply);
+}
+
+QString Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
 {
     m_sendingSMS = true;
     auto finish = [this](QString result) {
         m_sendingSMS = false;
         return result;
     };
-    const QStringList parts = smsParts(text);
-    if (parts.isEmpty())
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    QString why;
+    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, true, &why);
+    if (parts.isEmpty()) {
+        if (!why.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
+                                   QStringLiteral(" cannot be encoded: ") + why);
         return finish(kError);
+    }
+    if (!m_pduMode) {
+        if (const int lost = uncarriedCount(body, charset()); lost > 0)
+            m_log.WriteActivityLog(QStringLiteral("%1 character(s) of the SMS to %2 cannot be carried by the %3 "
+                                                  "character set and are sent as '?'.")
+                                       .arg(lost)
+                                       .arg(number, QLatin1String(charsetName(charset()))));
+    }
 
-    for (const QString &part : parts) {
+    m_lastModemResponse = kOK;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const int partNo = int(i + 1);
+        if (plan.confirmedParts.contains(partNo))
+            continue;
         if (sendRefused())
             return finish(kError);
-        const QString stored = StoreSMSOnSIM(number, part).trimmed();
+        const QString stored = storePartOnSim(parts.at(i)).trimmed();
         if (stored.isEmpty() || !m_lastCommandOK)
             return finish(kError);
         bool numeric = false;
@@ -277,6 +405,7 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
         const QString sent = SendStoredSMS(qint16(index));
         if (!sent.contains(QLatin1String("CMSS")))
             return finish(kError);
+        const int reference = messageReferenceIn(sent, QLatin1String("+CMSS:"));
 
         const QString deleted = DeleteSIMMessage(qint16(index));
         if (deleted.contains(kOK)) {
@@ -289,6 +418,8 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
                                    stored + QStringLiteral(")."));
             m_lastModemResponse = sent;
         }
+        if (plan.partSent && !plan.partSent(partNo, reference))
+            return finish(kError);
     }
     return finish(m_lastModemResponse);
 }

@@ -247,7 +247,7 @@ public:
     bool applyFault(const QString &stem, int latency)
     {
         const auto fault = takeFault(stem);
-        if (!fault)
+        if (!fault || fault->kind == Fault::Pass)
             return false;
         switch (fault->kind) {
         case Fault::Error:
@@ -257,6 +257,7 @@ public:
             queue("\r\n+CMS ERROR: " + QByteArray::number(fault->code) + kCrLf, latency);
             break;
         case Fault::Silence:
+        case Fault::Pass:
             break;
         case Fault::Garbage:
             queue("\r\n#~%\x7F?&!x" + kCrLf, latency);

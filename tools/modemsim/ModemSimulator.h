@@ -45,6 +45,7 @@ public:
             Silence,  // no answer at all
             Garbage,  // a line of noise instead of the answer
             Unplug,   // the device disappears (the pty master is closed)
+            Pass,     // the real answer: lets earlier ones through before a fault
         };
         Kind kind = Error;
         int code = 500;
