@@ -32,10 +32,10 @@ QStringList smsParts(const QString &text)
     return parts;
 }
 
-// A result the outbox pass reads as a failure, keeping the modem's own words when it had some.
-QString failureFrom(const QString &reply)
+// A delete is done when the modem said "OK" and no error came with it.
+ModemResult deleteResult(const QString &reply)
 {
-    return reply.contains(kError) ? reply : kError;
+    return reply.contains(kOK) && !reply.contains(kError) ? ModemResult::success(reply) : ModemResult::failure(reply);
 }
 
 } // namespace
@@ -130,22 +130,26 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     m_readingSIM = false;
 }
 
-void Modem::DeleteSIMMessagesByStatus(const QString &status)
+ModemResult Modem::DeleteSIMMessagesByStatus(const QString &status)
 {
     ListSIMMessages(status.toUpper(), scaledDelay(200));
     const SIMMessageList listed = m_simMessages;
+    ModemResult result = ModemResult::success(QString());
     for (const SIMMessage &m : listed) {
         m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + m.Index + QLatin1Char('\r'), scaledDelay(100),
                                             kOK, 5, QString());
+        if (result.ok) // the first failure is the one reported
+            result = deleteResult(m_lastModemResponse);
     }
+    return result;
 }
 
-QString Modem::DeleteSIMMessage(qint16 index)
+ModemResult Modem::DeleteSIMMessage(qint16 index)
 {
     const QString n = QString::number(index);
     m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + n + QLatin1Char('\r'), scaledDelay(150), kOK, 5,
                                         QStringLiteral("Error occured while executing this command: AT+CMGD=") + n);
-    return m_lastModemResponse;
+    return deleteResult(m_lastModemResponse);
 }
 
 // ---- Sending -----------------------------------------------------------------------------------
@@ -195,21 +199,17 @@ QString Modem::SendStoredSMS(qint16 index)
     return reply;
 }
 
-QString Modem::SendSMSDirect(const QString &number, const QString &text)
+ModemResult Modem::SendSMSDirect(const QString &number, const QString &text)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
+    const SendingSmsScope sending(*this);
     const QStringList parts = smsParts(QString(text).replace(kCrLf, QStringLiteral("\n")));
     if (parts.isEmpty())
-        return finish(kError); // nothing to send is not a sent SMS
+        return ModemResult::failure(); // nothing to send is not a sent SMS
 
     const QString command = QStringLiteral("AT+CMGS=\"") + number + QLatin1Char('"');
     for (const QString &part : parts) {
         if (sendRefused())
-            return finish(kError);
+            return ModemResult::failure();
 
         QString reply =
             SendATCommand(command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
@@ -220,7 +220,7 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text)
             // text; ESC ends that entry without sending anything.
             if (m_portConnected && !m_portLost)
                 writeText(QString(kEsc));
-            return finish(failureFrom(reply));
+            return ModemResult::failure(reply);
         }
 
         QElapsedTimer since;
@@ -228,49 +228,44 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text)
         reply = SendATCommand(sanitizeMessageBody(withoutCrLf(part)) + kCtrlZ, scaledDelay(200), kOK, 10, QString());
         m_lastModemResponse = reply;
         if (reply.contains(kError))
-            return finish(reply);
+            return ModemResult::failure(reply);
         if (!reply.contains(kOK)) {
             reply = awaitFinalAnswer(reply, since);
             m_lastModemResponse = reply;
             if (reply.contains(kError))
-                return finish(reply);
+                return ModemResult::failure(reply);
             // The message reference alone is the network's acceptance; without it and without
             // "OK" the modem never confirmed the send.
             if (!reply.contains(kOK) && !reply.contains(QLatin1String("+CMGS:")))
-                return finish(kError);
+                return ModemResult::failure(reply);
         }
     }
-    return finish(m_lastModemResponse);
+    return ModemResult::success(m_lastModemResponse);
 }
 
-QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
+ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
+    const SendingSmsScope sending(*this);
     const QStringList parts = smsParts(text);
     if (parts.isEmpty())
-        return finish(kError);
+        return ModemResult::failure();
 
     for (const QString &part : parts) {
         if (sendRefused())
-            return finish(kError);
+            return ModemResult::failure();
         const QString stored = StoreSMSOnSIM(number, part).trimmed();
         if (stored.isEmpty() || !m_lastCommandOK)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
         bool numeric = false;
         const int index = stored.toInt(&numeric);
         if (!numeric || index < 0 || index > 32767)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
 
         const QString sent = SendStoredSMS(qint16(index));
         if (!sent.contains(QLatin1String("CMSS")))
-            return finish(kError);
+            return ModemResult::failure(sent);
 
-        const QString deleted = DeleteSIMMessage(qint16(index));
-        if (deleted.contains(kOK)) {
+        if (DeleteSIMMessage(qint16(index)).ok) {
             m_lastModemResponse = kOK;
         } else {
             // The SMS went out; a copy left on the SIM must not make it look unsent (and be
@@ -281,7 +276,7 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
             m_lastModemResponse = sent;
         }
     }
-    return finish(m_lastModemResponse);
+    return ModemResult::success(m_lastModemResponse);
 }
 
 } // namespace parlix
