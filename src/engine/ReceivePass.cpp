@@ -1,13 +1,13 @@
 #include "engine/ReceivePass.h"
 
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "engine/AutoReplyRepository.h"
 #include "engine/OutboxPass.h"
 #include "engine/SimLedgerRepository.h"
 #include "engine/SmsRules.h"
 #include "modem/Modem.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
 #include "store/OutboxRepository.h"
 
 namespace parlix {
@@ -98,8 +98,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         }
 
         m_log.WriteActivityLog(QStringLiteral("Deleting SMS No. ") + number + QStringLiteral(" from the SIM card."));
-        const QString reply = m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt()));
-        if (reply.contains(QLatin1String("OK")) && !reply.contains(QLatin1String("ERROR"))) {
+        if (m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt())).ok) {
             if (const Status s = ledger.forget(key); !s)
                 m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
         }

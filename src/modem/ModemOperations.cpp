@@ -53,10 +53,10 @@ const char *charsetName(ModemCharset charset)
     return "ASCII";
 }
 
-// A result the outbox pass reads as a failure, keeping the modem's own words when it had some.
-QString failureFrom(const QString &reply)
+// A delete is done when the modem said "OK" and no error came with it.
+ModemResult deleteResult(const QString &reply)
 {
-    return reply.contains(kError) ? reply : kError;
+    return reply.contains(kOK) && !reply.contains(kError) ? ModemResult::success(reply) : ModemResult::failure(reply);
 }
 
 } // namespace
@@ -176,22 +176,26 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     m_readingSIM = false;
 }
 
-void Modem::DeleteSIMMessagesByStatus(const QString &status)
+ModemResult Modem::DeleteSIMMessagesByStatus(const QString &status)
 {
     ListSIMMessages(status.toUpper(), scaledDelay(200));
     const SIMMessageList listed = m_simMessages;
+    ModemResult result = ModemResult::success(QString());
     for (const SIMMessage &m : listed) {
         m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + m.Index + QLatin1Char('\r'), scaledDelay(100),
                                             kOK, 5, QString());
+        if (result.ok) // the first failure is the one reported
+            result = deleteResult(m_lastModemResponse);
     }
+    return result;
 }
 
-QString Modem::DeleteSIMMessage(qint16 index)
+ModemResult Modem::DeleteSIMMessage(qint16 index)
 {
     const QString n = QString::number(index);
     m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + n + QLatin1Char('\r'), scaledDelay(150), kOK, 5,
                                         QStringLiteral("Error occured while executing this command: AT+CMGD=") + n);
-    return m_lastModemResponse;
+    return deleteResult(m_lastModemResponse);
 }
 
 // ---- Sending -----------------------------------------------------------------------------------
@@ -285,13 +289,9 @@ int Modem::smsPartCount(const QString &text) const
     return split.parts.size() > pdu::kMaxParts ? 0 : int(split.parts.size());
 }
 
-QString Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
+ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
+    const SendingSmsScope sending(*this);
     const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
     QString why;
     const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, false, &why);
@@ -299,7 +299,7 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text, const S
         if (!why.isEmpty())
             m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
                                    QStringLiteral(" cannot be encoded: ") + why);
-        return finish(kError);
+        return ModemResult::failure();
     }
     if (!m_pduMode) {
         if (const int lost = uncarriedCount(body, charset()); lost > 0)
@@ -315,7 +315,7 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text, const S
         if (plan.confirmedParts.contains(partNo))
             continue;
         if (sendRefused())
-            return finish(kError);
+            return ModemResult::failure();
         const OutgoingPart &part = parts.at(i);
 
         QString reply =
@@ -327,7 +327,7 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text, const S
             // text; ESC ends that entry without sending anything.
             if (m_portConnected && !m_portLost)
                 writeText(QString(kEsc));
-            return finish(failureFrom(reply));
+            return ModemResult::failure(reply);
         }
 
         QElapsedTimer since;
@@ -335,22 +335,22 @@ QString Modem::SendSMSDirect(const QString &number, const QString &text, const S
         reply = SendATCommand(part.payload + kCtrlZ, scaledDelay(200), kOK, 10, QString());
         m_lastModemResponse = reply;
         if (reply.contains(kError))
-            return finish(reply);
+            return ModemResult::failure(reply);
         if (!reply.contains(kOK)) {
             reply = awaitFinalAnswer(reply, since);
             m_lastModemResponse = reply;
             if (reply.contains(kError))
-                return finish(reply);
+                return ModemResult::failure(reply);
             // The message reference alone is the network's acceptance; without it and without
             // "OK" the modem never confirmed the send.
             if (!reply.contains(kOK) && !reply.contains(QLatin1String("+CMGS:")))
-                return finish(kError);
+                return ModemResult::failure(reply);
         }
         if (plan.partSent && !plan.partSent(partNo, messageReferenceIn(reply, QLatin1String("+CMGS:"))))
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
         result = reply;
     }
-    return finish(result);
+    return ModemResult::success(result);
 }
 
 QString Modem::storePartOnSim(const OutgoingPart &part)
@@ -363,13 +363,9 @@ QString Modem::storePartOnSim(const OutgoingPart &part)
     return parseCmgwIndex(reply);
 }
 
-QString Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
+ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
+    const SendingSmsScope sending(*this);
     const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
     QString why;
     const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, true, &why);
@@ -377,7 +373,7 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text, const
         if (!why.isEmpty())
             m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
                                    QStringLiteral(" cannot be encoded: ") + why);
-        return finish(kError);
+        return ModemResult::failure();
     }
     if (!m_pduMode) {
         if (const int lost = uncarriedCount(body, charset()); lost > 0)
@@ -393,22 +389,21 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text, const
         if (plan.confirmedParts.contains(partNo))
             continue;
         if (sendRefused())
-            return finish(kError);
+            return ModemResult::failure();
         const QString stored = storePartOnSim(parts.at(i)).trimmed();
         if (stored.isEmpty() || !m_lastCommandOK)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
         bool numeric = false;
         const int index = stored.toInt(&numeric);
         if (!numeric || index < 0 || index > 32767)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
 
         const QString sent = SendStoredSMS(qint16(index));
         if (!sent.contains(QLatin1String("CMSS")))
-            return finish(kError);
+            return ModemResult::failure(sent);
         const int reference = messageReferenceIn(sent, QLatin1String("+CMSS:"));
 
-        const QString deleted = DeleteSIMMessage(qint16(index));
-        if (deleted.contains(kOK)) {
+        if (DeleteSIMMessage(qint16(index)).ok) {
             m_lastModemResponse = kOK;
         } else {
             // The SMS went out; a copy left on the SIM must not make it look unsent (and be
@@ -419,9 +414,9 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text, const
             m_lastModemResponse = sent;
         }
         if (plan.partSent && !plan.partSent(partNo, reference))
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
     }
-    return finish(m_lastModemResponse);
+    return ModemResult::success(m_lastModemResponse);
 }
 
 } // namespace parlix
