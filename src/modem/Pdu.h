@@ -159,7 +159,8 @@ struct SmsCount
 SmsCount countText(const QString &text);
 
 // The SUBMITs of a text to one destination, copying the other fields of base: one without a
-// header when the text fits one SMS, else parts 1..n with concat {reference, n, k}.
+// header when the text fits one SMS, else parts 1..n with concat {reference, n, k}. The parts
+// carry the 8-bit reference (reference modulo 256) that the split's part sizes leave room for.
 // Fails when the text would need more than kMaxParts parts.
 Result<QList<SubmitPdu>> submitsForText(const SubmitPdu &base, const QString &text, int reference);
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ModemSimulator.h"
-#include "modem/Modem.h"
 #include "core/ActivityLog.h"
+#include "modem/Modem.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 
@@ -84,10 +84,13 @@ protected:
     Modem modem{log, prompt};
 };
 
-// /work/shared/testdata, when this checkout sits beside it.
+// The shared recordings: $PARLIX_TESTDATA, else shared/testdata beside this checkout.
 inline std::optional<QString> sharedTestData(const QString &relative)
 {
-    const QString path = QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/") + relative;
+    const QString root = qEnvironmentVariableIsSet("PARLIX_TESTDATA")
+                             ? qEnvironmentVariable("PARLIX_TESTDATA") + QLatin1Char('/')
+                             : QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/");
+    const QString path = root + relative;
     if (!QFile::exists(path))
         return std::nullopt;
     return path;
