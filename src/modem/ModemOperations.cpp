@@ -167,12 +167,13 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     if (ModemBusy() || !m_portConnected)
         return giveUp();
 
-    const QString reply =
-        SendATCommand(QStringLiteral("AT+CMGL=\"") + wanted + QStringLiteral("\"\r\n"), delay, kOK, 5, QString());
+    const QString command = m_pduMode ? QString(QStringLiteral("AT+CMGL=") + QString::number(pduListStatus(wanted)))
+                                      : QString(QStringLiteral("AT+CMGL=\"") + wanted + QLatin1Char('"'));
+    const QString reply = SendATCommand(command + QStringLiteral("\r\n"), delay, kOK, 5, QString());
     m_lastModemResponse = reply;
     if (!m_lastCommandOK || reply.isEmpty())
         return giveUp();
-    m_simMessages = parseCmglText(reply);
+    m_simMessages = m_pduMode ? parseCmglPdu(reply) : parseCmglText(reply);
     m_readingSIM = false;
 }
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstring>
+
 namespace parlix::schema {
 
 namespace {
@@ -234,11 +236,8 @@ struct Step
 };
 
 const Step kSteps[] = {
-    {1, kVersion1, std::size(kVersion1)},
-    {2, kVersion2, std::size(kVersion2)},
-    {3, kVersion3, std::size(kVersion3)},
-    {4, kVersion4, std::size(kVersion4)},
-    {5, kVersion5, std::size(kVersion5)},
+    {1, kVersion1, std::size(kVersion1)}, {2, kVersion2, std::size(kVersion2)}, {3, kVersion3, std::size(kVersion3)},
+    {4, kVersion4, std::size(kVersion4)}, {5, kVersion5, std::size(kVersion5)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)
@@ -256,6 +255,17 @@ int currentVersion(QSqlDatabase db, QString *error)
 int latestVersion()
 {
     return kSteps[std::size(kSteps) - 1].version;
+}
+
+int versionOfStepWith(const char *fragment)
+{
+    for (const Step &step : kSteps) {
+        for (size_t i = 0; i < step.count; ++i) {
+            if (std::strstr(step.statements[i], fragment) != nullptr)
+                return step.version;
+        }
+    }
+    return 0;
 }
 
 Status migrate(QSqlDatabase db)
@@ -281,9 +291,8 @@ Status migrate(QSqlDatabase db)
             if (!q.exec(QString::fromUtf8(step.statements[i]))) {
                 const QString why = q.lastError().text();
                 db.rollback();
-                return Status::failure(QStringLiteral("Creating the database schema (version %1) failed: %2")
-                                           .arg(step.version)
-                                           .arg(why));
+                return Status::failure(
+                    QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
             }
         }
         if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) || !db.commit()) {

@@ -3,6 +3,7 @@
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
+#include "store/Schema.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 #include "support/TempDatabase.h"
@@ -44,8 +45,8 @@ TEST(NewDatabase, HasEveryTableWithItsColumnsAndOnlyTheTimerRow)
     const QMap<QString, QStringList> expected = {
         {"Message_InBox", {"InBox_Id", "SenderMobileNo", "SenderId", "Message", "InboxDateTime", "IsRead"}},
         {"Message_OutBox",
-         {"Outbox_Id", "RecepId", "RecipientMobileNo", "Message", "OutBoxDateTime", "DeliveryDatetime", "DeliveryStatus",
-          "SMSFromName"}},
+         {"Outbox_Id", "RecepId", "RecipientMobileNo", "Message", "OutBoxDateTime", "DeliveryDatetime",
+          "DeliveryStatus", "SMSFromName"}},
         {"MissedCallStatistics", {"id", "callDateTime", "callerNumber", "IsMissCall"}},
         {"SMS_AutoReply", {"CommandId", "SMS_Command", "SMS_Reply"}},
         {"SMS_AutoReplySettings", {"SendAutoReply"}},
@@ -132,9 +133,41 @@ TEST(OpenFailures, RefusesADatabaseFromANewerProgram)
     EXPECT_TRUE(r.error().contains("newer Parlix")) << r.error().toStdString();
 }
 
+// Takes a new database back to before the PDU step (tables and columns it adds).
+void undoPduStep(TempDatabase &t)
+{
+    for (const char *statement :
+         {"DROP TABLE Message_OutBox_Parts", "DROP TABLE Message_InBox_Parts",
+          "ALTER TABLE ModemSettings DROP COLUMN SMSFormat",
+          "ALTER TABLE ModemSettings DROP COLUMN IsDeliveryReportRequested",
+          "ALTER TABLE ModemSettings DROP COLUMN PartsWaitHours", "ALTER TABLE Message_OutBox DROP COLUMN ReportStatus",
+          "ALTER TABLE Message_OutBox DROP COLUMN ReportDatetime"})
+        t.exec(QString::fromLatin1(statement));
+}
+
+TEST(OlderDatabase, KeepsItsModemInTextModeWhileRowsWrittenWithoutTheFormatMeanPdu)
+{
+    TempDatabase t;
+    undoPduStep(t);
+    t.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, CharacterSet) VALUES ('COM3', 'GSM')"));
+    t.exec(QStringLiteral("PRAGMA user_version = %1").arg(schema::versionOfStepWith("SMSFormat") - 1));
+
+    auto upgraded = t.conn().openAnother();
+    ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
+    const QSqlDatabase db = upgraded.value()->db();
+    ASSERT_TRUE(sql::run(db, QStringLiteral("INSERT INTO ModemSettings (CommPortNo) VALUES ('COM4')")).ok());
+    auto formats = sql::run(db, QStringLiteral("SELECT CommPortNo, SMSFormat FROM ModemSettings ORDER BY rowid"));
+    ASSERT_TRUE(formats.ok());
+    QStringList seen;
+    while (formats.value().next())
+        seen << formats.value().value(0).toString() + '=' + formats.value().value(1).toString();
+    EXPECT_EQ(seen, (QStringList{"COM3=TEXT", "COM4=PDU"}));
+}
+
 TEST(OlderDatabase, GainsTheClearTextLoginColumnOffAndKeepsItsSettings)
 {
     TempDatabase t;
+    undoPduStep(t);
     // The Timer_Setting of a version 3 database, holding an operator's SMTP settings.
     t.exec(QStringLiteral("ALTER TABLE Timer_Setting DROP COLUMN IsSMTPClearTextLoginAllowed"));
     t.exec(QStringLiteral("UPDATE Timer_Setting SET SMSSMTPServer='mail.example', IsSMSSMTPAuthenticationRequired=1"));
@@ -192,8 +225,8 @@ TEST(LastTenDigits, MatchesNumbersWithAndWithoutCountryCode)
     const QDateTime when = QDateTime::currentDateTime();
     for (const char *n : {"+919876543210", "919876543210", "9876543210", "09876543211", "98765"})
         ASSERT_TRUE(inbox.insert(n, "x", when).ok());
-    const QString query = QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE ") + sql::lastTenDigits("SenderMobileNo")
-                          + QStringLiteral("=?");
+    const QString query = QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE ") +
+                          sql::lastTenDigits("SenderMobileNo") + QStringLiteral("=?");
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("9876543210")}).value(), 3);
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("+44 0009876543210")}).value(), 3);
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("98765")}).value(), 1);
@@ -296,7 +329,7 @@ TEST(NumberSearch, APartOfANumberFollowsInsertsUpdatesAndDeletes)
 
     EXPECT_EQ(found("98765"), 2);
     EXPECT_EQ(found("555"), 1);
-    EXPECT_EQ(found("00"), 1);    // too short for the index: still a plain contains match
+    EXPECT_EQ(found("00"), 1); // too short for the index: still a plain contains match
     EXPECT_EQ(found("+44"), 1);
     EXPECT_EQ(found("x'%\"; --"), 0);
 
