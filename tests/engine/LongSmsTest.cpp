@@ -38,8 +38,7 @@ TEST_P(LongSmsResumeTest, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
     const QString text = QStringLiteral("0123456789").repeated(40);
     const qint64 id = h.queue(QStringLiteral("+447700900123"), text);
     const QString failing = QString::fromLatin1(GetParam().failingCommand);
-    h.modem.failNext(failing, {Fault::Pass});
-    h.modem.failNext(failing, {Fault::CmsError, 500});
+    h.modem.failNext(failing, {Fault::CmsError, 500}, 1, 1);
 
     h.engine->sendAll();
     EXPECT_EQ(sentTexts(h), QStringList{text.left(160)});

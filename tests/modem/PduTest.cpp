@@ -1,7 +1,10 @@
 #include "modem/Pdu.h"
 #include "modem/Gsm7.h"
 
-#include "ModemTestSupport.h"
+#include "support/QtPrinters.h"
+#include "support/SharedTestData.h"
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QDirIterator>
