@@ -46,14 +46,14 @@ TEST_P(PduSendTest, TextArrivesWholeInLinkedParts)
               GetParam().parts);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, PduSendTest,
-    ::testing::Values(OutgoingCase{"Gsm400", QStringLiteral("0123456789").repeated(40), 3},
-                      OutgoingCase{"GsmEscapes", QStringLiteral("[x]").repeated(60), 3},
-                      OutgoingCase{"Cyrillic", QStringLiteral("Привет, как дела? Встреча в 17:00."), 1},
-                      OutgoingCase{"Emoji", QStringLiteral("Meet at 5 \U0001F600 ok"), 1},
-                      OutgoingCase{"LongEmoji", QStringLiteral("\U0001F600").repeated(40), 2}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, PduSendTest,
+                         ::testing::Values(OutgoingCase{"Gsm400", QStringLiteral("0123456789").repeated(40), 3},
+                                           OutgoingCase{"GsmEscapes", QStringLiteral("[x]").repeated(60), 3},
+                                           OutgoingCase{"Cyrillic",
+                                                        QStringLiteral("Привет, как дела? Встреча в 17:00."), 1},
+                                           OutgoingCase{"Emoji", QStringLiteral("Meet at 5 \U0001F600 ok"), 1},
+                                           OutgoingCase{"LongEmoji", QStringLiteral("\U0001F600").repeated(40), 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // A long SMS whose parts arrive last first, in two passes with a restart between them, is
 // stored once, exactly, and answered once.
