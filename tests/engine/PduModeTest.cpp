@@ -55,6 +55,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, PduSendTest,
                                            OutgoingCase{"LongEmoji", QStringLiteral("\U0001F600").repeated(40), 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+TEST(PduConnect, ModemThatRefusesPduModeIsUsedInTextMode)
+{
+    EngineHarness h;
+    h.modem.setPduModeSupported(false);
+    ASSERT_EQ(h.connectModem(true, true), QString());
+    EXPECT_TRUE(
+        h.logLines().contains(QStringLiteral("The modem refused PDU mode (AT+CMGF=0); it is used in text mode.")));
+    const QString text = QStringLiteral("0123456789").repeated(40);
+    h.queue(kNumber, text);
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 3);
+    EXPECT_EQ(h.modem.sentMessages().first().text, text.left(160));
+}
+
 // A long SMS whose parts arrive last first, in two passes with a restart between them, is
 // stored once, exactly, and answered once.
 TEST(PduReceive, PartsInReverseOverTwoPassesAndARestartBecomeOneInboxRow)
