@@ -3,6 +3,10 @@
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace parlix {
 
 namespace {
@@ -17,7 +21,99 @@ QVariant idOrNull(std::optional<qint64> id)
     return id ? QVariant(*id) : QVariant(QMetaType(QMetaType::LongLong));
 }
 
+// The name index holds this many characters after the tag (see the schema).
+constexpr int kIndexedNameLength = 64;
+const QString kUserNameTag = QStringLiteral("<smsusername>");
+
+QString containing(const QString &text)
+{
+    return QLatin1Char('%') + text + QLatin1Char('%');
+}
+
+QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
+{
+    QStringList conditions;
+    switch (filter.outcome) {
+    case ReceivedEmailFilter::Outcome::SentToSms:
+        conditions << QStringLiteral("IsEmailSentToSMS=1");
+        break;
+    case ReceivedEmailFilter::Outcome::NotSentToSms:
+        conditions << QStringLiteral("IsEmailSentToSMS=0");
+        break;
+    case ReceivedEmailFilter::Outcome::All:
+        break;
+    }
+    const QString sender = filter.sender.trimmed();
+    if (!sender.isEmpty()) {
+        // The trigram index needs three characters to look anything up.
+        conditions << (sender.size() >= 3 ? QStringLiteral("id IN (SELECT rowid FROM WebMailToSMS_Senders "
+                                                           "WHERE EmailFromAddress LIKE ?)")
+                                          : QStringLiteral("EmailFromAddress LIKE ?"));
+        *values << containing(sender);
+    }
+    const QString userName = filter.userName.trimmed();
+    if (!userName.isEmpty()) {
+        conditions << QStringLiteral("id IN (SELECT rowid FROM WebMailToSMS_UserNameTags WHERE Tags LIKE ?)")
+                   << QStringLiteral("EmailTextMessage LIKE ?");
+        *values << containing(kUserNameTag + userName.left(kIndexedNameLength)) << containing(kUserNameTag + userName);
+    }
+    conditions << QStringLiteral("EmailDateTime>=?") << QStringLiteral("EmailDateTime<=?");
+    *values << sql::dateValue(filter.from.startOfDay()) << sql::dateValue(QDateTime(filter.to, QTime(23, 59, 59)));
+    return QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+}
+
 } // namespace
+
+Result<qint64> ReceivedEmailRepository::count(const ReceivedEmailFilter &filter)
+{
+    QVariantList values;
+    const QString where = whereClause(filter, &values);
+    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived") + where, values);
+}
+
+Result<QVector<ReceivedEmailRow>> ReceivedEmailRepository::page(const ReceivedEmailFilter &filter, qint64 limit,
+                                                                qint64 offset, qint64 total)
+{
+    using R = Result<QVector<ReceivedEmailRow>>;
+    const sql::PageWindow window = sql::pageWindow(limit, offset, total);
+    QVariantList values;
+    const QString where = whereClause(filter, &values);
+    values << window.limit << window.offset;
+    auto q =
+        sql::run(m_db,
+                 QStringLiteral("SELECT id,EmailDateTime,EmailFromAddress,EmailSubject,MessageReceivedOn,"
+                                "ReasonForNotSendingSMS FROM WebMailToSMS_MessagesReceived") +
+                     where + sql::orderBy({{"EmailDateTime", true}, {"id", true}}, window.reversed) + sql::pageClause(),
+                 values);
+    if (!q)
+        return R::failure(q.error());
+    QVector<ReceivedEmailRow> rows;
+    while (q.value().next()) {
+        rows.append(ReceivedEmailRow{q.value().value(0).toLongLong(), sql::dateFrom(q.value().value(1)),
+                                     q.value().value(2).toString(), q.value().value(3).toString(),
+                                     sql::dateFrom(q.value().value(4)), q.value().value(5).toString()});
+    }
+    if (window.reversed)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+Result<std::optional<QString>> ReceivedEmailRepository::textOf(qint64 id)
+{
+    using R = Result<std::optional<QString>>;
+    auto q =
+        sql::run(m_db, QStringLiteral("SELECT EmailTextMessage FROM WebMailToSMS_MessagesReceived WHERE id=?"), {id});
+    if (!q)
+        return R::failure(q.error());
+    if (!q.value().next())
+        return std::optional<QString>();
+    return std::optional<QString>(q.value().value(0).toString());
+}
+
+Status ReceivedEmailRepository::remove(qint64 id)
+{
+    return sql::run(m_db, QStringLiteral("DELETE FROM WebMailToSMS_MessagesReceived WHERE id=?"), {id}).status();
+}
 
 Result<qint64> ReceivedEmailRepository::insert(const ReceivedEmail &email)
 {
