@@ -42,7 +42,7 @@ QString columnTextOf(const QString &status)
     return status;
 }
 
-// Keeps the list's columns at a third of its width each, and the index column narrow.
+// Keeps the list's columns at a third of its width each, beside the narrow index column.
 class ThirdsList final : public QTreeWidget
 {
 public:
@@ -53,9 +53,10 @@ protected:
     {
         QTreeWidget::resizeEvent(event);
         const int width = viewport()->width();
+        const int index = std::max(width / 40, 24);
         for (int c = kMessage; c <= kNumber; ++c)
-            header()->resizeSection(c, width / 3);
-        header()->resizeSection(kIndex, std::max(width / 40, 24));
+            header()->resizeSection(c, (width - index) / 3);
+        header()->resizeSection(kIndex, index);
     }
 };
 
@@ -196,7 +197,11 @@ void SimManagerWindow::addListed(const QString &status, const SIMMessageList &me
 {
     const QString columnText = columnTextOf(status);
     for (const SIMMessage &m : messages) {
-        auto *item = new QTreeWidgetItem(m_list, {m.Text, columnText, m.Number, m.Index.trimmed()});
+        // The listing leaves the line break that ends it on the last message's text.
+        QString text = m.Text;
+        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        auto *item = new QTreeWidgetItem(m_list, {text, columnText, m.Number, m.Index.trimmed()});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(kMessage, Qt::Unchecked);
     }
