@@ -30,6 +30,20 @@ QString containing(const QString &text)
     return QLatin1Char('%') + text + QLatin1Char('%');
 }
 
+// The rows of a trigram index that hold text: a phrase lookup (the index alone answers it)
+// unless the text has LIKE's wildcards, whose meaning a phrase would not keep. Either finds at
+// least every row whose column contains the text; the caller's LIKE on the table decides.
+QString indexLookup(const QString &table, const QString &column, const QString &text, QVariantList *values)
+{
+    if (text.contains(QLatin1Char('%')) || text.contains(QLatin1Char('_'))) {
+        *values << containing(text);
+        return QStringLiteral("id IN (SELECT rowid FROM %1 WHERE %2 LIKE ?)").arg(table, column);
+    }
+    *values << QString(QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                       QLatin1Char('"'));
+    return QStringLiteral("id IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(table);
+}
+
 QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
 {
     QStringList conditions;
@@ -46,16 +60,21 @@ QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
     const QString sender = filter.sender.trimmed();
     if (!sender.isEmpty()) {
         // The trigram index needs three characters to look anything up.
-        conditions << (sender.size() >= 3 ? QStringLiteral("id IN (SELECT rowid FROM WebMailToSMS_Senders "
-                                                           "WHERE EmailFromAddress LIKE ?)")
-                                          : QStringLiteral("EmailFromAddress LIKE ?"));
+        if (sender.size() >= 3)
+            conditions << indexLookup(QStringLiteral("WebMailToSMS_Senders"), QStringLiteral("EmailFromAddress"),
+                                      sender, values);
+        conditions << QStringLiteral("EmailFromAddress LIKE ?");
         *values << containing(sender);
     }
     const QString userName = filter.userName.trimmed();
     if (!userName.isEmpty()) {
-        conditions << QStringLiteral("id IN (SELECT rowid FROM WebMailToSMS_UserNameTags WHERE Tags LIKE ?)")
+        // Every stored email has the tag, so a lookup that includes it reads the whole index;
+        // the name alone is far more selective once it is long enough to look up.
+        const QString indexed = userName.left(kIndexedNameLength);
+        conditions << indexLookup(QStringLiteral("WebMailToSMS_UserNameTags"), QStringLiteral("Tags"),
+                                  indexed.size() >= 3 ? indexed : kUserNameTag + indexed, values)
                    << QStringLiteral("EmailTextMessage LIKE ?");
-        *values << containing(kUserNameTag + userName.left(kIndexedNameLength)) << containing(kUserNameTag + userName);
+        *values << containing(kUserNameTag + userName);
     }
     conditions << QStringLiteral("EmailDateTime>=?") << QStringLiteral("EmailDateTime<=?");
     *values << sql::dateValue(filter.from.startOfDay()) << sql::dateValue(QDateTime(filter.to, QTime(23, 59, 59)));

@@ -185,6 +185,7 @@ TEST_F(WebmailWindowsTest, ViewerFiltersByOutcomeSenderUserNameAndWholeDays)
         {0, "ob", "", 0, ids({lastSecond})},
         {0, "", "acme", 0, ids({lastSecond, quoted, morning})},
         {0, "", "acme2", 0, ids({lastSecond})},
+        {0, "", "ac", 0, ids({lastSecond, quoted, morning})},
         {0, "acme", "acme", -1, ids({morning})},
         {2, "", "", -1, ids({lastSecond, morning, yesterday})},
     };
