@@ -131,7 +131,7 @@ SimManagerWindow::SimManagerWindow(Engine *engine, Prompt &prompt, QWidget *pare
     layout->addWidget(manageFrame);
     resize(720, 520);
 
-    connect(show, &QPushButton::clicked, this, &SimManagerWindow::show_Click);
+    connect(show, &QPushButton::clicked, this, &SimManagerWindow::showMessages);
     connect(deleteTickedButton, &QPushButton::clicked, this, &SimManagerWindow::deleteTicked);
     connect(deleteByTypeButton, &QPushButton::clicked, this, &SimManagerWindow::deleteByType);
     connect(exitRead, &QPushButton::clicked, this, &QWidget::close);
@@ -181,7 +181,7 @@ QStringList SimManagerWindow::statusesOf(const StatusBoxes &boxes)
     return statuses;
 }
 
-void SimManagerWindow::show_Click()
+void SimManagerWindow::showMessages()
 {
     if (m_engine == nullptr || m_working)
         return;

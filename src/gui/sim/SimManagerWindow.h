@@ -34,7 +34,7 @@ public:
     bool isWorking() const { return m_working; }
 
 public Q_SLOTS:
-    void show_Click();
+    void showMessages();
     void deleteTicked();
     void deleteByType();
 
