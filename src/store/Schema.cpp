@@ -196,6 +196,7 @@ const char *const kVersion4[] = {
 // on (rare): every email whose text holds the tag followed by a name is found by looking up the
 // name's first 64 characters there; the text itself then decides.
 //
+// The step can run again over its own result (the indexes are then built afresh).
 // USER_NAME_TAGS gives the rows of that index (key, tags) for the emails of source.
 #define USER_NAME_TAGS(key, text, source)                                                                     \
     "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "   \
@@ -203,29 +204,31 @@ const char *const kVersion4[] = {
     "FROM (SELECT " key " AS k, substr(" text ", instr(lower(" text "), '<smsusername>') + 13) AS rest "       \
     source " WHERE instr(lower(" text "), '<smsusername>') > 0)"
 const char *const kVersion5[] = {
-    "CREATE INDEX ix_webmail_sent_date ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
+    "CREATE INDEX IF NOT EXISTS ix_webmail_sent_date "
+    "ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
 
-    "CREATE VIRTUAL TABLE WebMailToSMS_Senders USING fts5(EmailFromAddress, "
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_Senders USING fts5(EmailFromAddress, "
     "content='WebMailToSMS_MessagesReceived', content_rowid='id', tokenize='trigram')",
-    "CREATE TRIGGER WebMailToSMS_Senders_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
     "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
-    "CREATE TRIGGER WebMailToSMS_Senders_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
     "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
     "VALUES ('delete', old.id, old.EmailFromAddress); END",
-    "CREATE TRIGGER WebMailToSMS_Senders_au AFTER UPDATE OF EmailFromAddress ON WebMailToSMS_MessagesReceived "
-    "BEGIN INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_au AFTER UPDATE OF EmailFromAddress "
+    "ON WebMailToSMS_MessagesReceived BEGIN INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
     "VALUES ('delete', old.id, old.EmailFromAddress); "
     "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
     "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders) VALUES ('rebuild')",
 
-    "CREATE VIRTUAL TABLE WebMailToSMS_UserNameTags USING fts5(Tags, tokenize='trigram')",
-    "CREATE TRIGGER WebMailToSMS_UserNameTags_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_UserNameTags USING fts5(Tags, tokenize='trigram')",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
     "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
-    "CREATE TRIGGER WebMailToSMS_UserNameTags_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
     "DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; END",
-    "CREATE TRIGGER WebMailToSMS_UserNameTags_au AFTER UPDATE OF EmailTextMessage ON WebMailToSMS_MessagesReceived "
-    "BEGIN DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; "
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_au AFTER UPDATE OF EmailTextMessage "
+    "ON WebMailToSMS_MessagesReceived BEGIN DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; "
     "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
+    "DELETE FROM WebMailToSMS_UserNameTags",
     "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) "
     USER_NAME_TAGS("id", "EmailTextMessage", "FROM WebMailToSMS_MessagesReceived"),
 };
