@@ -215,7 +215,8 @@ const char *const kVersion5[] = {
     "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
     "VALUES ('delete', old.id, old.EmailFromAddress); END",
     "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_au AFTER UPDATE OF EmailFromAddress "
-    "ON WebMailToSMS_MessagesReceived BEGIN INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
     "VALUES ('delete', old.id, old.EmailFromAddress); "
     "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
     "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders) VALUES ('rebuild')",
