@@ -81,7 +81,7 @@ int runModems(const CommandLine &line)
         printLine(stderr, QStringLiteral("There is no modem %1 in the list.").arg(use));
         return 1;
     }
-    chooseFoundModem(input, found[use - 1].port);
+    chooseFoundModem(input, found[use - 1].port, found[use - 1].pduMode);
     const SettingsSaveOutcome outcome =
         saveSettings(repository, prompt, settings, input, SettingsSections{false, false, true});
     return outcome.completed ? 0 : 1;

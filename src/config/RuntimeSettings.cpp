@@ -212,6 +212,16 @@ Result<RuntimeSettings> loadRuntimeSettings(const SettingsRows &rows)
                 return Result<RuntimeSettings>::failure(f.error());
             s.ModemDelayFactor = f.value();
         }
+        s.PduMode = rows.modem->value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() != smsformat::kText;
+        s.DeliveryReportsRequested = sql::boolFrom(rows.modem->value(QStringLiteral("IsDeliveryReportRequested")));
+        const QVariant wait = rows.modem->value(QStringLiteral("PartsWaitHours"));
+        if (!isNullOrEmpty(wait)) {
+            auto hours = toNumber(wait, kModemTable, QStringLiteral("PartsWaitHours"));
+            if (!hours)
+                return Result<RuntimeSettings>::failure(hours.error());
+            if (hours.value() > 0)
+                s.PartsWaitHours = hours.value();
+        }
     }
     if (rows.timer) {
         if (Status st = loadTimerPeriods(*rows.timer, s); !st)

@@ -76,6 +76,8 @@ const QList<Column> &columns()
          {"ANSI", "ASCII", "GSM"},
          "Please select Character set."},
         {"EnabledCallerId", Section::Modem, nullptr, &I::callerId},
+        {"SMSFormat", Section::Modem, &I::smsFormat, nullptr, {smsformat::kText, smsformat::kPdu}},
+        {"IsDeliveryReportRequested", Section::Modem, nullptr, &I::deliveryReports},
         {"ModemDelayFactor", Section::Modem, &I::delayFactor, nullptr, delays},
     };
     return all;

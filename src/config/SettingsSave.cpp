@@ -287,6 +287,8 @@ private:
             }
         }
         m_out.speedQuestionDone = true;
+        const QString format =
+            m_in.smsFormat.trimmed().toUpper() == smsformat::kText ? smsformat::kText : smsformat::kPdu;
 
         if (!write(QStringLiteral("ModemSettings"),
                    {{QStringLiteral("CommPortNo"), m_in.commPort.trimmed()},
@@ -297,9 +299,13 @@ private:
                     {QStringLiteral("FlowControl"), m_in.flowControl.trimmed()},
                     {QStringLiteral("CharacterSet"), m_in.characterSet.trimmed()},
                     {QStringLiteral("EnabledCallerId"), sql::boolValue(m_in.callerId)},
-                    {QStringLiteral("ModemDelayFactor"), storedNumber(*delay)}}))
+                    {QStringLiteral("ModemDelayFactor"), storedNumber(*delay)},
+                    {QStringLiteral("SMSFormat"), format},
+                    {QStringLiteral("IsDeliveryReportRequested"), sql::boolValue(m_in.deliveryReports)}}))
             return false;
         m_out.settings.ModemDelayFactor = *delay;
+        m_out.settings.PduMode = format == smsformat::kPdu;
+        m_out.settings.DeliveryReportsRequested = m_in.deliveryReports;
         m_out.anyWritten = true;
         return true;
     }
@@ -323,8 +329,9 @@ SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt,
     return SaveRun(repository, prompt, current, input).run(sections);
 }
 
-void chooseFoundModem(SettingsInput &input, const QString &port)
+void chooseFoundModem(SettingsInput &input, const QString &port, bool pduMode)
 {
+    input.smsFormat = pduMode ? smsformat::kPdu : smsformat::kText;
     input.commPort = port.trimmed();
     input.bitsPerSecond = QLatin1String(kFoundModemSpeed);
     input.delayFactor = QLatin1String(kFoundModemDelayFactor);
@@ -381,6 +388,7 @@ SettingsInput storedSettingsInput(const SettingsRows &rows)
         in.flowControl = QStringLiteral("0");
         in.characterSet = QStringLiteral("GSM");
         in.delayFactor = QStringLiteral("1");
+        in.smsFormat = smsformat::kPdu;
         return in;
     }
     in.commPort = text(modem, "CommPortNo");
@@ -392,7 +400,37 @@ SettingsInput storedSettingsInput(const SettingsRows &rows)
     in.characterSet = text(modem, "CharacterSet");
     in.delayFactor = text(modem, "ModemDelayFactor");
     in.callerId = flag(modem, "EnabledCallerId");
+    in.smsFormat = text(modem, "SMSFormat").toUpper() == smsformat::kText ? smsformat::kText : smsformat::kPdu;
+    in.deliveryReports = flag(modem, "IsDeliveryReportRequested");
     return in;
+}
+
+Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository)
+{
+    auto row = repository.missedCallReply();
+    if (!row)
+        return Result<MissedCallReply>::failure(row.error());
+    MissedCallReply reply;
+    if (row.value()) {
+        reply.message = row.value()->value(QStringLiteral("Message")).toString().trimmed();
+        reply.enabled = sql::boolFrom(row.value()->value(QStringLiteral("IsActive")));
+    }
+    return reply;
+}
+
+Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
+                                            const MissedCallReply &reply)
+{
+    const QString message = reply.message.trimmed();
+    const Status saved = repository.saveSingleRow(
+        QStringLiteral("AutoReply_OnMissedCall"),
+        {{QStringLiteral("Message"), message}, {QStringLiteral("IsActive"), sql::boolValue(reply.enabled)}});
+    if (!saved)
+        return Result<RuntimeSettings>::failure(saved.error);
+    RuntimeSettings settings = current;
+    settings.AutoReplyOnMissedCallEnabled = reply.enabled;
+    settings.MissedCallReplyMessage = message;
+    return settings;
 }
 
 } // namespace parlix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/RuntimeSettings.h"
+#include "core/Result.h"
 
 #include <QString>
 
@@ -31,6 +32,8 @@ struct SettingsInput
 
     QString commPort, bitsPerSecond, dataBits, parity, stopBits, flowControl, characterSet, delayFactor;
     bool callerId = false;
+    QString smsFormat; // "TEXT" or "PDU"
+    bool deliveryReports = false;
     bool speedFromFoundList = false; // the port and speed were taken from the found-modems list
 };
 
@@ -65,11 +68,24 @@ SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt,
 // parity, 1 stop bit, no flow control, GSM, delay factor 1): only the port is left to choose.
 SettingsInput storedSettingsInput(const SettingsRows &rows);
 
-// A modem taken from the found-modems list: its port, 115200 bits per second and delay factor
-// 2.25; the save then asks the speed question.
-void chooseFoundModem(SettingsInput &input, const QString &port);
+// A modem taken from the found-modems list: its port, 115200 bits per second, delay factor 2.25
+// and the format it answered to; the save then asks the speed question.
+void chooseFoundModem(SettingsInput &input, const QString &port, bool pduMode);
 inline constexpr char kFoundModemSpeed[] = "115200";
 inline constexpr char kFoundModemDelayFactor[] = "2.25";
+
+// The missed-call reply as its window shows it: the first row of AutoReply_OnMissedCall, the
+// message trimmed; off and empty when there is no row.
+struct MissedCallReply
+{
+    bool enabled = false;
+    QString message;
+};
+Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository);
+// Writes the single row (adding it when missing) with the message trimmed, and returns current
+// with the two fields the call watcher reads changed to match.
+Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
+                                            const MissedCallReply &reply);
 
 // The message shown when no modem delay factor is chosen.
 QString missingDelayFactorMessage();

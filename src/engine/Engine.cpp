@@ -107,6 +107,8 @@ void Engine::applySettings(const RuntimeSettings &settings)
         retime(*m_timer2, settings.SendIntervalSeconds * 1000);
         m_timer2->setEnabled(true);
     }
+    if (m_receive)
+        m_receive->setPartsWaitHours(settings.PartsWaitHours);
     Q_EMIT settingsApplied();
 }
 
