@@ -5,12 +5,12 @@
 
 #include "ModemSimulator.h"
 
-#include "engine/Engine.h"
-#include "engine/OutboxPass.h"
-#include "modem/Modem.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
+#include "engine/Engine.h"
+#include "engine/OutboxPass.h"
+#include "modem/Modem.h"
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
@@ -71,8 +71,8 @@ struct Bench
         engine->setPlaySound([](const QString &) {});
         engine->initialise();
         RuntimeSettings s;
-        s.SMSDeliveryMedia = QStringLiteral("MODEM");
-        s.SIMCardDeliveryMode = QStringLiteral("DIRECT DELIVER");
+        s.SMSDeliveryMedia = DeliveryMedium::Modem;
+        s.SIMCardDeliveryMode = SimDeliveryMode::DirectDeliver;
         engine->applySettings(s);
         engine->connectModem();
         if (!engine->modem()->ModemReady()) {

@@ -1,9 +1,9 @@
 #include "engine/ModemConnection.h"
 
-#include "modem/Modem.h"
+#include "config/RuntimeSettings.h"
 #include "core/ActivityLog.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
+#include "modem/Modem.h"
 #include "store/SettingsRepository.h"
 
 #include <QSerialPort>
@@ -48,7 +48,7 @@ void ModemConnection::setConnected(bool on)
     Q_EMIT connectedChanged(on);
 }
 
-void ModemConnection::start_Click()
+void ModemConnection::connectModem()
 {
     m_log.WriteActivityLog(QStringLiteral("Connecting to GSM Modem."));
     auto row = SettingsRepository(m_db).modemSettings();
@@ -82,15 +82,14 @@ void ModemConnection::start_Click()
         setConnected(true);
         return;
     }
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media == media::kSmtpGateway || media == media::kMixMode) {
+    if (m_settings.sendsWithoutModem()) {
         Q_EMIT sendTimerStarted(m_settings.SendIntervalSeconds * 1000);
         return;
     }
     m_log.WriteActivityLog(QStringLiteral("Connection to GSM modem failed."));
 }
 
-void ModemConnection::mnustop_Click()
+void ModemConnection::disconnectModem()
 {
     m_reconnectTimer.stop();
     m_lostPort.clear();
@@ -131,7 +130,7 @@ void ModemConnection::tryReconnect()
                            QStringLiteral(": the port is back."));
     m_reconnectTimer.stop();
     m_lostPort.clear();
-    start_Click();
+    connectModem();
 }
 
 } // namespace parlix

@@ -1,5 +1,5 @@
-#include "engine/Engine.h"
 #include "core/ActivityLog.h"
+#include "engine/Engine.h"
 #include "gui/main/MainWindow.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
@@ -34,9 +34,10 @@ TEST(MainWindowLoad, OpensOffscreenAndWritesTheInitialisingLinesInOrder)
         if (line.contains("Initializing"))
             initialising.prepend(line.mid(line.indexOf("] : ") + 4));
     }
-    EXPECT_EQ(initialising, QStringList({"Initializing WebMail-To-SMS Properties.", "Initializing SMS Delivery Properties.",
-                                         "Initializing AutoReply On MissedCall Properties.", "Initializing Timer Properties."}));
-    EXPECT_EQ(window.settings().SMSDeliveryMedia, "SMTPSMSGATEWAY");
+    EXPECT_EQ(initialising,
+              QStringList({"Initializing WebMail-To-SMS Properties.", "Initializing SMS Delivery Properties.",
+                           "Initializing AutoReply On MissedCall Properties.", "Initializing Timer Properties."}));
+    EXPECT_EQ(window.settings().SMSDeliveryMedia, DeliveryMedium::SmtpGateway);
     EXPECT_EQ(window.settings().SendIntervalSeconds, 25);
     // The engine may have applied them before the wait begins.
     ASSERT_TRUE(!applied.isEmpty() || applied.wait(5000));

@@ -1,9 +1,9 @@
 #include "gui/messages/ComposeWindow.h"
 
-#include "store/ComposeQueue.h"
 #include "core/Clock.h"
-#include "gui/common/Icons.h"
 #include "core/Prompt.h"
+#include "gui/common/Icons.h"
+#include "store/ComposeQueue.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -68,7 +68,7 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     resize(480, 320);
 
     connect(m_message, &QPlainTextEdit::textChanged, this, &ComposeWindow::limitMessage);
-    connect(send, &QPushButton::clicked, this, &ComposeWindow::Command1_Click);
+    connect(send, &QPushButton::clicked, this, &ComposeWindow::sendComposed);
 }
 
 void ComposeWindow::setNumbers(const QString &numbers)
@@ -92,7 +92,7 @@ void ComposeWindow::limitMessage()
     m_message->moveCursor(QTextCursor::End);
 }
 
-void ComposeWindow::Command1_Click()
+void ComposeWindow::sendComposed()
 {
     const QString message = m_message->toPlainText();
     if (m_numbers->text().trimmed().isEmpty() || message.trimmed().isEmpty()) {
