@@ -15,11 +15,20 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
     QStringList conditions;
     if (query.unreadOnly)
         conditions << QStringLiteral("IsRead=0");
-    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number,
-                                                      QStringLiteral("InBox_Id"), QStringLiteral("Message_InBox_Numbers"));
+    const sql::NumberMatch match =
+        sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number, QStringLiteral("InBox_Id"),
+                         QStringLiteral("Message_InBox_Numbers"));
     if (!match.isEmpty()) {
         conditions << match.condition;
         *values << match.value;
+    }
+    if (query.from.isValid()) {
+        conditions << QStringLiteral("InboxDateTime>=?");
+        *values << sql::dateValue(query.from);
+    }
+    if (query.to.isValid()) {
+        conditions << QStringLiteral("InboxDateTime<=?");
+        *values << sql::dateValue(query.to);
     }
     return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }
@@ -27,10 +36,14 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
 QString orderClause(InboxSort sort, bool reversed)
 {
     switch (sort) {
-    case InboxSort::Sender: return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
-    case InboxSort::Message: return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
-    case InboxSort::OldestFirst: return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
-    case InboxSort::NewestFirst: break;
+    case InboxSort::Sender:
+        return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
+    case InboxSort::Message:
+        return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
+    case InboxSort::OldestFirst:
+        return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
+    case InboxSort::NewestFirst:
+        break;
     }
     return sql::orderBy({{"InboxDateTime", true}, {"InBox_Id", true}}, reversed);
 }
@@ -65,8 +78,7 @@ Result<InboxRow> InboxRepository::find(qint64 id)
         return Result<InboxRow>::failure(QStringLiteral("The message %1 no longer exists.").arg(id));
     const QVariantMap &r = *row.value();
     return InboxRow{r.value(QStringLiteral("InBox_Id")).toLongLong(),
-                    r.value(QStringLiteral("SenderMobileNo")).toString(),
-                    r.value(QStringLiteral("Message")).toString(),
+                    r.value(QStringLiteral("SenderMobileNo")).toString(), r.value(QStringLiteral("Message")).toString(),
                     sql::dateFrom(r.value(QStringLiteral("InboxDateTime"))),
                     sql::boolFrom(r.value(QStringLiteral("IsRead")))};
 }
@@ -95,8 +107,8 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     const QString where = whereClause(query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
-                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox")
-                          + where + orderClause(query.sort, window.reversed) + sql::pageClause(),
+                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox") +
+                          where + orderClause(query.sort, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());
@@ -108,6 +120,42 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     }
     if (window.reversed)
         std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+Status InboxRepository::remove(const QVector<qint64> &ids)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        for (const qint64 id : ids) {
+            if (Status s = remove(id); !s)
+                return s;
+        }
+        return Status::success();
+    });
+}
+
+Result<QVector<InboxExportRow>> InboxRepository::receivedPage(const QDateTime &from, const QDateTime &to,
+                                                              const std::optional<InboxExportKey> &after, int limit)
+{
+    QVariantList values{sql::dateValue(from), sql::dateValue(to)};
+    QString text = QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime FROM Message_InBox "
+                                  "WHERE InboxDateTime>=? AND InboxDateTime<=?");
+    if (after) {
+        text += QStringLiteral(" AND (InboxDateTime,InBox_Id)>(?,?)");
+        values << after->inboxDateTime << after->id;
+    }
+    text += sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}) + QStringLiteral(" LIMIT ?");
+    values << limit;
+    auto q = sql::run(m_db, text, values);
+    if (!q)
+        return Result<QVector<InboxExportRow>>::failure(q.error());
+    QVector<InboxExportRow> rows;
+    rows.reserve(limit);
+    QSqlQuery &query = q.value();
+    while (query.next()) {
+        rows.append(InboxExportRow{query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString(),
+                                   query.value(3).toString()});
+    }
     return rows;
 }
 
