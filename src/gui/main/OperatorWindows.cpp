@@ -1,9 +1,11 @@
 #include "engine/Engine.h"
-#include "gui/messages/MessageBoxWindow.h"
-#include "gui/settings/CountryWindow.h"
-#include "gui/settings/SettingsWindow.h"
 #include "gui/main/HomePage.h"
 #include "gui/main/MainWindow.h"
+#include "gui/messages/MessageBoxWindow.h"
+#include "gui/reports/MissedCallsReportWindow.h"
+#include "gui/reports/SmsReportWindow.h"
+#include "gui/settings/CountryWindow.h"
+#include "gui/settings/SettingsWindow.h"
 #include "store/Database.h"
 
 #include <QTabWidget>
@@ -98,6 +100,18 @@ QWidget *createSettings(MainWindow &main)
     return window;
 }
 
+QWidget *createMissedCallsReport(MainWindow &main)
+{
+    const MainWindowServices &s = main.services();
+    return new MissedCallsReportWindow(s.db->db(), *s.prompt, *s.clock);
+}
+
+QWidget *createSmsReport(MainWindow &main)
+{
+    const MainWindowServices &s = main.services();
+    return new SmsReportWindow({s.db, s.prompt, s.clock, {}});
+}
+
 } // namespace
 
 void registerOperatorWindows(MainWindow &window)
@@ -110,6 +124,8 @@ void registerOperatorWindows(MainWindow &window)
                                    box->showFolderFor(type);
                            }});
     window.registerWindow(WindowEntry::SystemSettings, {Show::Child, false, &createSettings, {}});
+    window.registerWindow(WindowEntry::MissedCallsReport, {Show::Modal, false, &createMissedCallsReport, {}});
+    window.registerWindow(WindowEntry::ReceivedSmsReport, {Show::Modal, true, &createSmsReport, {}});
     window.registerWindow(WindowEntry::Country, {Show::Modal,
                                                  true,
                                                  [](MainWindow &main) -> QWidget * {
