@@ -24,8 +24,8 @@ bool hasArg(int argc, char **argv, const char *name)
 
 bool displayAvailable()
 {
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
@@ -36,8 +36,8 @@ int main(int argc, char **argv)
         return parlix::runExportCommand(argc, argv);
     const bool isSend = argc > 1 && std::strcmp(argv[1], "send") == 0;
     const bool wantsHeadless = hasArg(argc, argv, "--headless");
-    const bool infoOnly = hasArg(argc, argv, "--version") || hasArg(argc, argv, "--help") || hasArg(argc, argv, "-h") ||
-                          hasArg(argc, argv, "-v");
+    const bool infoOnly = hasArg(argc, argv, "--version") || hasArg(argc, argv, "--help") || hasArg(argc, argv, "-h")
+                          || hasArg(argc, argv, "-v");
     const bool noDisplay = !displayAvailable();
     const bool gui = !isSend && !wantsHeadless && !infoOnly && !noDisplay;
 
@@ -51,27 +51,23 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(PARLIX_VERSION_STRING));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Parlix: an office SMS gateway on a GSM modem.\n\n"
-                       "  parlix                       open the operator windows\n"
-                       "  parlix --headless            run the gateway without windows until SIGINT or SIGTERM\n"
-                       "  parlix send --to N[,N...] --message TEXT\n"
-                       "                               queue SMS into the outbox and exit\n"
-                       "  parlix export --from YYYY-MM-DD --to YYYY-MM-DD --out FILE [--format csv|xlsx|db] ...\n"
-                       "                               write the SMS received in a range of days to a file\n"
-                       "                               (parlix export --help lists every option)"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Parlix: an office SMS gateway on a GSM modem.\n\n"
+        "  parlix                       open the operator windows\n"
+        "  parlix --headless            run the gateway without windows until SIGINT or SIGTERM\n"
+        "  parlix send --to N[,N...] --message TEXT\n"
+        "                               queue SMS into the outbox and exit\n"
+        "  parlix export --from YYYY-MM-DD --to YYYY-MM-DD --out FILE [--format csv|xlsx|db] ...\n"
+        "                               write the SMS received in a range of days to a file\n"
+        "                               (parlix export --help lists every option)"));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption headless(QStringLiteral("headless"),
-                                      QStringLiteral("Run without windows, printing the activity log."));
-    const QCommandLineOption database(
-        QStringLiteral("database"),
-        QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
-        QStringLiteral("path"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("send: recipient numbers, separated by commas."),
-                                QStringLiteral("numbers"));
-    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("send: the SMS text."),
-                                     QStringLiteral("text"));
+    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without windows, printing the activity log."));
+    const QCommandLineOption database(QStringLiteral("database"),
+                                      QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
+                                      QStringLiteral("path"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("send: recipient numbers, separated by commas."), QStringLiteral("numbers"));
+    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("send: the SMS text."), QStringLiteral("text"));
     parser.addOptions({headless, database, to, message});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("Optional: send"), QStringLiteral("[send]"));
     parser.process(*app);

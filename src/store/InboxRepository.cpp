@@ -15,9 +15,8 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
     QStringList conditions;
     if (query.unreadOnly)
         conditions << QStringLiteral("IsRead=0");
-    const sql::NumberMatch match =
-        sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number, QStringLiteral("InBox_Id"),
-                         QStringLiteral("Message_InBox_Numbers"));
+    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number,
+                                                      QStringLiteral("InBox_Id"), QStringLiteral("Message_InBox_Numbers"));
     if (!match.isEmpty()) {
         conditions << match.condition;
         *values << match.value;
@@ -36,14 +35,10 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
 QString orderClause(InboxSort sort, bool reversed)
 {
     switch (sort) {
-    case InboxSort::Sender:
-        return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
-    case InboxSort::Message:
-        return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
-    case InboxSort::OldestFirst:
-        return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
-    case InboxSort::NewestFirst:
-        break;
+    case InboxSort::Sender: return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
+    case InboxSort::Message: return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
+    case InboxSort::OldestFirst: return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
+    case InboxSort::NewestFirst: break;
     }
     return sql::orderBy({{"InboxDateTime", true}, {"InBox_Id", true}}, reversed);
 }
@@ -78,7 +73,8 @@ Result<InboxRow> InboxRepository::find(qint64 id)
         return Result<InboxRow>::failure(QStringLiteral("The message %1 no longer exists.").arg(id));
     const QVariantMap &r = *row.value();
     return InboxRow{r.value(QStringLiteral("InBox_Id")).toLongLong(),
-                    r.value(QStringLiteral("SenderMobileNo")).toString(), r.value(QStringLiteral("Message")).toString(),
+                    r.value(QStringLiteral("SenderMobileNo")).toString(),
+                    r.value(QStringLiteral("Message")).toString(),
                     sql::dateFrom(r.value(QStringLiteral("InboxDateTime"))),
                     sql::boolFrom(r.value(QStringLiteral("IsRead")))};
 }
@@ -107,8 +103,8 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     const QString where = whereClause(query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
-                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox") +
-                          where + orderClause(query.sort, window.reversed) + sql::pageClause(),
+                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox")
+                          + where + orderClause(query.sort, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());

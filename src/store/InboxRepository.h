@@ -55,10 +55,7 @@ struct InboxExportKey
 class InboxRepository
 {
 public:
-    explicit InboxRepository(QSqlDatabase db)
-        : m_db(std::move(db))
-    {
-    }
+    explicit InboxRepository(QSqlDatabase db) : m_db(std::move(db)) {}
 
     // Stores a received SMS exactly as given and returns its new id.
     Result<qint64> insert(const QString &sender, const QString &message, const QDateTime &when);

@@ -1,11 +1,11 @@
 #include "engine/Engine.h"
-#include "gui/main/HomePage.h"
-#include "gui/main/MainWindow.h"
 #include "gui/messages/MessageBoxWindow.h"
 #include "gui/reports/MissedCallsReportWindow.h"
 #include "gui/reports/SmsReportWindow.h"
 #include "gui/settings/CountryWindow.h"
 #include "gui/settings/SettingsWindow.h"
+#include "gui/main/HomePage.h"
+#include "gui/main/MainWindow.h"
 #include "store/Database.h"
 
 #include <QTabWidget>
