@@ -471,7 +471,7 @@ ExportOutcome runSmsExport(const QSqlDatabase &db, const ExportRequest &request,
                 break;
             }
             ++outcome.written;
-            if (progress && sinceProgress.elapsed() >= kProgressEveryMs) {
+            if (progress && (outcome.written == 1 || sinceProgress.elapsed() >= kProgressEveryMs)) {
                 progress(outcome.written, total.value());
                 sinceProgress.restart();
             }
