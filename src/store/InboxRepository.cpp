@@ -133,7 +133,9 @@ Status InboxRepository::remove(const QVector<qint64> &ids)
 Result<QVector<InboxExportRow>> InboxRepository::receivedPage(const QDateTime &from, const QDateTime &to,
                                                               const std::optional<InboxExportKey> &after, int limit)
 {
-    QVariantList values{sql::dateValue(from), sql::dateValue(to)};
+    // The index range starts where the last page ended: given only as a row value, the start
+    // would be the range's beginning, and every page would step over all the pages before it.
+    QVariantList values{after ? QVariant(after->inboxDateTime) : sql::dateValue(from), sql::dateValue(to)};
     QString text = QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime FROM Message_InBox "
                                   "WHERE InboxDateTime>=? AND InboxDateTime<=?");
     if (after) {
