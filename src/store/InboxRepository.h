@@ -31,8 +31,8 @@ struct InboxQuery
     QString number;
     InboxSort sort = InboxSort::NewestFirst;
     // Received from..to, both ends included; an invalid end leaves that side open.
-    QDateTime from;
-    QDateTime to;
+    QDateTime from{};
+    QDateTime to{};
 };
 
 // One received SMS as an export writes it: the stored texts, unchanged.

@@ -393,7 +393,7 @@ void MessageBoxWindow::fillFolder(Folder folder)
     const QSqlDatabase db = m_services.db;
 
     if (folder == Folder::Inbox) {
-        const InboxQuery query{m_unread->isChecked(), searchText(), m_inboxSort, {}, {}};
+        const InboxQuery query{m_unread->isChecked(), searchText(), m_inboxSort};
         m_paged->setSource({[db, query] { return InboxRepository(db).count(query); },
                             [db, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
                                 auto rows = InboxRepository(db).page(query, limit, offset, total);
