@@ -1,8 +1,10 @@
 // The report windows and the export wizard as the operator uses them, offscreen, over a real
 // database: the missed calls list, the received SMS pages, deleting, and the wizard from the
 // report to the written file, including Back, Cancel and a cancelled export.
+#include "core/ActivityLog.h"
 #include "export/ExportJob.h"
 #include "gui/common/PagedListView.h"
+#include "gui/main/MainWindow.h"
 #include "gui/reports/ExportWizard.h"
 #include "gui/reports/MissedCallsReportWindow.h"
 #include "gui/reports/SmsReportWindow.h"
@@ -342,6 +344,28 @@ TEST_F(ReportTest, CancelHalfWayKeepsAPrefixAndSaysSo)
     QFile part(file(QStringLiteral("part.csv")));
     ASSERT_TRUE(part.open(QIODevice::ReadOnly));
     EXPECT_EQ(part.readAll(), "SenderMobileNo\r\n\"n1\"\r\n");
+}
+
+TEST_F(ReportTest, MainWindowMenuOpensBothReportsAndExitClosesThem)
+{
+    ActivityLog log(clock);
+    MainWindow main({&log, &db.conn(), nullptr, &prompt, &clock});
+    for (const char *entry : {"MR", "SMSR"}) {
+        SCOPED_TRACE(entry);
+        QAction *action = main.findChild<QAction *>(QLatin1String(entry));
+        ASSERT_TRUE(action->isEnabled());
+        bool shown = false;
+        whenModal<QDialog>([&shown](QDialog *dialog) {
+            QWidget *window = dialog->objectName() == QLatin1String("Frm_SMSReport")
+                                  ? dialog
+                                  : dialog->findChild<QWidget *>(QStringLiteral("frmMissedCallsReport"));
+            ASSERT_NE(window, nullptr);
+            shown = true;
+            click(window, "cmdExit");
+        });
+        action->trigger(); // returns once the modal report has closed
+        EXPECT_TRUE(shown);
+    }
 }
 
 } // namespace
