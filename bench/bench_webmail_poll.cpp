@@ -6,12 +6,12 @@
 // Pass 1: N tagged emails, each queued, charged, stored and deleted (one transaction each).
 // Pass 2: N emails without a text body, read once and remembered.
 // Pass 3: the same N emails again: only the UIDL listing and the remembered-key check.
-#include "../tests/webmail/DovecotServer.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
 #include "store/Database.h"
 #include "store/Query.h"
+#include "support/DovecotServer.h"
 #include "webmail/WebmailPoller.h"
 
 #include <QCoreApplication>

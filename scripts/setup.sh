@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what Parlix needs on Debian 12 (only what is missing), then configures and builds.
 # Usage: scripts/setup.sh [build-dir]    (default: build)
+#        scripts/setup.sh --packages-only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ pkg-config ninja-build ccache qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
+packages=(cmake g++ pkg-config ninja-build ccache clang-format qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
   libqt6sql6-psql qt6-multimedia-dev libcurl4-openssl-dev libgmime-3.0-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev socat dovecot-pop3d python3-aiosmtpd python3-openpyxl sqlite3)
 
@@ -21,6 +22,9 @@ if ((${#missing[@]})); then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+[ "${1:-}" = "--packages-only" ] && exit 0
+
 build="${1:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Configure quietly but let warnings and errors through (cmake writes them to standard error).
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo --log-level=WARNING >/dev/null
 cmake --build "$build" --parallel "$(nproc)"

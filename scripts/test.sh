@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test. Servers the tests need (SMTP, POP3, modem simulator)
-# are started by the tests themselves on 127.0.0.1.
+# are started by the tests themselves on 127.0.0.1. The formatting check runs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh --packages-only
+scripts/check-format.sh
 scripts/setup.sh build
 cd build
 export QT_QPA_PLATFORM=offscreen

@@ -193,6 +193,50 @@ QString ModemTextDecoder::flush()
     return pending ? QString(QChar(kUndefined)) : QString();
 }
 
+char16_t gsmDefaultChar(unsigned char septet)
+{
+    return septet < 0x80 && septet != kEscape ? kGsmDefault[septet] : char16_t(0);
+}
+
+char16_t gsmExtensionChar(unsigned char code)
+{
+    for (const Extension &e : kGsmExtension) {
+        if (e.code == code)
+            return e.ch;
+    }
+    return 0;
+}
+
+int gsmDefaultCode(char32_t c)
+{
+    // Latin-1 through a table built once: the codec looks up every character of every SMS.
+    static const std::array<signed char, 256> latin = [] {
+        std::array<signed char, 256> t{};
+        t.fill(-1);
+        for (int i = 0; i < 128; ++i) {
+            if (i != kEscape && kGsmDefault[size_t(i)] < 0x100)
+                t[kGsmDefault[size_t(i)]] = static_cast<signed char>(i);
+        }
+        return t;
+    }();
+    if (c < 0x100)
+        return latin[c];
+    for (int i = 0; i < 128; ++i) {
+        if (i != kEscape && kGsmDefault[size_t(i)] == c)
+            return i;
+    }
+    return -1;
+}
+
+int gsmExtensionCode(char32_t c)
+{
+    for (const Extension &e : kGsmExtension) {
+        if (e.ch == c)
+            return e.code;
+    }
+    return -1;
+}
+
 QString decodeFromModem(const QByteArray &bytes, ModemCharset charset)
 {
     ModemTextDecoder decoder(charset);

@@ -56,6 +56,14 @@ private:
     bool m_pendingEscape = false;
 };
 
+// The GSM 7-bit default alphabet itself, for the PDU codec: the character of a septet (0 for
+// the escape 0x1B), the character of an extension-table code (0 when the table has none), and
+// the codes of a character (-1 when it has none).
+char16_t gsmDefaultChar(unsigned char septet);
+char16_t gsmExtensionChar(unsigned char code);
+int gsmDefaultCode(char32_t c);
+int gsmExtensionCode(char32_t c);
+
 // One-shot decoding, for tests and the simulator.
 QString decodeFromModem(const QByteArray &bytes, ModemCharset charset);
 

@@ -2,8 +2,8 @@
 
 #include "ModemSimulator.h"
 
-#include "engine/Engine.h"
 #include "core/ActivityLog.h"
+#include "engine/Engine.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

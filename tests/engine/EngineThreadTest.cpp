@@ -1,9 +1,9 @@
 #include "ModemSimulator.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
+#include "core/ActivityLog.h"
 #include "engine/Engine.h"
 #include "engine/OutboxPass.h"
-#include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

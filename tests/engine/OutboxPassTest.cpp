@@ -1,6 +1,6 @@
 #include "EngineHarness.h"
-#include "QtPrinters.h"
-#include "SmtpServer.h"
+#include "support/QtPrinters.h"
+#include "support/SmtpServer.h"
 
 #include "engine/OutboxPass.h"
 #include "engine/SmtpGateway.h"

@@ -1,5 +1,5 @@
 #include "EngineHarness.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "engine/AutoReplyRepository.h"
 #include "engine/OutboxPass.h"

@@ -1,10 +1,10 @@
 #include "EngineHarness.h"
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
-#include "modem/Modem.h"
 #include "engine/ModemConnection.h"
+#include "modem/Modem.h"
 #include "store/Query.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "QtPrinters.h"
-#include "SmtpServer.h"
-#include "webmail/DovecotServer.h"
+#include "support/QtPrinters.h"
+#include "support/SmtpServer.h"
+#include "support/DovecotServer.h"
 
 #include "engine/SmtpGateway.h"
 #include "support/ManualClock.h"

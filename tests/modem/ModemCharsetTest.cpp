@@ -1,6 +1,6 @@
 #include "modem/ModemCharset.h"
 
-#include "ModemTestSupport.h"
+#include "support/ModemTestSupport.h"
 
 using namespace parlix;
 

@@ -1,4 +1,4 @@
-#include "ModemTestSupport.h"
+#include "support/ModemTestSupport.h"
 
 #include <QSignalSpy>
 

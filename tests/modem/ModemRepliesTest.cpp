@@ -1,7 +1,8 @@
-#include "ModemTestSupport.h"
+#include "support/ModemTestSupport.h"
 
 #include "modem/ModemReplies.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 using namespace parlix;
@@ -154,7 +155,7 @@ protected:
     {
         const auto path = test::sharedTestData(QStringLiteral("modem/transcripts.md"));
         if (!path)
-            GTEST_SKIP() << "shared modem test data not found beside the source tree";
+            GTEST_SKIP() << "the shared modem test data is not here (set PARLIX_TESTDATA to its testdata folder)";
         QFile file(*path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         markdown = QString::fromUtf8(file.readAll());

@@ -1,6 +1,6 @@
 #include "modem/UnsolicitedFilter.h"
 
-#include "ModemTestSupport.h"
+#include "support/ModemTestSupport.h"
 
 using namespace parlix;
 using Context = UnsolicitedFilter::Context;

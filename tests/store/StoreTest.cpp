@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <gtest/gtest.h>
 
@@ -21,15 +20,6 @@ using parlix::test::TempDatabase;
 
 namespace {
 
-QStringList columnsOf(const QSqlDatabase &db, const QString &table)
-{
-    QStringList out;
-    const QSqlRecord rec = db.record(table);
-    for (int i = 0; i < rec.count(); ++i)
-        out << rec.fieldName(i);
-    return out;
-}
-
 qint64 count(const QSqlDatabase &db, const QString &table)
 {
     return sql::scalar(db, QStringLiteral("SELECT COUNT(*) FROM ") + table).value();
@@ -37,40 +27,19 @@ qint64 count(const QSqlDatabase &db, const QString &table)
 
 } // namespace
 
-TEST(NewDatabase, HasEveryTableWithItsColumnsAndOnlyTheTimerRow)
+// The tables the program and older databases share start empty, except the one settings row
+// that makes a new database work: receive and send every 10 s through the modem.
+TEST(NewDatabase, StartsEmptyButForTheDefaultTimerRow)
 {
     TempDatabase t;
     const QSqlDatabase db = t.db();
-    const QMap<QString, QStringList> expected = {
-        {"Message_InBox", {"InBox_Id", "SenderMobileNo", "SenderId", "Message", "InboxDateTime", "IsRead"}},
-        {"Message_OutBox",
-         {"Outbox_Id", "RecepId", "RecipientMobileNo", "Message", "OutBoxDateTime", "DeliveryDatetime", "DeliveryStatus",
-          "SMSFromName"}},
-        {"MissedCallStatistics", {"id", "callDateTime", "callerNumber", "IsMissCall"}},
-        {"SMS_AutoReply", {"CommandId", "SMS_Command", "SMS_Reply"}},
-        {"SMS_AutoReplySettings", {"SendAutoReply"}},
-        {"AutoReply_OnMissedCall", {"Message", "IsActive"}},
-        {"ModemSettings",
-         {"CommPortNo", "BitsPerSecond", "DataBits", "Parity", "StopBits", "FlowControl", "CharacterSet",
-          "EnabledCallerId", "ModemDelayFactor"}},
-        {"WebMailToSMS_POP3Settings",
-         {"POP3MailServer", "POP3Port", "POP3UserName", "POP3Password", "EmailCheckInterval", "IsEnabled"}},
-        {"WebMailToSMS_MessagesReceived",
-         {"id", "EmailFromName", "EmailFromAddress", "EmailSubject", "EmailDateTime", "EmailContentType",
-          "EmailTextMessage", "MessageReceivedOn", "IsEmailSentToSMS", "ReasonForNotSendingSMS"}},
-        {"SMS_UserAccounts",
-         {"UserId", "SMSUserName", "SMSPassword", "SMSFromName", "SMSBalanceCredits", "SMSBalanceCreditsUpdatedOn"}},
-        {"Country", {"CountryId", "CountryName", "CountryCode", "IsDefault"}},
-        {"UserDetails", {"UserId", "Mobile1", "Mobile2", "CountryId"}},
-    };
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        const QStringList cols = columnsOf(db, it.key());
-        for (const QString &c : it.value())
-            EXPECT_TRUE(cols.contains(c)) << it.key().toStdString() << "." << c.toStdString();
-        EXPECT_EQ(count(db, it.key()), 0) << it.key().toStdString();
+    for (const char *table :
+         {"Message_InBox", "Message_OutBox", "MissedCallStatistics", "SMS_AutoReply", "SMS_AutoReplySettings",
+          "AutoReply_OnMissedCall", "ModemSettings", "WebMailToSMS_POP3Settings", "WebMailToSMS_MessagesReceived",
+          "SMS_UserAccounts", "Country", "State", "UserDetails"}) {
+        EXPECT_TRUE(db.tables().contains(QLatin1String(table))) << table;
+        EXPECT_EQ(count(db, QLatin1String(table)), 0) << table;
     }
-    EXPECT_TRUE(columnsOf(db, "State").contains("CountryId"));
-    EXPECT_EQ(columnsOf(db, "Timer_Setting").size(), 20);
 
     ASSERT_EQ(count(db, "Timer_Setting"), 1);
     auto row = SettingsRepository(db).timerSettings();
@@ -192,8 +161,8 @@ TEST(LastTenDigits, MatchesNumbersWithAndWithoutCountryCode)
     const QDateTime when = QDateTime::currentDateTime();
     for (const char *n : {"+919876543210", "919876543210", "9876543210", "09876543211", "98765"})
         ASSERT_TRUE(inbox.insert(n, "x", when).ok());
-    const QString query = QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE ") + sql::lastTenDigits("SenderMobileNo")
-                          + QStringLiteral("=?");
+    const QString query = QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE ") +
+                          sql::lastTenDigits("SenderMobileNo") + QStringLiteral("=?");
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("9876543210")}).value(), 3);
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("+44 0009876543210")}).value(), 3);
     EXPECT_EQ(sql::scalar(t.db(), query, {sql::lastTen("98765")}).value(), 1);
@@ -296,7 +265,7 @@ TEST(NumberSearch, APartOfANumberFollowsInsertsUpdatesAndDeletes)
 
     EXPECT_EQ(found("98765"), 2);
     EXPECT_EQ(found("555"), 1);
-    EXPECT_EQ(found("00"), 1);    // too short for the index: still a plain contains match
+    EXPECT_EQ(found("00"), 1); // too short for the index: still a plain contains match
     EXPECT_EQ(found("+44"), 1);
     EXPECT_EQ(found("x'%\"; --"), 0);
 

@@ -1,14 +1,23 @@
 #include <gtest/gtest.h>
 
+#ifdef PARLIX_TEST_GUI
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
-// Every test binary runs inside a QApplication on the offscreen platform, so core tests and
-// window tests share one main and timers, sockets and queued calls work everywhere.
+// Core suites run under a QCoreApplication, as the headless program does, so nothing in them
+// can lean on a widget; window suites get a QApplication on the offscreen platform. Both give
+// timers, sockets and queued calls an event loop.
 int main(int argc, char **argv)
 {
+#ifdef PARLIX_TEST_GUI
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+#endif
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

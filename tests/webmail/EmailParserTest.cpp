@@ -1,5 +1,7 @@
 #include "webmail/EmailParser.h"
 
+#include "support/SharedTestData.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -71,9 +73,10 @@ class RealWorldEmail : public ::testing::TestWithParam<CorpusCase>
 
 TEST_P(RealWorldEmail, ReadsSenderSubjectDateTypeAndTextBody)
 {
-    const QDir corpus(QStringLiteral(PARLIX_SOURCE_DIR "/../shared/testdata/mail/orig"));
-    if (!corpus.exists())
-        GTEST_SKIP() << "The shared e-mail corpus is not here: " << corpus.path().toStdString();
+    const auto corpusPath = test::sharedTestData(QStringLiteral("mail/orig"));
+    if (!corpusPath)
+        GTEST_SKIP() << "the shared e-mail corpus is not here (set PARLIX_TESTDATA to its testdata folder)";
+    const QDir corpus(*corpusPath);
     const CorpusCase &c = GetParam();
     QFile file(corpus.filePath(QString::fromUtf8(c.file)));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;

@@ -1,9 +1,9 @@
 #include "webmail/WebmailPoller.h"
 
-#include "DovecotServer.h"
 #include "WebmailTestSupport.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
+#include "support/DovecotServer.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"

@@ -9,7 +9,7 @@
 
 namespace parlix::sim {
 
-// A GSM modem in text mode behind a pseudo-terminal, for tests, benchmarks and manual runs.
+// A GSM modem in text or PDU mode behind a pseudo-terminal, for tests, benchmarks and manual runs.
 // It serves on its own thread; every method is thread-safe and returns at once.
 //
 //   parlix::sim::ModemSimulator modem;           // a SIM with 30 slots, echo on, no latency
@@ -20,10 +20,14 @@ namespace parlix::sim {
 //   ... run the program ...
 //   modem.sentMessages();                        // what went out with AT+CMGS / AT+CMSS
 //
-// Replies follow 3GPP TS 27.005/27.007 text mode with V.250 framing (CR LF around every
-// line). Supported: AT, ATE0/ATE1, AT+FLO, AT+CSCS, AT+CLIP, AT+CMGF, AT+CGMI, AT+CGMM,
+// Replies follow 3GPP TS 27.005/27.007 with V.250 framing (CR LF around every line).
+// Supported: AT, ATE0/ATE1, AT+FLO, AT+CSCS, AT+CLIP, AT+CMGF, AT+CNMI, AT+CGMI, AT+CGMM,
 // AT+CLCC, AT+CMGL, AT+CMGR, AT+CMGD, AT+CMGW, AT+CMSS and AT+CMGS with the "> " prompt, a
 // message body ended by Ctrl-Z (or cancelled by ESC). Anything else answers "ERROR".
+// After AT+CMGF=0 the message commands take and list PDUs: AT+CMGS=<length> with the hex of
+// an SMS-SUBMIT, AT+CMGL=<0..4> listing SMS-DELIVER PDUs (made from injected texts, or given
+// raw), and a status report for every SMS sent with its report bit set: pushed as +CDS when
+// AT+CNMI chose <ds>=1, else stored on the SIM (and announced by +CDSI with <ds>=2).
 class ModemSimulator
 {
 public:
@@ -56,7 +60,9 @@ public:
         QString status; // "REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"
         QString number;
         QString text;
-        QString timestamp; // "yy/MM/dd,hh:mm:ss+zz"
+        QString timestamp;         // "yy/MM/dd,hh:mm:ss+zz"
+        QByteArray pdu;            // PDU mode: the stored hex; empty lists an SMS-DELIVER made from the text
+        bool statusReport = false; // listed in PDU mode only
     };
 
     struct SentMessage
@@ -65,6 +71,12 @@ public:
         QString text;
         QString via; // "AT+CMGS" or "AT+CMSS"
         int reference = 0;
+        // PDU mode: what came in, and the part of a long SMS it is (reference -1: not a part).
+        QByteArray pdu;
+        bool statusReportRequested = false;
+        int partReference = -1;
+        int partCount = 1;
+        int partNumber = 1;
     };
 
     // Call states of AT+CLCC: 0 active, 1 held, 2 dialing, 3 alerting, 4 incoming, 5 waiting.
@@ -92,17 +104,30 @@ public:
     // Character sets AT+CSCS accepts (default GSM, IRA, ASCII, ANSI, UCS2).
     void setSupportedCharsets(const QStringList &names);
     // The next `times` answers to command (or, with command "BODY", to message bodies) carry
-    // the fault; times < 0 means every answer until clearFaults().
-    void failNext(const QString &command, Fault fault, int times = 1);
+    // the fault; times < 0 means every answer until clearFaults(). `after` answers go through
+    // first, so after = 1 with "BODY" fails the second SMS (or part) sent.
+    void failNext(const QString &command, Fault fault, int times = 1, int after = 0);
     void clearFaults();
     // Push "+CMTI: "SM",n" when an SMS arrives (off by default, as with AT+CNMI=0).
     void setNewMessageIndication(bool on);
+    // Whether AT+CMGF=0 is accepted (default yes); a text-only modem answers it "ERROR".
+    void setPduModeSupported(bool on);
+    // TP-Status of the status reports for sent SMS (default 0, received by the phone).
+    void setReportStatus(int tpStatus);
+    bool pduMode() const;
 
     // ---- SIM store ------------------------------------------------------------------------
     // Stores a message; returns its index, or -1 when the SIM is full.
     int addMessage(const QString &status, const QString &number, const QString &text);
     // An SMS arriving from the network (status REC UNREAD).
     int receiveSms(const QString &number, const QString &text);
+    // A long SMS arriving as linked SMS-DELIVER parts with an 8-bit reference. parts: which
+    // parts (from 1) arrive, in that order; empty means all in order. {3, 2, 1} lists them in
+    // reverse; two calls deliver them in two batches. Returns the SIM indexes.
+    QList<int> receiveConcatenatedSms(const QString &number, const QString &text, int reference,
+                                      const QList<int> &parts = {});
+    // A raw PDU (service centre field first) arriving as it is, valid or not.
+    int receivePdu(const QByteArray &hex);
     QList<StoredMessage> messages() const;
     void clearMessages();
 
@@ -120,6 +145,9 @@ public:
 
     // ---- What happened --------------------------------------------------------------------
     QList<SentMessage> sentMessages() const;
+    // The same with the parts of each long SMS joined, once all of them went out, in part order;
+    // a joined message has the reference of its last part.
+    QList<SentMessage> sentTexts() const;
     // Every command line received (terminator removed), message bodies as "<body>".
     QStringList commands() const;
     // Bytes that arrived while a message was still being sent (before its final answer);

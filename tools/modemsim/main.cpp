@@ -1,6 +1,7 @@
 // parlix-modemsim: a GSM modem on a pseudo-terminal, steered from standard input.
 
 #include "ModemSimulator.h"
+#include "modem/Pdu.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,7 +15,12 @@ using parlix::sim::ModemSimulator;
 namespace {
 
 const char *const kControlHelp = R"(Control lines on standard input (one per line):
-  sms NUMBER TEXT...            an SMS arrives (REC UNREAD)
+  sms NUMBER TEXT...            an SMS arrives (REC UNREAD); in PDU mode it is listed
+                                as an SMS-DELIVER (UCS-2 when the text needs it)
+  sms-long NUMBER REF PARTS TEXT...
+                                a long SMS arrives as linked parts with reference REF;
+                                PARTS: all, reverse, or which parts in order, e.g. 3,1
+  sms-pdu HEX                   a raw PDU (service centre field first) arrives as is
   store STATUS NUMBER TEXT...   put a message on the SIM; STATUS is rec-unread,
                                 rec-read, sto-unsent or sto-sent
   ring NUMBER                   RING (and +CLIP when AT+CLIP=1); repeat for more rings
@@ -25,16 +31,24 @@ const char *const kControlHelp = R"(Control lines on standard input (one per lin
   latency MS                    delay before every answer
   latency COMMAND MS            delay for one command, e.g. latency AT+CMGL 300
   bodylatency MS                delay of the network send (AT+CMGS body, AT+CMSS)
-  fail COMMAND KIND [TIMES]     inject a fault into the next answers to COMMAND
+  fail COMMAND KIND [TIMES [AFTER]]
+                                inject a fault into the next answers to COMMAND
                                 (e.g. AT+CMGS, ATE0, or BODY for message bodies);
                                 KIND: error, cms CODE, silence, garbage, unplug;
-                                TIMES defaults to 1, -1 means until clearfaults
+                                TIMES defaults to 1, -1 means until clearfaults;
+                                AFTER answers pass first (fail BODY cms 500 1 1 fails
+                                the second SMS or part sent)
   clearfaults                   remove every injected fault
   echo on|off                   command echo
+  pdumode on|off                whether AT+CMGF=0 (PDU mode) is accepted
+  report STATUS                 TP-Status of the status reports for sent SMS whose
+                                report bit is set (0 delivered, 64 failed, ...); they
+                                come as +CDS after AT+CNMI=...,1 or are stored on the SIM
   unplug                        the device disappears
   replug                        the device comes back (same path with --link)
   list                          the messages on the SIM
-  sent                          the messages sent so far
+  sent                          the messages (and parts) sent so far
+  joined                        the same with the parts of each long SMS joined
   log                           the command lines received so far
   raw TEXT                      send TEXT to the program (\r and \n are understood)
   quit                          end the simulator
@@ -69,6 +83,30 @@ bool control(ModemSimulator &modem, const QString &input)
         return false;
     } else if (verb == QLatin1String("sms") && words.size() >= 3) {
         say(QStringLiteral("stored at %1").arg(modem.receiveSms(words[1], restFrom(2))));
+    } else if (verb == QLatin1String("sms-long") && words.size() >= 5) {
+        QList<int> parts;
+        const QString order = words[3].toLower();
+        if (order == QLatin1String("reverse")) {
+            const int n = int(parlix::pdu::splitText(restFrom(4)).parts.size());
+            for (int k = n; k >= 1; --k)
+                parts << k;
+        } else if (order != QLatin1String("all")) {
+            for (const QString &k : order.split(QLatin1Char(',')))
+                parts << k.toInt(&ok);
+        }
+        if (ok) {
+            const auto at = modem.receiveConcatenatedSms(words[1], restFrom(4), words[2].toInt(&ok), parts);
+            QStringList shown;
+            for (const int i : at)
+                shown << QString::number(i);
+            say(QStringLiteral("stored at %1").arg(shown.join(QLatin1Char(','))));
+        }
+    } else if (verb == QLatin1String("sms-pdu") && words.size() == 2) {
+        say(QStringLiteral("stored at %1").arg(modem.receivePdu(words[1].toLatin1())));
+    } else if (verb == QLatin1String("pdumode") && words.size() == 2) {
+        modem.setPduModeSupported(words[1].toLower() == QLatin1String("on"));
+    } else if (verb == QLatin1String("report") && words.size() == 2) {
+        modem.setReportStatus(words[1].toInt(&ok));
     } else if (verb == QLatin1String("store") && words.size() >= 4) {
         const QString status = words[1].toUpper().replace(QLatin1Char('-'), QLatin1Char(' '));
         say(QStringLiteral("stored at %1").arg(modem.addMessage(status, words[2], restFrom(3))));
@@ -108,8 +146,9 @@ bool control(ModemSimulator &modem, const QString &input)
             ok = false;
         }
         const int times = words.size() > next ? words[next].toInt() : 1;
+        const int after = words.size() > next + 1 ? words[next + 1].toInt() : 0;
         if (ok)
-            modem.failNext(words[1], fault, times);
+            modem.failNext(words[1], fault, times, after);
     } else if (verb == QLatin1String("clearfaults")) {
         modem.clearFaults();
     } else if (verb == QLatin1String("echo") && words.size() == 2) {
@@ -126,7 +165,15 @@ bool control(ModemSimulator &modem, const QString &input)
         for (const auto &m : modem.messages())
             say(QStringLiteral("%1 \"%2\" %3 %4").arg(m.index).arg(m.status, m.number, m.text));
     } else if (verb == QLatin1String("sent")) {
-        for (const auto &m : modem.sentMessages())
+        for (const auto &m : modem.sentMessages()) {
+            const QString part =
+                m.partReference < 0
+                    ? QString()
+                    : QStringLiteral(" [ref %1 part %2/%3]").arg(m.partReference).arg(m.partNumber).arg(m.partCount);
+            say(QStringLiteral("%1 %2 #%3%4 %5").arg(m.via, m.number).arg(m.reference).arg(part, m.text));
+        }
+    } else if (verb == QLatin1String("joined")) {
+        for (const auto &m : modem.sentTexts())
             say(QStringLiteral("%1 %2 #%3 %4").arg(m.via, m.number).arg(m.reference).arg(m.text));
     } else if (verb == QLatin1String("log")) {
         for (const auto &c : modem.commands())
@@ -152,7 +199,7 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("A GSM modem in text mode on a pseudo-terminal. Prints the device path to open, then "
+        QStringLiteral("A GSM modem in text or PDU mode on a pseudo-terminal. Prints the device path to open, then "
                        "takes control lines on standard input.\n\n") +
         QString::fromLatin1(kControlHelp));
     parser.addHelpOption();

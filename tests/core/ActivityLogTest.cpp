@@ -1,0 +1,136 @@
+#include "core/ActivityLog.h"
+#include "core/HeadlessPrompt.h"
+#include "core/Sound.h"
+#include "support/ManualClock.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace parlix;
+using parlix::test::ManualClock;
+
+namespace {
+
+const QString kStamp = QStringLiteral("[12/5/2026 5:11:00 AM] : ");
+
+// Fills the log to exactly `length` characters with one line.
+void fillTo(ActivityLog &log, int length)
+{
+    const int overhead = int(kStamp.size()) + 2;
+    log.WriteActivityLog(QString(length - overhead, QLatin1Char('a')));
+    ASSERT_EQ(log.text().size(), length);
+}
+
+} // namespace
+
+TEST(ActivityLog, LinesAreStampedAndNewestFirst)
+{
+    ManualClock clock;
+    ActivityLog log(clock);
+    log.WriteActivityLog("first");
+    clock.advanceSecs(61);
+    log.WriteActivityLog("");
+    EXPECT_EQ(log.text(), "[12/5/2026 5:12:01 AM] : \r\n" + kStamp + "first\r\n");
+
+    clock.set(QDateTime(QDate(2026, 1, 9), QTime(17, 5, 9)));
+    log.clear();
+    log.WriteActivityLog("x");
+    EXPECT_EQ(log.text(), "[1/9/2026 5:05:09 PM] : x\r\n");
+}
+
+TEST(ActivityLog, TrimsOnlyAbove12000AndKeepsTheNewest2000)
+{
+    ManualClock clock;
+    const QString notice = kStamp + "**NOTICE** Removing old entries from the activity log.\r\n";
+    {
+        ActivityLog log(clock);
+        fillTo(log, 12000 - 27);
+        log.WriteActivityLog(""); // an empty line is 27 characters: exactly 12000, no trim
+        EXPECT_EQ(log.text().size(), 12000);
+        EXPECT_FALSE(log.text().contains("NOTICE"));
+    }
+    {
+        ActivityLog log(clock);
+        fillTo(log, 12000 - 26);
+        log.WriteActivityLog(""); // 12001: trimmed
+        const QString text = log.text();
+        ASSERT_TRUE(text.startsWith(notice));
+        EXPECT_EQ(text.size(), notice.size() + 2000);
+        EXPECT_TRUE(text.mid(notice.size()).startsWith(kStamp + "\r\n" + kStamp + "aaa"));
+    }
+    {
+        ActivityLog log(clock);
+        fillTo(log, 11990);
+        clock.advanceSecs(1);
+        log.WriteActivityLog("abcdefghijklmnopqrst");
+        const QString text = log.text();
+        const QString newNotice = "[12/5/2026 5:11:01 AM] : **NOTICE** Removing old entries from the activity log.\r\n";
+        ASSERT_TRUE(text.startsWith(newNotice));
+        EXPECT_EQ(text.size(), newNotice.size() + 2000);
+        EXPECT_TRUE(text.mid(newNotice.size()).startsWith("[12/5/2026 5:11:01 AM] : abcdefghijklmnopqrst\r\n"));
+    }
+}
+
+TEST(ActivityLog, StopDropsLinesAndClearKeepsThePausedState)
+{
+    ManualClock clock;
+    ActivityLog log(clock);
+    log.WriteActivityLog("kept");
+    log.setEnabled(false);
+    log.WriteActivityLog("lost");
+    log.clear();
+    EXPECT_TRUE(log.text().isEmpty());
+    EXPECT_FALSE(log.isEnabled());
+    log.WriteActivityLog("still lost");
+    EXPECT_TRUE(log.text().isEmpty());
+    log.setEnabled(true);
+    log.WriteActivityLog("back");
+    EXPECT_EQ(log.text(), kStamp + "back\r\n");
+}
+
+TEST(ActivityLog, LinesOfOneThreadKeepTheirOrderWhileOthersWrite)
+{
+    ManualClock clock;
+    ActivityLog log(clock);
+    auto writer = [&log](const QString &tag) {
+        for (int i = 0; i < 200; ++i)
+            log.WriteActivityLog(QStringLiteral("%1 %2").arg(tag).arg(i, 3, 10, QLatin1Char('0')));
+    };
+    std::unique_ptr<QThread> a(QThread::create(writer, QStringLiteral("A")));
+    std::unique_ptr<QThread> b(QThread::create(writer, QStringLiteral("B")));
+    a->start();
+    b->start();
+    a->wait();
+    b->wait();
+    // Newest first: within one thread, numbers must fall from the top down.
+    for (const QString &tag : {QStringLiteral("A"), QStringLiteral("B")}) {
+        int last = 1000;
+        for (const QString &line : log.text().split("\r\n", Qt::SkipEmptyParts)) {
+            const QString body = line.mid(kStamp.size());
+            if (!body.startsWith(tag + ' '))
+                continue;
+            const int n = body.mid(2).toInt();
+            EXPECT_LT(n, last);
+            last = n;
+        }
+    }
+}
+
+TEST(HeadlessPrompt, MessagesBecomeLogLinesAndQuestionsAreAnsweredNo)
+{
+    ManualClock clock;
+    ActivityLog log(clock);
+    HeadlessPrompt prompt(log);
+    EXPECT_FALSE(prompt.question("No modem found.\r\nOpen settings?"));
+    prompt.inform("Port busy", Prompt::Icon::Critical);
+    const QString text = log.text();
+    EXPECT_TRUE(text.contains("**ERROR** Port busy"));
+    EXPECT_TRUE(text.contains("No modem found. Open settings? (answered No"));
+}
+
+TEST(PlaySoundFile, AMissingFilePlaysNothing)
+{
+    EXPECT_FALSE(PlaySoundFile(QStringLiteral("/nonexistent/ringing.wav"), true));
+    EXPECT_FALSE(PlaySoundFile(QString(), false));
+}

@@ -1,0 +1,194 @@
+#include "support/ModemTestSupport.h"
+
+#include "engine/ModemConnection.h"
+#include "support/TempDatabase.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace parlix;
+using Fault = sim::ModemSimulator::Fault;
+
+namespace {
+
+class ModemConnect : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(links.isValid());
+        QString error;
+        ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+        connection.setDatabase(db.db());
+        settings.ReceiveIntervalSeconds = 30;
+        settings.SendIntervalSeconds = 20;
+        settings.SMSDeliveryMedia = QStringLiteral("MODEM");
+        connection.setSettings(settings);
+        connection.setReconnectInterval(100);
+    }
+
+    void storeSettings(const QString &port, const QString &bits = QStringLiteral("115200"),
+                       const QString &parity = QStringLiteral("n"), const QString &dataBits = QStringLiteral("8"),
+                       const QString &stop = QStringLiteral("1"), bool callerId = true)
+    {
+        db.exec(QStringLiteral("DELETE FROM ModemSettings"));
+        db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, BitsPerSecond, DataBits, Parity, StopBits, "
+                               "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor) "
+                               "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1)"),
+                {port, bits, dataBits, parity, stop, callerId ? 1 : 0});
+    }
+
+    bool logHas(const QString &text) const { return log.text().contains(QStringLiteral("] : ") + text + "\r\n"); }
+    int logCount(const QString &text) const { return int(log.text().count(QStringLiteral("] : ") + text + "\r\n")); }
+
+    QTemporaryDir links;
+    sim::ModemSimulator sim{
+        {QStringLiteral("Parlix"), QStringLiteral("SIM-900 simulator"), 30, links.filePath(QStringLiteral("modem"))}};
+    test::TempDatabase db;
+    test::ManualClock clock;
+    ActivityLog log{clock};
+    test::PromptRecorder prompt;
+    Modem modem{log, prompt};
+    ModemConnection connection{modem, log, prompt};
+    RuntimeSettings settings;
+};
+
+TEST_F(ModemConnect, WithoutSettingsAsksForThem)
+{
+    QSignalSpy window(&connection, &ModemConnection::settingsWindowRequested);
+    connection.start_Click();
+    EXPECT_EQ(prompt.texts(), QStringList{"Please set all the settings before connecting with modem."});
+    EXPECT_EQ(window.count(), 1);
+    EXPECT_TRUE(logHas(QStringLiteral("Connecting to GSM Modem.")));
+    EXPECT_FALSE(connection.isConnected());
+}
+
+TEST_F(ModemConnect, ConnectsConfiguresAndInitialises)
+{
+    storeSettings(sim.devicePath(), QStringLiteral("9600"), QStringLiteral("e"), QStringLiteral("7"),
+                  QStringLiteral("2"));
+    QSignalSpy state(&connection, &ModemConnection::connectedChanged);
+    QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
+    connection.start_Click();
+
+    EXPECT_TRUE(modem.ModemReady());
+    EXPECT_EQ(modem.serialPort().baudRate(), 9600);
+    EXPECT_EQ(modem.serialPort().parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(modem.serialPort().dataBits(), QSerialPort::Data7);
+    EXPECT_EQ(modem.serialPort().stopBits(), QSerialPort::TwoStop);
+    EXPECT_EQ(modem.serialPort().flowControl(), QSerialPort::HardwareControl);
+    EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"}));
+    for (const char *line : {"Connecting to GSM Modem.", "Connection to GSM Modem successful.",
+                             "Response for AT+CSCS=\"GSM\" is 'OK'", "Response for AT+CMGF=1 is 'OK'"})
+        EXPECT_TRUE(logHas(QString::fromUtf8(line))) << line;
+    ASSERT_EQ(state.count(), 1);
+    EXPECT_TRUE(state.at(0).at(0).toBool());
+    ASSERT_EQ(periods.count(), 1);
+    EXPECT_EQ(periods.at(0), (QVariantList{30000, 20000}));
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+TEST_F(ModemConnect, FailedInitialisationStillShowsConnected)
+{
+    storeSettings(sim.devicePath());
+    modem.setDelayFactor(0.2);
+    settings.ModemDelayFactor = 0.2;
+    connection.setSettings(settings);
+    sim.setEcho(false);
+    sim.failNext(QStringLiteral("ATE0"), {Fault::Silence});
+    QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
+    connection.start_Click();
+    EXPECT_TRUE(connection.isConnected());
+    EXPECT_FALSE(modem.ModemReady());
+    EXPECT_FALSE(modem.PortConnected());
+    EXPECT_EQ(periods.count(), 1);
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+TEST_F(ModemConnect, MissingModem)
+{
+    storeSettings(links.filePath(QStringLiteral("nothing-here")));
+    struct Case
+    {
+        QString media;
+        bool failureLine;
+        int sendTimerStarts;
+    };
+    const Case cases[] = {{"MODEM", true, 0}, {"mixmode", false, 1}, {"SMTPSMSGATEWAY", false, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.media.toStdString());
+        log.clear();
+        prompt.clear();
+        prompt.scriptAnswers({false});
+        settings.SMSDeliveryMedia = c.media;
+        connection.setSettings(settings);
+        QSignalSpy state(&connection, &ModemConnection::connectedChanged);
+        QSignalSpy sendTimer(&connection, &ModemConnection::sendTimerStarted);
+        connection.start_Click();
+        EXPECT_EQ(logHas(QStringLiteral("Connection to GSM modem failed.")), c.failureLine);
+        EXPECT_EQ(sendTimer.count(), c.sendTimerStarts);
+        if (c.sendTimerStarts) {
+            EXPECT_EQ(sendTimer.at(0).at(0).toInt(), 20000);
+        }
+        EXPECT_EQ(state.count(), 0);
+        ASSERT_EQ(prompt.texts().size(), 1);
+        EXPECT_TRUE(prompt.texts()[0].startsWith(QStringLiteral("No modem found on COM Port ") +
+                                                 links.filePath(QStringLiteral("nothing-here")) + "\r\n"));
+    }
+}
+
+TEST_F(ModemConnect, DisconnectingTwice)
+{
+    storeSettings(sim.devicePath());
+    connection.start_Click();
+    QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
+    QSignalSpy state(&connection, &ModemConnection::connectedChanged);
+    connection.mnustop_Click();
+    connection.mnustop_Click();
+    EXPECT_EQ(logCount(QStringLiteral("Disconnecting GSM Modem.")), 2);
+    EXPECT_EQ(logCount(QStringLiteral("GSM Modem disconnected.")), 2);
+    ASSERT_EQ(periods.count(), 2);
+    EXPECT_EQ(periods.at(1), (QVariantList{0, 0}));
+    EXPECT_FALSE(state.at(1).at(0).toBool());
+    EXPECT_FALSE(modem.PortConnected());
+    EXPECT_FALSE(modem.ModemReady());
+}
+
+TEST_F(ModemConnect, ReconnectsAfterTheDeviceCameBack)
+{
+    storeSettings(sim.devicePath());
+    connection.start_Click();
+    ASSERT_TRUE(modem.ModemReady());
+
+    sim.unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connection.isReconnecting(); }, 3000));
+    EXPECT_FALSE(modem.PortConnected());
+    const QString waiting = QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath() +
+                            QStringLiteral(": the port is not available yet");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().contains(waiting); }, 3000));
+
+    ASSERT_TRUE(sim.replug());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return modem.ModemReady(); }, 5000)) << log.text().toStdString();
+    EXPECT_TRUE(logHas(QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath() +
+                       QStringLiteral(": the port is back.")));
+    EXPECT_EQ(logCount(QStringLiteral("Connecting to GSM Modem.")), 2);
+    EXPECT_FALSE(connection.isReconnecting());
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+TEST_F(ModemConnect, OperatorDisconnectStopsReconnecting)
+{
+    storeSettings(sim.devicePath());
+    connection.start_Click();
+    sim.unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connection.isReconnecting(); }, 3000));
+    connection.mnustop_Click();
+    EXPECT_FALSE(connection.isReconnecting());
+    ASSERT_TRUE(sim.replug());
+    QTest::qWait(300);
+    EXPECT_FALSE(modem.PortConnected());
+    EXPECT_EQ(logCount(QStringLiteral("Connecting to GSM Modem.")), 1);
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+// The paged list view: page counts and captions, the last page, Next and Previous, and the
+// page box's messages, over a real inbox table.
+#include "gui/common/PagedListView.h"
+#include "support/MessageTestData.h"
+#include "support/PromptRecorder.h"
+#include "support/WidgetHelpers.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace parlix::test {
+namespace {
+
+class PagedListViewTest : public ::testing::Test
+{
+protected:
+    void open(int rows, PagedListView::Options options = {})
+    {
+        addInbox(db, rows);
+        view = std::make_unique<PagedListView>(prompt, std::move(options));
+        const QSqlDatabase conn = db.db();
+        const InboxQuery query{false, {}, InboxSort::OldestFirst};
+        view->setSource({[conn, query] { return InboxRepository(conn).count(query); },
+                         [conn, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                             auto page = InboxRepository(conn).page(query, limit, offset, total);
+                             if (!page)
+                                 return page.status();
+                             for (const auto &row : page.value())
+                                 list.addTopLevelItem(new QTreeWidgetItem({row.message}));
+                             return Status::success();
+                         }});
+        view->show();
+        view->fill();
+    }
+    QString caption() const { return view->findChild<QLabel *>(QStringLiteral("lblPages"))->text(); }
+    QPushButton *button(const char *name) const { return view->findChild<QPushButton *>(QLatin1String(name)); }
+    QLineEdit *pageBox() const { return view->findChild<QLineEdit *>(QStringLiteral("txtPages")); }
+    QStringList rows() const { return columnTexts(view->list(), 0); }
+
+    TempDatabase db;
+    PromptRecorder prompt;
+    std::unique_ptr<PagedListView> view;
+};
+
+TEST_F(PagedListViewTest, CaptionAndPagesFor250Rows)
+{
+    open(250);
+    EXPECT_EQ(view->pageCount(), 3);
+    EXPECT_EQ(caption(), QStringLiteral("of 3 Pages. Total records: 250"));
+    EXPECT_FALSE(button("cmdPrevious")->isEnabled());
+    EXPECT_TRUE(button("cmdNext")->isEnabled());
+
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    EXPECT_EQ(view->currentPage(), 3);
+    ASSERT_EQ(rows().size(), 50);
+    EXPECT_EQ(rows().first(), QStringLiteral("message 201"));
+    EXPECT_EQ(rows().last(), QStringLiteral("message 250"));
+    EXPECT_FALSE(button("cmdNext")->isEnabled());
+    EXPECT_TRUE(button("cmdPrevious")->isEnabled());
+
+    QTest::mouseClick(button("cmdPrevious"), Qt::LeftButton);
+    EXPECT_EQ(rows().first(), QStringLiteral("message 101"));
+    // The message box leaves the page box to the operator.
+    EXPECT_TRUE(pageBox()->text().isEmpty());
+}
+
+TEST_F(PagedListViewTest, CaptionWhenPagesComeOutEven)
+{
+    open(200);
+    EXPECT_EQ(caption(), QStringLiteral("of 2 Total records: 200"));
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    EXPECT_EQ(rows().last(), QStringLiteral("message 200"));
+    EXPECT_FALSE(button("cmdNext")->isEnabled());
+}
+
+TEST_F(PagedListViewTest, EmptyResultKeepsTheCaptionAndPageCount)
+{
+    open(150);
+    const QString before = caption();
+    db.exec(QStringLiteral("DELETE FROM Message_InBox"));
+    view->fill();
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_EQ(caption(), before);
+    EXPECT_EQ(view->pageCount(), 2);
+}
+
+TEST_F(PagedListViewTest, PageBoxRefusesWhatIsNotAWholeNumber)
+{
+    open(250);
+    view->setCurrentPage(2);
+    for (const char *typed : {"2.5", "-1", "+2", "$3", "abc"}) {
+        prompt.clear();
+        pageBox()->clear();
+        pageBox()->setText(QLatin1String(typed)); // as pasted: one change of the text
+        EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please enter numeric value.")}) << typed;
+        EXPECT_EQ(pageBox()->text(), QStringLiteral("2")) << typed;
+    }
+    // Typed key by key, the first refused key is taken back at once.
+    prompt.clear();
+    pageBox()->clear();
+    QTest::keyClicks(pageBox(), QStringLiteral("1-"));
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please enter numeric value.")});
+    EXPECT_EQ(pageBox()->text(), QStringLiteral("2"));
+}
+
+TEST_F(PagedListViewTest, PageBoxEnterJumpsOrSaysThePageDoesNotExist)
+{
+    open(250);
+    for (const char *typed : {"0", "4", ""}) {
+        prompt.clear();
+        pageBox()->setText(QLatin1String(typed));
+        QTest::keyClick(pageBox(), Qt::Key_Return);
+        EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("This page does not exist.")}) << typed;
+        EXPECT_EQ(pageBox()->text(), QStringLiteral("1")) << typed;
+    }
+    prompt.clear();
+    pageBox()->setText(QStringLiteral("3"));
+    QTest::keyClick(pageBox(), Qt::Key_Return);
+    EXPECT_TRUE(prompt.texts().isEmpty());
+    EXPECT_EQ(view->currentPage(), 3);
+    EXPECT_EQ(rows().first(), QStringLiteral("message 201"));
+}
+
+TEST_F(PagedListViewTest, ReportStyleWritesThePageAndBlanksAnEmptyCaption)
+{
+    PagedListView::Options report;
+    report.pageSize = 500;
+    report.writesPageBox = true;
+    report.blankCaptionWhenEmpty = true;
+    report.caption = [](qint64 pages, qint64 total, int) {
+        return QStringLiteral("of %1 Pages. Total Records : %2").arg(pages).arg(total);
+    };
+    open(1200, report);
+    EXPECT_EQ(caption(), QStringLiteral("of 3 Pages. Total Records : 1200"));
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    EXPECT_EQ(pageBox()->text(), QStringLiteral("2"));
+    db.exec(QStringLiteral("DELETE FROM Message_InBox"));
+    view->fill();
+    EXPECT_TRUE(caption().isEmpty());
+}
+
+} // namespace
+} // namespace parlix::test

@@ -1,0 +1,207 @@
+// The shell over the real engine thread and the modem simulator: the connect toggle follows
+// the engine, and the windows stay responsive while the engine waits for a silent modem.
+#include "ModemSimulator.h"
+
+#include "core/ActivityLog.h"
+#include "engine/Engine.h"
+#include "gui/common/LinkLabel.h"
+#include "gui/common/WaitWindow.h"
+#include "gui/main/HomePage.h"
+#include "gui/main/MainWindow.h"
+#include "gui/messages/MessageBoxWindow.h"
+#include "store/InboxRepository.h"
+#include "store/OutboxRepository.h"
+#include "support/ManualClock.h"
+#include "support/PromptRecorder.h"
+#include "support/TempDatabase.h"
+#include "support/WidgetHelpers.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace parlix::test {
+namespace {
+
+class EngineShellTest : public ::testing::Test
+{
+protected:
+    EngineShellTest()
+        : engine({db.path(), &log, &prompt, &clock})
+    {
+        engine.start();
+    }
+    ~EngineShellTest() override
+    {
+        window.reset();
+        engine.stop();
+    }
+
+    // The modem settings row: the simulator's device, or any other path.
+    void useModemAt(const QString &device, double delayFactor = 1)
+    {
+        db.exec(QStringLiteral("DELETE FROM ModemSettings"));
+        db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
+                               "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor) "
+                               "VALUES (?,115200,8,'n','1','0','GSM',0,?)"),
+                {device, delayFactor});
+    }
+    void startSimulator()
+    {
+        QString error;
+        ASSERT_TRUE(modem.start(&error)) << "the modem simulator does not start: " << error.toStdString();
+    }
+    void openWindow(const QString &media = QStringLiteral("MODEM"))
+    {
+        db.exec(QStringLiteral("UPDATE Timer_Setting SET SMSDeliveryMedia=?"), {media});
+        window = std::make_unique<MainWindow>(MainWindowServices{&log, &db.conn(), &engine, &prompt, &clock});
+        ASSERT_TRUE(window->load()) << window->loadError().toStdString();
+    }
+    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
+    bool waitForLog(const QString &text, int ms = 5000)
+    {
+        return QTest::qWaitFor([&] { return log.text().contains(text); }, ms);
+    }
+    void expectShownConnected(bool connected)
+    {
+        EXPECT_EQ(window->showsConnected(), connected);
+        EXPECT_EQ(action("tbConnect")->text(), connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+        EXPECT_EQ(action("start")->isEnabled(), !connected);
+        EXPECT_EQ(action("mnustop")->isEnabled(), connected);
+    }
+
+    TempDatabase db;
+    ManualClock clock;
+    ActivityLog log{clock};
+    PromptRecorder prompt;
+    sim::ModemSimulator modem;
+    EngineHost engine;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(EngineShellTest, ToggleFollowsConnectFailedConnectAndDisconnect)
+{
+    startSimulator();
+    useModemAt(modem.devicePath());
+    openWindow(); // the load connects
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000)) << log.text().toStdString();
+    expectShownConnected(true);
+    EXPECT_TRUE(log.text().contains(QStringLiteral("Connection to GSM Modem successful.")));
+
+    action("tbConnect")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->showsConnected(); }, 5000));
+    expectShownConnected(false);
+    EXPECT_TRUE(log.text().contains(QStringLiteral("GSM Modem disconnected.")));
+
+    // A port that is not there: the button stays "Connect".
+    useModemAt(QStringLiteral("/dev/parlix-no-such-modem"));
+    prompt.scriptAnswers({false}); // "No modem found …": do not open the settings
+    action("tbConnect")->trigger();
+    ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM modem failed.")));
+    QTest::qWait(50);
+    expectShownConnected(false);
+
+    useModemAt(modem.devicePath());
+    action("start")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
+    action("mnustop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->showsConnected(); }, 5000));
+    expectShownConnected(false);
+}
+
+TEST_F(EngineShellTest, ToolbarExitDisconnectsBeforeTheEnd)
+{
+    startSimulator();
+    useModemAt(modem.devicePath());
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
+    QSignalSpy quit(window.get(), &MainWindow::quitRequested);
+    action("tbExit")->trigger();
+    EXPECT_EQ(quit.count(), 1);
+    // The engine has stopped by now, after its disconnect command.
+    EXPECT_TRUE(log.text().contains(QStringLiteral("GSM Modem disconnected.")));
+}
+
+TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)
+{
+    startSimulator();
+    // ATE0 gets no answer; with the delay factor 20 the engine waits a few seconds on its
+    // thread before it gives up.
+    modem.failNext(QStringLiteral("ATE0"), {sim::ModemSimulator::Fault::Silence, 0}, -1);
+    useModemAt(modem.devicePath(), 20);
+    openWindow();
+    ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM Modem successful.")));
+
+    // The GUI thread's own timer goes on ticking at its pace.
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    qint64 longestGap = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    beat.start(20);
+
+    // Rows written meanwhile by another connection show on the home page within two seconds.
+    auto other = db.conn().openAnother();
+    ASSERT_TRUE(other);
+    InboxRepository(other.value()->db()).insert(QStringLiteral("+4477"), QStringLiteral("hi"), clock.now());
+    auto *inbox = window->findChild<LinkLabel *>(QStringLiteral("lblInBox"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inbox->text() == QStringLiteral("Inbox (1)"); }, 2000));
+
+    // A menu command opens its window at once.
+    QElapsedTimer opening;
+    opening.start();
+    action("mnuSMSMessageBox")->trigger();
+    EXPECT_NE(window->openedWindow(WindowEntry::MessageBox), nullptr);
+    EXPECT_LT(opening.elapsed(), 1000);
+
+    // All of that happened while the engine was still waiting for the modem.
+    EXPECT_FALSE(log.text().contains(QStringLiteral("Response for ATE0")));
+    EXPECT_LT(longestGap, 1500); // a frozen window would show the whole wait, several seconds
+
+    // The engine gives up in the end; as before, the port is shown connected.
+    EXPECT_TRUE(waitForLog(QStringLiteral("Response for ATE0"), 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 2000));
+}
+
+TEST_F(EngineShellTest, SendAllAndReceiveAllGoThroughTheEngine)
+{
+    startSimulator();
+    useModemAt(modem.devicePath());
+    OutboxRepository(db.db()).insertPending(QStringLiteral("+447700900123"), QStringLiteral("out we go"), clock.now());
+    modem.receiveSms(QStringLiteral("+919812345678"), QStringLiteral("in it comes"));
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().contains(QStringLiteral("AT+CMGF=1")); }, 5000));
+
+    window->homePage()->setMsgType(QStringLiteral("I"));
+    action("tbMessageBox")->trigger();
+    auto *box = qobject_cast<MessageBoxWindow *>(window->openedWindow(WindowEntry::MessageBox));
+    ASSERT_NE(box, nullptr);
+    auto *list = box->findChild<QTreeWidget *>(QStringLiteral("ListMessage"));
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+
+    box->findChild<QAction *>(QStringLiteral("tbReceiveAll"))->trigger();
+    auto *wait = box->findChild<WaitWindow *>();
+    ASSERT_NE(wait, nullptr);
+    EXPECT_TRUE(wait->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !wait->isVisible(); }, 10000)) << log.text().toStdString();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("in it comes"));
+    auto *tree = box->findChild<QTreeWidget *>(QStringLiteral("TreeView1"));
+    EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), QStringLiteral("Inbox(1)"));
+    EXPECT_EQ(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("Outbox(1)"));
+
+    box->findChild<QAction *>(QStringLiteral("tbSendAll"))->trigger();
+    EXPECT_TRUE(wait->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !wait->isVisible(); }, 10000)) << log.text().toStdString();
+    EXPECT_EQ(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("Outbox"));
+    ASSERT_EQ(modem.sentMessages().size(), 1);
+    EXPECT_EQ(modem.sentMessages().first().text, QStringLiteral("out we go"));
+}
+
+} // namespace
+} // namespace parlix::test

@@ -1,0 +1,139 @@
+// The message box's queries: filters, number search, orders and pages, deletes that keep to
+// their folder, and the address book lookup.
+#include "store/AddressBookRepository.h"
+#include "store/ComposeQueue.h"
+#include "support/MessageTestData.h"
+
+#include <gtest/gtest.h>
+
+namespace parlix::test {
+namespace {
+
+QStringList senders(const QVector<InboxRow> &rows)
+{
+    QStringList out;
+    for (const auto &r : rows)
+        out << r.senderMobileNo;
+    return out;
+}
+
+TEST(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
+{
+    TempDatabase db;
+    InboxRepository inbox(db.db());
+    for (const char *number : {"+442123234455", "00442123234455", "2123234455", "9999912345", "+919812345678"})
+        inbox.insert(QString::fromLatin1(number), QStringLiteral("hi"), baseTime());
+
+    struct Case
+    {
+        const char *typed;
+        qint64 expected;
+    } cases[] = {
+        {"+442123234455", 3}, // 13 characters: the last ten match three stored forms
+        {"12345", 2},         // fewer than ten: a contains match
+        {"  2123234455 ", 3}, // trimmed first
+        {"", 5},              // no search
+        {"x' OR '1'='1", 0},  // only ever a value
+        {"%", 5},             // a contains match on anything
+    };
+    for (const Case &c : cases) {
+        auto count = inbox.count({false, QString::fromLatin1(c.typed), InboxSort::NewestFirst});
+        ASSERT_TRUE(count) << count.error().toStdString();
+        EXPECT_EQ(count.value(), c.expected) << c.typed;
+        auto page = inbox.page({false, QString::fromLatin1(c.typed), InboxSort::NewestFirst}, 100, 0);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->size(), c.expected) << c.typed;
+    }
+}
+
+TEST(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
+{
+    TempDatabase db;
+    InboxRepository inbox(db.db());
+    // Equal times: the pages must still split the rows cleanly.
+    for (int i = 0; i < 7; ++i)
+        inbox.insert(QStringLiteral("n%1").arg(i), QStringLiteral("m%1").arg(6 - i), baseTime());
+    QStringList seen;
+    for (int offset = 0; offset < 7; offset += 3)
+        seen += senders(inbox.page({false, {}, InboxSort::NewestFirst}, 3, offset).value());
+    seen.sort();
+    EXPECT_EQ(seen, (QStringList{"n0", "n1", "n2", "n3", "n4", "n5", "n6"}));
+
+    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Message}, 2, 0).value()), (QStringList{"n6", "n5"}));
+    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 5).value()), (QStringList{"n5", "n6"}));
+}
+
+TEST(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
+{
+    TempDatabase db;
+    InboxRepository inbox(db.db());
+    for (int i = 0; i < 23; ++i) // times repeat, so the id decides among equals
+        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4),
+                     baseTime().addSecs(60 * (i % 5)));
+    for (InboxSort sort : {InboxSort::NewestFirst, InboxSort::OldestFirst, InboxSort::Sender, InboxSort::Message}) {
+        const InboxQuery query{false, {}, sort};
+        for (qint64 offset : {0, 5, 10, 15, 20, 22, 25}) {
+            auto ids = [](const QVector<InboxRow> &rows) {
+                QList<qint64> out;
+                for (const auto &r : rows)
+                    out << r.id;
+                return out;
+            };
+            EXPECT_EQ(ids(inbox.page(query, 5, offset, 23).value()), ids(inbox.page(query, 5, offset).value()))
+                << int(sort) << " at " << offset;
+        }
+    }
+}
+
+TEST(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
+{
+    TempDatabase db;
+    addOutbox(db, QStringLiteral("111"), QStringLiteral("b"), 3);
+    addOutbox(db, QStringLiteral("222"), QStringLiteral("a"), 1);
+    addOutbox(db, QStringLiteral("333"), QStringLiteral("c"), 2, baseTime().addDays(1));
+    addOutbox(db, QStringLiteral("444"), QStringLiteral("d"), 4, baseTime().addDays(3));
+    addOutbox(db, QStringLiteral("555"), QStringLiteral("e"), 5, baseTime().addDays(2));
+    OutboxRepository outbox(db.db());
+
+    auto numbers = [&](const OutboxQuery &q) {
+        QStringList out;
+        const auto rows = outbox.page(q, 100, 0);
+        for (const auto &r : rows.value())
+            out << r.recipientMobileNo;
+        return out;
+    };
+    EXPECT_EQ(numbers({OutboxFolder::Waiting, {}, OutboxSort::Default}), (QStringList{"222", "111"}));
+    EXPECT_EQ(numbers({OutboxFolder::Sent, {}, OutboxSort::Default}), (QStringList{"444", "555", "333"}));
+    EXPECT_EQ(numbers({OutboxFolder::Sent, {}, OutboxSort::Message}), (QStringList{"333", "444", "555"}));
+    EXPECT_EQ(outbox.count({OutboxFolder::Sent, QStringLiteral("55"), OutboxSort::Default}).value(), 1);
+}
+
+TEST(MessageQueries, OutboxDeleteKeepsToTheFolderTheRowWasSeenIn)
+{
+    TempDatabase db;
+    const qint64 waiting = addOutbox(db, QStringLiteral("111"), QStringLiteral("x"), 1);
+    const qint64 sent = addOutbox(db, QStringLiteral("222"), QStringLiteral("y"), 2, baseTime());
+    OutboxRepository outbox(db.db());
+    // Seen in the outbox but delivered meanwhile, and the other way round: left alone.
+    EXPECT_FALSE(outbox.removeFromFolder(sent, OutboxFolder::Waiting).value());
+    EXPECT_FALSE(outbox.removeFromFolder(waiting, OutboxFolder::Sent).value());
+    EXPECT_TRUE(outbox.removeFromFolder(waiting, OutboxFolder::Waiting).value());
+    EXPECT_TRUE(outbox.removeFromFolder(sent, OutboxFolder::Sent).value());
+    EXPECT_EQ(outbox.count({OutboxFolder::Waiting, {}, OutboxSort::Default}).value(), 0);
+    EXPECT_EQ(outbox.count({OutboxFolder::Sent, {}, OutboxSort::Default}).value(), 0);
+}
+
+TEST(MessageQueries, AddressBookMatchesEitherMobileOnItsLastTenDigits)
+{
+    TempDatabase db;
+    db.exec(QStringLiteral("INSERT INTO UserDetails (Mobile1, Mobile2) VALUES ('0000000001', '+919812345678')"));
+    AddressBookRepository book(db.db());
+    EXPECT_TRUE(book.knowsNumber(QStringLiteral(" 09812345678 ")).value());
+    EXPECT_TRUE(book.knowsNumber(QStringLiteral("0000000001")).value());
+    EXPECT_FALSE(book.knowsNumber(QStringLiteral("9812345679")).value());
+    EXPECT_FALSE(book.knowsNumber(QStringLiteral("'; DROP TABLE UserDetails; --")).value());
+    EXPECT_TRUE(book.knowsNumber(QStringLiteral("0000000001")).value());
+}
+
+} // namespace
+} // namespace parlix::test
