@@ -282,7 +282,12 @@ ExportStep3Window::ExportStep3Window(Prompt &prompt, Source source, SaveFileChoo
     layout->addLayout(buttonRow(m_back, m_export, m_cancel));
 }
 
-ExportStep3Window::~ExportStep3Window() = default;
+// The job, a child, cancels a running export and waits for its thread; nothing it still
+// reports may reach this half-destroyed window.
+ExportStep3Window::~ExportStep3Window()
+{
+    disconnect(m_job, nullptr, this, nullptr);
+}
 
 bool ExportStep3Window::isExporting() const
 {

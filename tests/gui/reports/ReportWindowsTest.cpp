@@ -8,11 +8,11 @@
 #include "gui/reports/ExportWizard.h"
 #include "gui/reports/MissedCallsReportWindow.h"
 #include "gui/reports/SmsReportWindow.h"
-#include "messages/WidgetHelpers.h"
 #include "store/CallRepository.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
+#include "support/WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
