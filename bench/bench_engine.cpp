@@ -1,16 +1,19 @@
 // Outbox and receive passes against the modem simulator, timed. Run by hand:
 //   bench_engine [--rows N] [--latency-ms L] [--sim-messages M] [--skip-instant] [--skip-receive]
+//                [--format text|pdu] [--compare-formats]
 // Prints SMS per minute and where each SMS's time goes: the pause that paces the modem,
 // the modem's own answer time (the simulator's latency) and what is left: the program's own.
+// --compare-formats sends the same rows in text mode and in PDU mode and prints the gap in
+// own time per SMS.
 
 #include "ModemSimulator.h"
 
-#include "engine/Engine.h"
-#include "engine/OutboxPass.h"
-#include "modem/Modem.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
+#include "engine/Engine.h"
+#include "engine/OutboxPass.h"
+#include "modem/Modem.h"
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
@@ -48,7 +51,7 @@ struct Bench
     DbConnectionPtr db;
     std::unique_ptr<Engine> engine;
 
-    bool start()
+    bool start(bool pdu)
     {
         QString error;
         if (!modem.start(&error)) {
@@ -64,9 +67,9 @@ struct Bench
         db = conn.value();
         sql::run(db->db(),
                  QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
-                                "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
-                                "(?,115200,8,'n','1','0','GSM',1,1)"),
-                 {modem.devicePath()});
+                                "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
+                                "(?,115200,8,'n','1','0','GSM',1,1,?)"),
+                 {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
         engine = std::make_unique<Engine>(EngineContext{db->path(), &log, &prompt, &SystemClock::instance()});
         engine->setPlaySound([](const QString &) {});
         engine->initialise();
@@ -96,7 +99,8 @@ struct Bench
         });
     }
 
-    void outbox(const char *label, int rows, int latencyMs)
+    // The program's own time per SMS, in ms.
+    double outbox(const char *label, int rows, int latencyMs)
     {
         modem.setBodyLatency(latencyMs);
         queue(rows);
@@ -115,6 +119,7 @@ struct Bench
         std::printf("  per SMS: %.2f ms = pause 100 ms + modem %d ms + own %.2f ms (%.2f %% of the SMS's time)\n",
                     perSms, latencyMs, own, 100.0 * own / perSms);
         std::printf("  process CPU per SMS (program and simulator thread): %.2f ms\n", cpuMs / qMax(1, sent));
+        return own;
     }
 
     void receive(int messages)
@@ -154,10 +159,28 @@ int main(int argc, char **argv)
     p.addOption({QStringLiteral("skip-instant"), QStringLiteral("Skip the run with an instant modem.")});
     p.addOption({QStringLiteral("skip-latency"), QStringLiteral("Skip the run with a slow modem.")});
     p.addOption({QStringLiteral("skip-receive"), QStringLiteral("Skip the receive pass.")});
+    p.addOption({QStringLiteral("format"), QStringLiteral("SMS format: text or pdu."), QStringLiteral("format"),
+                 QStringLiteral("pdu")});
+    p.addOption({QStringLiteral("compare-formats"),
+                 QStringLiteral("Only send the rows in text mode, then in PDU mode, with an instant modem.")});
     p.process(app);
 
+    if (p.isSet(QStringLiteral("compare-formats"))) {
+        const int n = p.value(QStringLiteral("rows")).toInt();
+        double own[2] = {0, 0};
+        for (const bool pdu : {false, true}) {
+            Bench b;
+            if (!b.start(pdu))
+                return 1;
+            own[pdu] = b.outbox(pdu ? "outbox, PDU mode" : "outbox, text mode", n, 0);
+            b.engine->shutdown();
+        }
+        std::printf("own time per SMS: PDU %.3f ms, text %.3f ms, gap %.3f ms\n", own[1], own[0], own[1] - own[0]);
+        return 0;
+    }
+
     Bench b;
-    if (!b.start())
+    if (!b.start(p.value(QStringLiteral("format")).compare(QLatin1String("text"), Qt::CaseInsensitive) != 0))
         return 1;
     const int rows = p.value(QStringLiteral("rows")).toInt();
     const int latency = p.value(QStringLiteral("latency-ms")).toInt();

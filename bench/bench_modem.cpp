@@ -6,10 +6,10 @@
 //   build-*/bin/bench_modem [exchanges] [sends]
 
 #include "ModemSimulator.h"
-#include "modem/Modem.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
+#include "modem/Modem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -118,11 +118,11 @@ int main(int argc, char **argv)
             QElapsedTimer wall;
             wall.start();
             const double cpu = threadCpuMs();
-            const QString result = modem.SendSMSDirect(QStringLiteral("+447700900123"),
-                                                       QStringLiteral("Benchmark message %1 for the link").arg(i));
+            const ModemResult result = modem.SendSMSDirect(QStringLiteral("+447700900123"),
+                                                           QStringLiteral("Benchmark message %1 for the link").arg(i));
             samples.push_back({double(wall.nsecsElapsed()) / 1e6, threadCpuMs() - cpu});
-            if (result.contains(QLatin1String("ERROR"))) {
-                std::fprintf(stderr, "send %d failed: %s\n", i, qPrintable(result));
+            if (!result.ok) {
+                std::fprintf(stderr, "send %d failed: %s\n", i, qPrintable(result.reply));
                 return 1;
             }
         }

@@ -87,6 +87,8 @@ void ModemProbe::run()
             m.manufacturer = modem.GetModemManufacturer();
             if (!isCancelled())
                 m.model = modem.GetModemModel();
+            if (!isCancelled())
+                m.pduMode = modem.acceptsPduMode();
             found.push_back(m);
         }
         modem.setDevice(nullptr);

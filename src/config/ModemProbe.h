@@ -21,6 +21,7 @@ struct FoundModem
     QString port;         // the system's name of the port
     QString manufacturer; // the AT+CGMI answer, empty when the modem gave none
     QString model;        // the AT+CGMM answer, likewise
+    bool pduMode = false; // the modem accepted AT+CMGF=0
 };
 
 // The ports a search probes, in order: the system's serial ports, then the extra paths;

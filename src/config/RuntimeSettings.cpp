@@ -51,8 +51,8 @@ QString oneOf(const QString &value, const QStringList &allowed)
 Status requireNotNull(const QVariantMap &row, const char *column)
 {
     if (row.value(QLatin1String(column)).isNull())
-        return Status::failure(failureText(kPop3Table, QLatin1String(column), QVariant(),
-                                           QStringLiteral("a value is required.")));
+        return Status::failure(
+            failureText(kPop3Table, QLatin1String(column), QVariant(), QStringLiteral("a value is required.")));
     return Status::success();
 }
 
@@ -89,7 +89,8 @@ Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
     s.SMSDeliveryMedia = oneOf(row.value(QStringLiteral("SMSDeliveryMedia")).toString(), allowedMedia);
     if (s.SMSDeliveryMedia == media::kMixMode) {
         s.MixModeMobileNumbers = normaliseMixModeNumbers(row.value(QStringLiteral("MixModeMobileNumbers")).toString());
-        s.MixModeDeliveryMedia = oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
+        s.MixModeDeliveryMedia =
+            oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
     }
     s.IsSMSSMTPAuthenticationRequired = sql::boolFrom(row.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
     s.SMSSMTPAllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));
@@ -198,6 +199,16 @@ Result<RuntimeSettings> loadRuntimeSettings(const SettingsRows &rows)
             if (!f)
                 return Result<RuntimeSettings>::failure(f.error());
             s.ModemDelayFactor = f.value();
+        }
+        s.PduMode = rows.modem->value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() != smsformat::kText;
+        s.DeliveryReportsRequested = sql::boolFrom(rows.modem->value(QStringLiteral("IsDeliveryReportRequested")));
+        const QVariant wait = rows.modem->value(QStringLiteral("PartsWaitHours"));
+        if (!isNullOrEmpty(wait)) {
+            auto hours = toNumber(wait, kModemTable, QStringLiteral("PartsWaitHours"));
+            if (!hours)
+                return Result<RuntimeSettings>::failure(hours.error());
+            if (hours.value() > 0)
+                s.PartsWaitHours = hours.value();
         }
     }
     if (rows.timer) {

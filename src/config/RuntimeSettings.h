@@ -19,6 +19,11 @@ namespace simdelivery {
 inline const QString kDirectDeliver = QStringLiteral("DIRECT DELIVER");
 inline const QString kStoreAndDeliver = QStringLiteral("STORE AND DELIVER");
 } // namespace simdelivery
+// The message formats a modem is used in (ModemSettings.SMSFormat).
+namespace smsformat {
+inline const QString kText = QStringLiteral("TEXT");
+inline const QString kPdu = QStringLiteral("PDU");
+} // namespace smsformat
 
 // Every setting the engine uses, read once at start-up and afterwards changed only by the
 // settings windows (which write the tables and send the new value to the engine).
@@ -53,6 +58,12 @@ struct RuntimeSettings
     QString MissedCallReplyMessage;
 
     double ModemDelayFactor = 1.0;
+    // PDU mode (Unicode, linked long SMS, delivery reports) rather than text mode; a stored
+    // format other than "TEXT" means PDU.
+    bool PduMode = true;
+    bool DeliveryReportsRequested = false;
+    // How long a received part waits for the rest of its message before it is stored alone.
+    double PartsWaitHours = 24;
     qint16 ReceiveIntervalSeconds = 0; // 0 = off
     qint16 SendIntervalSeconds = 0;    // 0 = off
     qint32 RecordsPerPage = 100;

@@ -1,8 +1,8 @@
 #include "config/SettingsSave.h"
 
+#include "config/RuntimeSettings.h"
 #include "config/SettingsChecks.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 
@@ -264,6 +264,8 @@ private:
             }
         }
         m_out.speedQuestionDone = true;
+        const QString format =
+            m_in.smsFormat.trimmed().toUpper() == smsformat::kText ? smsformat::kText : smsformat::kPdu;
 
         if (!write(QStringLiteral("ModemSettings"),
                    {{QStringLiteral("CommPortNo"), m_in.commPort.trimmed()},
@@ -274,9 +276,13 @@ private:
                     {QStringLiteral("FlowControl"), m_in.flowControl.trimmed()},
                     {QStringLiteral("CharacterSet"), m_in.characterSet.trimmed()},
                     {QStringLiteral("EnabledCallerId"), sql::boolValue(m_in.callerId)},
-                    {QStringLiteral("ModemDelayFactor"), storedNumber(*delay)}}))
+                    {QStringLiteral("ModemDelayFactor"), storedNumber(*delay)},
+                    {QStringLiteral("SMSFormat"), format},
+                    {QStringLiteral("IsDeliveryReportRequested"), sql::boolValue(m_in.deliveryReports)}}))
             return false;
         m_out.settings.ModemDelayFactor = *delay;
+        m_out.settings.PduMode = format == smsformat::kPdu;
+        m_out.settings.DeliveryReportsRequested = m_in.deliveryReports;
         m_out.anyWritten = true;
         return true;
     }
@@ -298,6 +304,34 @@ SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt,
                                  const SettingsInput &input)
 {
     return SaveRun(repository, prompt, current, input).run();
+}
+
+Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository)
+{
+    auto row = repository.missedCallReply();
+    if (!row)
+        return Result<MissedCallReply>::failure(row.error());
+    MissedCallReply reply;
+    if (row.value()) {
+        reply.message = row.value()->value(QStringLiteral("Message")).toString().trimmed();
+        reply.enabled = sql::boolFrom(row.value()->value(QStringLiteral("IsActive")));
+    }
+    return reply;
+}
+
+Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
+                                            const MissedCallReply &reply)
+{
+    const QString message = reply.message.trimmed();
+    const Status saved = repository.saveSingleRow(
+        QStringLiteral("AutoReply_OnMissedCall"),
+        {{QStringLiteral("Message"), message}, {QStringLiteral("IsActive"), sql::boolValue(reply.enabled)}});
+    if (!saved)
+        return Result<RuntimeSettings>::failure(saved.error);
+    RuntimeSettings settings = current;
+    settings.AutoReplyOnMissedCallEnabled = reply.enabled;
+    settings.MissedCallReplyMessage = message;
+    return settings;
 }
 
 } // namespace parlix

@@ -1,18 +1,18 @@
 #include "engine/Engine.h"
 
+#include "core/ActivityLog.h"
+#include "core/BlockingWindow.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
+#include "core/Sound.h"
 #include "engine/CallWatcher.h"
 #include "engine/GatewayTimer.h"
+#include "engine/ModemConnection.h"
 #include "engine/OutboxPass.h"
 #include "engine/ReceivePass.h"
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "engine/ModemConnection.h"
-#include "core/BlockingWindow.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
-#include "core/Sound.h"
 
 namespace parlix {
 
@@ -91,6 +91,8 @@ void Engine::applySettings(const RuntimeSettings &settings)
         m_connection->setSettings(settings);
     if (m_callWatcher)
         m_callWatcher->setSettings(settings);
+    if (m_receive)
+        m_receive->setPartsWaitHours(settings.PartsWaitHours);
     Q_EMIT settingsApplied();
 }
 

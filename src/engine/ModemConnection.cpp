@@ -1,9 +1,9 @@
 #include "engine/ModemConnection.h"
 
-#include "modem/Modem.h"
+#include "config/RuntimeSettings.h"
 #include "core/ActivityLog.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
+#include "modem/Modem.h"
 #include "store/SettingsRepository.h"
 
 #include <QSerialPort>
@@ -77,6 +77,8 @@ void ModemConnection::start_Click()
         m_reconnectTimer.stop();
         m_lostPort.clear();
         m_log.WriteActivityLog(QStringLiteral("Connection to GSM Modem successful."));
+        m_modem.setSmsFormat(column(settings, "SMSFormat").trimmed().toUpper() != smsformat::kText,
+                             settings.value(QStringLiteral("IsDeliveryReportRequested")).toBool());
         m_modem.InitializeModem(flowControl.trimmed(), characterSet.trimmed(), callerId);
         Q_EMIT timerPeriodsSet(m_settings.ReceiveIntervalSeconds * 1000, m_settings.SendIntervalSeconds * 1000);
         setConnected(true);

@@ -1,11 +1,11 @@
 #include "engine/OutboxPass.h"
 
+#include "config/RuntimeSettings.h"
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "config/RuntimeSettings.h"
 #include "store/OutboxRepository.h"
 
 #include <QThread>
@@ -53,83 +53,90 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
         m_log.WriteActivityLog(kNotCommunicatingText);
         return;
     }
-    const bool mixRules = medium == media::kMixMode && !settings.MixModeMobileNumbers.trimmed().isEmpty();
 
     bool lastSent = false;
     int done = 0;
     for (const OutboxRow &row : rows) {
         if (!withoutModem && !m_modem.PortConnected())
             break;
-        m_modem.setSendingSMS(true);
-        Outcome outcome = Outcome::Failed;
-
-        if (!isSendableNumber(row.recipientMobileNo)) {
-            const Status s = outbox.markFaultyNumber(row.id);
-            m_modem.setSendingSMS(false);
-            if (!s) {
-                logDatabaseError(s.error);
-                return;
-            }
-            lastSent = false;
-            if (m_hooks.progress)
-                m_hooks.progress(++done, int(rows.size()));
-            continue;
-        }
-
-        QString chosen;
-        if (mixRules) {
-            const MixModeChoice choice = chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers,
-                                                             settings.MixModeDeliveryMedia);
-            m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ") +
-                                   choice.checkedNumber + QLatin1Char('.'));
-            if (choice.matchedPrefix)
-                m_log.WriteActivityLog(QStringLiteral("Rule matched! Number is starting with '") +
-                                       *choice.matchedPrefix + QLatin1Char('\''));
-            chosen = choice.medium;
-        }
-
-        if (medium == media::kModem || chosen == media::kModem)
-            outcome = sendThroughModem(settings, row);
-        else if (medium == media::kSmtpGateway || chosen == media::kSmtpGateway)
-            outcome = sendThroughGateway(settings, row);
-
-        if (outcome == Outcome::Abort) {
-            m_modem.setSendingSMS(false);
+        switch (sendRow(settings, row, outbox)) {
+        case Outcome::Abort:
             return;
-        }
-        if (outcome == Outcome::Sent) {
-            m_log.WriteActivityLog(QStringLiteral("SMS sent successfully. Now removing it from outbox."));
-            const Status s = outbox.markSent(row.id, m_clock.now());
-            if (!s) {
-                // The SMS went out: the row stays at SENDING rather than being sent again.
-                logDatabaseError(s.error);
-                m_modem.setSendingSMS(false);
-                return;
-            }
-            if (m_hooks.smsSent)
-                m_hooks.smsSent(row.id);
-            if (m_hooks.refreshMessageBox)
-                m_hooks.refreshMessageBox();
-            if (m_pauseMs > 0)
-                QThread::msleep(ulong(m_pauseMs));
+        case Outcome::Sent:
             lastSent = true;
-        } else if (outcome == Outcome::Failed) {
-            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo +
-                                   kFailureReasons);
-            const Status s = outbox.markPending(row.id);
-            if (!s) {
-                logDatabaseError(s.error);
-                m_modem.setSendingSMS(false);
-                return;
-            }
+            break;
+        case Outcome::Failed:
             lastSent = false;
+            break;
+        case Outcome::Skipped:
+            break;
         }
-        m_modem.setSendingSMS(false);
         if (m_hooks.progress)
             m_hooks.progress(++done, int(rows.size()));
     }
     if (lastSent && m_hooks.refreshMessageBox)
         m_hooks.refreshMessageBox();
+}
+
+OutboxPass::Outcome OutboxPass::sendRow(const RuntimeSettings &settings, const OutboxRow &row, OutboxRepository &outbox)
+{
+    const SendingSmsScope sending(m_modem);
+
+    if (!isSendableNumber(row.recipientMobileNo)) {
+        if (const Status s = outbox.markFaultyNumber(row.id); !s) {
+            logDatabaseError(s.error);
+            return Outcome::Abort;
+        }
+        return Outcome::Failed;
+    }
+
+    const QString medium = mediumFor(settings, row);
+    Outcome outcome = Outcome::Failed;
+    if (medium == media::kModem)
+        outcome = sendThroughModem(settings, row);
+    else if (medium == media::kSmtpGateway)
+        outcome = sendThroughGateway(settings, row);
+
+    if (outcome == Outcome::Sent) {
+        m_log.WriteActivityLog(QStringLiteral("SMS sent successfully. Now removing it from outbox."));
+        if (const Status s = outbox.markSent(row.id, m_clock.now()); !s) {
+            // The SMS went out: the row stays at SENDING rather than being sent again.
+            logDatabaseError(s.error);
+            return Outcome::Abort;
+        }
+        if (m_hooks.smsSent)
+            m_hooks.smsSent(row.id);
+        if (m_hooks.refreshMessageBox)
+            m_hooks.refreshMessageBox();
+        if (m_pauseMs > 0)
+            QThread::msleep(ulong(m_pauseMs));
+    } else if (outcome == Outcome::Failed) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo +
+                               kFailureReasons);
+        if (const Status s = outbox.markPending(row.id); !s) {
+            logDatabaseError(s.error);
+            return Outcome::Abort;
+        }
+    }
+    return outcome;
+}
+
+QString OutboxPass::mediumFor(const RuntimeSettings &settings, const OutboxRow &row)
+{
+    const QString medium = settings.SMSDeliveryMedia.toUpper();
+    if (medium != media::kMixMode)
+        return medium;
+    // Mix mode without numbers has no rule to apply, and so no medium.
+    if (settings.MixModeMobileNumbers.trimmed().isEmpty())
+        return {};
+    const MixModeChoice choice =
+        chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers, settings.MixModeDeliveryMedia);
+    m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ") +
+                           choice.checkedNumber + QLatin1Char('.'));
+    if (choice.matchedPrefix)
+        m_log.WriteActivityLog(QStringLiteral("Rule matched! Number is starting with '") + *choice.matchedPrefix +
+                               QLatin1Char('\''));
+    return choice.medium;
 }
 
 OutboxPass::Outcome OutboxPass::claim(qint64 id)
@@ -155,19 +162,49 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     const QString recipient = row.recipientMobileNo.trimmed();
     const QString message = row.message.trimmed();
     const QString mode = settings.SIMCardDeliveryMode.toUpper();
-    QString reply;
+    if (mode != simdelivery::kStoreAndDeliver && mode != simdelivery::kDirectDeliver)
+        return Outcome::Failed;
+
+    // Every part is recorded before the first goes out and confirmed as the modem accepts it,
+    // so a retry (or the pass after a restart) sends only what never went, under the same
+    // reference that links the parts.
+    OutboxRepository outbox(m_db);
+    SmsSendPlan plan;
+    if (const int count = m_modem.smsPartCount(message); count > 0) {
+        Status planned = outbox.planParts(row.id, count, int(row.id % 256));
+        auto parts = planned ? outbox.parts(row.id) : Result<QVector<OutboxPart>>::failure(planned.error);
+        if (!parts) {
+            logDatabaseError(parts.error());
+            return Outcome::Abort;
+        }
+        for (const OutboxPart &part : parts.value()) {
+            plan.concatReference = part.concatRef;
+            if (part.confirmed)
+                plan.confirmedParts.append(part.partNo);
+        }
+        if (!plan.confirmedParts.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("%1 of the %2 parts of this SMS went out before; the rest follow.")
+                                       .arg(plan.confirmedParts.size())
+                                       .arg(count));
+    }
+    plan.partSent = [&](int partNo, int messageRef) {
+        const Status s = outbox.confirmPart(row.id, partNo, messageRef, m_clock.now());
+        if (!s)
+            logDatabaseError(s.error);
+        return bool(s);
+    };
+
+    ModemResult result;
     if (mode == simdelivery::kStoreAndDeliver) {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
-        reply = m_modem.StoreAndSendSMS(recipient, message);
-    } else if (mode == simdelivery::kDirectDeliver) {
+        result = m_modem.StoreAndSendSMS(recipient, message, plan);
+    } else {
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
-        reply = m_modem.SendSMSDirect(recipient, message);
-    } else {
-        return Outcome::Failed;
+        result = m_modem.SendSMSDirect(recipient, message, plan);
     }
-    return reply.contains(QLatin1String("ERROR")) ? Outcome::Failed : Outcome::Sent;
+    return result.ok ? Outcome::Sent : Outcome::Failed;
 }
 
 OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row)
@@ -195,10 +232,11 @@ OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settin
     m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + request.toAddress +
                            QStringLiteral(" using external SMS gateway '") + settings.SMSSMTPServer +
                            QStringLiteral("' using Encode-Type: ") + QString::number(settings.SMSSMTPEncodeType));
-    const QString result =
+    const SmtpResult result =
         m_smtp.SendSMSThroughSMTP(request, [this](const QString &line) { m_log.WriteActivityLog(line); });
-    if (!result.isEmpty()) {
-        m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS delivery failed. ") + result);
+    if (!result.ok()) {
+        m_log.WriteActivityLog(
+            QStringLiteral("**ERROR** SMS delivery failed. Error %1: %2\r\n").arg(result.code).arg(result.description));
         return Outcome::Failed;
     }
     return Outcome::Sent;

@@ -12,6 +12,7 @@ namespace parlix {
 class ActivityLog;
 class Clock;
 class Modem;
+class OutboxRepository;
 class SmtpGateway;
 struct OutboxRow;
 
@@ -42,7 +43,14 @@ public:
     void SendOutboxSMS(const RuntimeSettings &settings);
 
 private:
+    // How a row went, and so how the pass goes on: Skipped when the operator deleted or
+    // changed the row since the pass began, Abort on a database fault (the pass ends).
     enum class Outcome { Sent, Failed, Skipped, Abort };
+    // Sends one row of the snapshot: checks the number, picks the medium, claims the row,
+    // sends it and records the outcome. A faulty number is parked and counts as Failed.
+    Outcome sendRow(const RuntimeSettings &settings, const OutboxRow &row, OutboxRepository &outbox);
+    // The medium for one row: the delivery medium, or in mix mode the one its number's rule picks.
+    QString mediumFor(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row);
     // Claims the row; Skipped when the operator deleted or changed it, Abort on a database fault.

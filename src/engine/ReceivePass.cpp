@@ -1,13 +1,14 @@
 #include "engine/ReceivePass.h"
 
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
 #include "engine/AutoReplyRepository.h"
 #include "engine/OutboxPass.h"
 #include "engine/SimLedgerRepository.h"
 #include "engine/SmsRules.h"
 #include "modem/Modem.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
+#include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 
 namespace parlix {
@@ -19,6 +20,9 @@ QString messageKey(const SIMMessage &m, const QString &text)
 {
     return m.Index.trimmed() + QLatin1Char('\x1f') + m.Number.trimmed() + QLatin1Char('\x1f') + text;
 }
+
+// Where the parts that never arrived stood in a long SMS stored without them.
+const QString kMissingPart = QStringLiteral("[part missing]");
 
 } // namespace
 
@@ -37,6 +41,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         m_prompt.inform(kNotCommunicatingText);
         return;
     }
+    storeStaleParts();
     SIMMessageList list;
     if (!m_modem.ModemBusy()) {
         m_modem.setReadingSIM(true);
@@ -62,12 +67,35 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         // The listing leaves the line breaks that end the last record on its text; the same
         // message read in another position would not have them.
         QString text = entry.Text;
-        if (i == list.size() - 1) {
+        if (i == list.size() - 1 && !m_modem.pduMode()) {
             while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
                 text.chop(1);
         }
         const QString key = messageKey(entry, text);
         m_log.WriteActivityLog(QStringLiteral("Retrieving SMS No. ") + number);
+
+        if (!entry.decodeError.isEmpty()) {
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS No. ") + number + QStringLiteral(" cannot be read: ") +
+                                   entry.decodeError + QStringLiteral(" It stays on the SIM card."));
+            continue;
+        }
+        if (entry.isReport || entry.partCount > 1) {
+            if (!(entry.isReport ? takeReport(entry) : takePart(entry, sender)))
+                continue;
+            m_log.WriteActivityLog(QStringLiteral("Deleting SMS No. ") + number +
+                                   QStringLiteral(" from the SIM card."));
+            m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt()));
+            if (entry.partCount > 1) {
+                const ReceivedPart part{sender, entry.concatRef, entry.partCount, entry.partNo, text};
+                const QDateTime when = m_clock.now();
+                auto whole = InboxRepository(m_db).completeMessage(part, when);
+                if (!whole)
+                    m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + whole.error());
+                else if (whole.value())
+                    announce(*whole.value(), sender, QString(), when);
+            }
+            continue;
+        }
 
         auto already = ledger.isStored(key);
         if (!already) {
@@ -98,8 +126,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         }
 
         m_log.WriteActivityLog(QStringLiteral("Deleting SMS No. ") + number + QStringLiteral(" from the SIM card."));
-        const QString reply = m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt()));
-        if (reply.contains(QLatin1String("OK")) && !reply.contains(QLatin1String("ERROR"))) {
+        if (m_modem.DeleteSIMMessage(qint16(entry.Index.trimmed().toInt())).ok) {
             if (const Status s = ledger.forget(key); !s)
                 m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
         }
@@ -109,6 +136,81 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
     }
     if (anyTaken && m_hooks.refreshMessageBox)
         m_hooks.refreshMessageBox();
+}
+
+bool ReceivePass::takePart(const SIMMessage &entry, const QString &sender)
+{
+    const ReceivedPart part{sender, entry.concatRef, entry.partCount, entry.partNo, entry.Text};
+    if (const Status s = InboxRepository(m_db).insertPart(part, m_clock.now()); !s) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** Part %1 of %2 of an SMS from %3 could not be kept: ")
+                                   .arg(entry.partNo)
+                                   .arg(entry.partCount)
+                                   .arg(sender) +
+                               s.error + QStringLiteral(" It stays on the SIM card."));
+        return false;
+    }
+    return true;
+}
+
+bool ReceivePass::takeReport(const SIMMessage &entry)
+{
+    OutboxRepository outbox(m_db);
+    auto target = outbox.findReportTarget(entry.reportReference, entry.Number);
+    if (!target) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + target.error());
+        return false;
+    }
+    if (!target.value()) {
+        m_log.WriteActivityLog(QStringLiteral("A delivery report for an unknown SMS (reference %1 to %2) was removed.")
+                                   .arg(entry.reportReference)
+                                   .arg(entry.Number));
+        return true;
+    }
+    if (const Status s = outbox.recordReport(*target.value(), entry.reportStatus, m_clock.now()); !s) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
+        return false;
+    }
+    m_log.WriteActivityLog(QStringLiteral("Delivery report for the SMS to %1 (reference %2): status %3.")
+                               .arg(entry.Number)
+                               .arg(entry.reportReference)
+                               .arg(entry.reportStatus));
+    if (m_hooks.refreshMessageBox)
+        m_hooks.refreshMessageBox();
+    return true;
+}
+
+void ReceivePass::storeStaleParts()
+{
+    const QDateTime now = m_clock.now();
+    auto stored =
+        InboxRepository(m_db).storeIncomplete(now.addSecs(-qint64(m_partsWaitHours * 3600)), kMissingPart, now);
+    if (!stored) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + stored.error());
+        return;
+    }
+    for (const StoredMessage &m : stored.value()) {
+        m_log.WriteActivityLog(QStringLiteral("A long SMS from ") + m.sender +
+                               QStringLiteral(" is stored without the parts that never arrived."));
+        announce(m.id, m.sender, m.message, now);
+    }
+}
+
+void ReceivePass::announce(qint64 id, const QString &sender, const QString &text, const QDateTime &when)
+{
+    QString message = text;
+    if (message.isNull()) {
+        auto row = InboxRepository(m_db).find(id);
+        if (!row) {
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + row.error());
+            return;
+        }
+        message = row.value().message;
+    }
+    if (m_hooks.smsStored)
+        m_hooks.smsStored(id, sender, message, when);
+    if (m_hooks.playSound)
+        m_hooks.playSound(QStringLiteral("SMSNotify.wav"));
+    queueKeywordReply(sender, message);
 }
 
 void ReceivePass::queueKeywordReply(const QString &sender, const QString &message)

@@ -12,6 +12,7 @@ class ActivityLog;
 class Clock;
 class Modem;
 class Prompt;
+struct SIMMessage;
 
 // The receive pass: copies every received SMS on the SIM into Message_InBox, removes it from
 // the SIM once its row is committed, and queues a keyword auto-reply. Runs on the engine thread.
@@ -30,6 +31,8 @@ public:
     ReceivePass(QSqlDatabase db, ActivityLog &log, Prompt &prompt, const Clock &clock, Modem &modem);
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // How long kept parts of a long SMS wait for the rest before they are stored as they are.
+    void setPartsWaitHours(double hours) { m_partsWaitHours = hours; }
 
     // listDelay is handed to the SIM listing unchanged (ModemDelayFactor × 400 from the timer,
     // × 200 from the message box).
@@ -37,6 +40,11 @@ public:
 
 private:
     void queueKeywordReply(const QString &sender, const QString &message);
+    void storeStaleParts();
+    // Each returns whether the entry may leave the SIM.
+    bool takePart(const SIMMessage &entry, const QString &sender);
+    bool takeReport(const SIMMessage &entry);
+    void announce(qint64 id, const QString &sender, const QString &text, const QDateTime &when);
 
     QSqlDatabase m_db;
     ActivityLog &m_log;
@@ -44,6 +52,7 @@ private:
     const Clock &m_clock;
     Modem &m_modem;
     Hooks m_hooks;
+    double m_partsWaitHours = 24;
 };
 
 } // namespace parlix

@@ -2,7 +2,6 @@
 
 #include "core/Clock.h"
 
-#include <QRandomGenerator>
 #include <QStringList>
 
 #include <curl/curl.h>
@@ -132,11 +131,6 @@ int traceCallback(CURL *, curl_infotype type, char *data, size_t size, void *use
     return 0;
 }
 
-QString errorText(int number, const QString &description)
-{
-    return QStringLiteral("Error %1: %2\r\n").arg(number).arg(description);
-}
-
 QString hostForUrl(const QString &server)
 {
     return server.contains(QLatin1Char(':')) ? QLatin1Char('[') + server + QLatin1Char(']') : server;
@@ -162,98 +156,41 @@ bool isTlsFailure(CURLcode rc)
 }
 
 // The error for a failure the server did not answer with a refusal of its own.
-QString transportError(CURLcode rc, const char *detail, const QString &what, const QString &server, int port)
+SmtpResult transportError(CURLcode rc, const char *detail, const QString &what, const QString &server, int port)
 {
     const QString more = QString::fromUtf8(detail).trimmed();
     switch (rc) {
     case CURLE_COULDNT_RESOLVE_HOST:
-        return errorText(smtperror::kHostNotFound, QStringLiteral("The %1 '%2' cannot be found.").arg(what, server));
+        return SmtpResult::failure(smtperror::kHostNotFound,
+                                   QStringLiteral("The %1 '%2' cannot be found.").arg(what, server));
     case CURLE_COULDNT_CONNECT:
-        return errorText(smtperror::kConnectionFailed,
-                         QStringLiteral("The %1 '%2' cannot be reached on port %3.").arg(what, server).arg(port));
+        return SmtpResult::failure(
+            smtperror::kConnectionFailed,
+            QStringLiteral("The %1 '%2' cannot be reached on port %3.").arg(what, server).arg(port));
     case CURLE_OPERATION_TIMEDOUT:
-        return errorText(smtperror::kTimedOut, QStringLiteral("The %1 '%2' did not answer in time.").arg(what, server));
+        return SmtpResult::failure(smtperror::kTimedOut,
+                                   QStringLiteral("The %1 '%2' did not answer in time.").arg(what, server));
     case CURLE_USE_SSL_FAILED:
         // The operator can only mend this in the settings, so say where.
-        return errorText(smtperror::kNoTlsForPassword,
-                         QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent. "
-                                        "If this server takes logins only without encryption, tick \"%3\" in "
-                                        "Advanced SMTP Parlix Settings.")
-                             .arg(what, server, QLatin1String(kAllowClearTextLoginText)));
+        return SmtpResult::failure(
+            smtperror::kNoTlsForPassword,
+            QStringLiteral("The %1 '%2' offers no secure connection, so the password was not sent. "
+                           "If this server takes logins only without encryption, tick \"%3\" in "
+                           "Advanced SMTP Parlix Settings.")
+                .arg(what, server, QLatin1String(kAllowClearTextLoginText)));
     case CURLE_LOGIN_DENIED:
-        return errorText(smtperror::kLoginFailed, QStringLiteral("The %1 '%2' refused the login.").arg(what, server));
+        return SmtpResult::failure(smtperror::kLoginFailed,
+                                   QStringLiteral("The %1 '%2' refused the login.").arg(what, server));
     default:
         break;
     }
     if (isTlsFailure(rc))
-        return errorText(smtperror::kTlsFailed,
-                         QStringLiteral("No secure connection to the %1 '%2': %3").arg(what, server, more));
-    return errorText(smtperror::kExchangeFailed,
-                     QStringLiteral("The exchange with the %1 '%2' failed: %3")
-                         .arg(what, server, more.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : more));
-}
-
-bool isPlainAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80 || (u < 0x20 && c != '\t'))
-            return false;
-    }
-    return true;
-}
-
-// RFC 2045 quoted-printable of one line of text, with soft breaks before 76 characters.
-QByteArray quotedPrintableLine(const QByteArray &line)
-{
-    QByteArray out;
-    int column = 0;
-    auto put = [&](const QByteArray &piece) {
-        if (column + piece.size() > 75) {
-            out += "=\r\n";
-            column = 0;
-        }
-        out += piece;
-        column += int(piece.size());
-    };
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const auto u = static_cast<unsigned char>(line.at(i));
-        const bool last = i == line.size() - 1;
-        const bool plain = (u >= 33 && u <= 126 && u != '=') || ((u == ' ' || u == '\t') && !last);
-        if (plain)
-            put(QByteArray(1, char(u)));
-        else
-            put('=' + QByteArray::number(u, 16).toUpper().rightJustified(2, '0'));
-    }
-    return out;
-}
-
-// An address for a header: a local part that is not a plain dot-atom (a masked sender built
-// from a name with blanks) is quoted, as RFC 5322 asks.
-QByteArray headerAddress(const QString &address)
-{
-    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
-    const QString local = at < 0 ? address : address.left(at);
-    static const QString atext = QStringLiteral("!#$%&'*+-/=?^_`{|}~.");
-    bool atom = !local.isEmpty();
-    for (const QChar c : local)
-        atom = atom && (c.isLetterOrNumber() || atext.contains(c)) && c.unicode() < 0x80;
-    if (atom || at < 0)
-        return address.toUtf8();
-    QString quoted = local;
-    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return ('"' + quoted + '"' + address.mid(at)).toUtf8();
-}
-
-QByteArray encodedDisplayName(const QString &name)
-{
-    const QByteArray utf8 = name.toUtf8();
-    if (isPlainAscii(utf8)) {
-        QByteArray quoted = utf8;
-        quoted.replace('\\', "\\\\").replace('"', "\\\"");
-        return '"' + quoted + '"';
-    }
-    return "=?UTF-8?B?" + utf8.toBase64() + "?=";
+        return SmtpResult::failure(smtperror::kTlsFailed,
+                                   QStringLiteral("No secure connection to the %1 '%2': %3").arg(what, server, more));
+    return SmtpResult::failure(
+        smtperror::kExchangeFailed,
+        QStringLiteral("The exchange with the %1 '%2' failed: %3")
+            .arg(what, server, more.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : more));
 }
 
 void setCommonOptions(CURL *c, const SmtpOptions &options, char *errorBuffer, Trace *trace)
@@ -284,39 +221,7 @@ QString SmtpGateway::smtpUrl(const QString &server, int port, const QString &hel
     return QStringLiteral("%1://%2:%3/%4").arg(scheme, hostForUrl(server)).arg(port).arg(heloName);
 }
 
-QByteArray SmtpGateway::buildMessage(const SmtpSendRequest &request, const QDateTime &date)
-{
-    QByteArray from = headerAddress(request.fromAddress.trimmed());
-    if (!request.fromName.trimmed().isEmpty())
-        from = encodedDisplayName(request.fromName.trimmed()) + " <" + from + '>';
-
-    QString body = request.message;
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QList<QByteArray> lines = body.toUtf8().split('\n');
-    bool plain = true;
-    for (const QByteArray &line : lines)
-        plain = plain && isPlainAscii(line) && line.size() <= 998;
-
-    const quint64 unique = QRandomGenerator::global()->generate64();
-    QByteArray m;
-    m += "Date: " + date.toString(Qt::RFC2822Date).toLatin1() + "\r\n";
-    m += "From: " + from + "\r\n";
-    m += "To: <" + request.toAddress.trimmed().toUtf8() + ">\r\n";
-    m += "Subject: \r\n";
-    m += "Message-ID: <" + QByteArray::number(date.toSecsSinceEpoch()) + '.' + QByteArray::number(unique, 16) +
-         "@parlix.local>\r\n";
-    m += "MIME-Version: 1.0\r\n";
-    m += "Content-Type: text/plain; charset=UTF-8\r\n";
-    m += plain ? "Content-Transfer-Encoding: 7bit\r\n" : "Content-Transfer-Encoding: quoted-printable\r\n";
-    m += "\r\n";
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        m += plain ? lines.at(i) : quotedPrintableLine(lines.at(i));
-        m += "\r\n";
-    }
-    return m;
-}
-
-QString SmtpGateway::pop3Login(const SmtpSendRequest &request, const StatusSink &status) const
+SmtpResult SmtpGateway::pop3Login(const SmtpSendRequest &request, const StatusSink &status) const
 {
     const bool implicitTls = quint16(request.port) == 465;
     const int port = implicitTls ? 995 : m_options.pop3Port;
@@ -346,27 +251,26 @@ QString SmtpGateway::pop3Login(const SmtpSendRequest &request, const StatusSink 
     curl_easy_setopt(c.get(), CURLOPT_NOBODY, 1L);
     const CURLcode rc = curl_easy_perform(c.get());
     if (rc != CURLE_OK) {
-        const QString inner = transportError(rc, errorBuffer, QStringLiteral("POP3 server"), request.server, port);
         // Keep the description, under the number of the POP3 step.
-        const QString description = inner.mid(inner.indexOf(QStringLiteral(": ")) + 2).chopped(2);
-        return errorText(smtperror::kPop3LoginFailed, description);
+        return SmtpResult::failure(
+            smtperror::kPop3LoginFailed,
+            transportError(rc, errorBuffer, QStringLiteral("POP3 server"), request.server, port).description);
     }
     trace.say(QStringLiteral("POP3 login done."));
-    return {};
+    return SmtpResult::success();
 }
 
-QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const StatusSink &status) const
+SmtpResult SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const StatusSink &status) const
 {
     if (request.server.trimmed().isEmpty())
-        return errorText(smtperror::kBadRequest, QStringLiteral("No SMTP server is set."));
+        return SmtpResult::failure(smtperror::kBadRequest, QStringLiteral("No SMTP server is set."));
     if (request.toAddress.trimmed().isEmpty())
-        return errorText(smtperror::kBadRequest, QStringLiteral("The message has no recipient address."));
+        return SmtpResult::failure(smtperror::kBadRequest, QStringLiteral("The message has no recipient address."));
 
     const int method = request.authenticationRequired ? request.authenticationType : 0;
     if (method == 1) {
-        const QString popError = pop3Login(request, status);
-        if (!popError.isEmpty())
-            return popError;
+        if (const SmtpResult login = pop3Login(request, status); !login.ok())
+            return login;
     }
 
     // The setting is a 16-bit signed number; ports above 32767 arrive wrapped.
@@ -380,7 +284,7 @@ QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const St
 
     CurlPtr c(curl_easy_init());
     if (!c)
-        return errorText(smtperror::kExchangeFailed, QStringLiteral("The mail library cannot start."));
+        return SmtpResult::failure(smtperror::kExchangeFailed, QStringLiteral("The mail library cannot start."));
     char errorBuffer[CURL_ERROR_SIZE] = {};
     setCommonOptions(c.get(), m_options, errorBuffer, &trace);
 
@@ -406,7 +310,7 @@ QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const St
     SlistPtr recipients(curl_slist_append(nullptr, rcpt.constData()));
     curl_easy_setopt(c.get(), CURLOPT_MAIL_RCPT, recipients.get());
 
-    Upload upload{buildMessage(request, m_clock.now()), 0};
+    Upload upload{buildSmtpMessage(request, m_clock.now()), 0};
     curl_easy_setopt(c.get(), CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(c.get(), CURLOPT_READFUNCTION, readUpload);
     curl_easy_setopt(c.get(), CURLOPT_READDATA, &upload);
@@ -415,11 +319,11 @@ QString SmtpGateway::SendSMSThroughSMTP(const SmtpSendRequest &request, const St
     const CURLcode rc = curl_easy_perform(c.get());
     if (rc == CURLE_OK) {
         trace.say(QStringLiteral("Message sent."));
-        return {};
+        return SmtpResult::success();
     }
     if (trace.lastCode >= 400)
-        return errorText(trace.lastCode,
-                         trace.lastText.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : trace.lastText);
+        return SmtpResult::failure(trace.lastCode, trace.lastText.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc))
+                                                                            : trace.lastText);
     return transportError(rc, errorBuffer, QStringLiteral("SMTP server"), request.server, port);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
+#include "engine/SmtpMessage.h"
+
 #include <QString>
 
 #include <functional>
@@ -9,24 +9,6 @@
 namespace parlix {
 
 class Clock;
-
-// One SMS handed to an email-to-SMS gateway, with the gateway settings it goes through.
-struct SmtpSendRequest
-{
-    QString server;
-    qint16 port = 25;
-    bool authenticationRequired = false;
-    qint16 authenticationType = 0; // 0 None, 1 POP3 login first, 2 AUTH LOGIN, 3 AUTH PLAIN
-    QString userName;
-    QString password;
-    // The operator allows the password on a link without TLS.
-    bool allowCleartextPassword = false;
-    qint16 encodeType = 0; // carried for the log line only: the body is always a MIME text part
-    QString fromName;      // the display name of the sender
-    QString fromAddress;
-    QString toAddress;
-    QString message;
-};
 
 // How the gateway connects; not operator settings.
 struct SmtpOptions
@@ -56,6 +38,20 @@ inline constexpr int kBadRequest = 1008;
 inline constexpr int kExchangeFailed = 1009;
 } // namespace smtperror
 
+// What became of one send: code 0 when the server took the message, else the server's own
+// reply code of its refusal (550, 535, ...) or one of smtperror, with a description the
+// operator can read.
+struct SmtpResult
+{
+    int code = 0;
+    QString description;
+
+    bool ok() const { return code == 0; }
+    static SmtpResult success() { return {}; }
+    static SmtpResult failure(int code, QString description) { return {code, std::move(description)}; }
+    bool operator==(const SmtpResult &) const = default;
+};
+
 // Sends SMS as emails over SMTP with libcurl. Each send is one connection; nothing of one send
 // (credentials above all) carries over to the next.
 class SmtpGateway
@@ -65,20 +61,18 @@ public:
 
     explicit SmtpGateway(const Clock &clock, SmtpOptions options = {});
 
-    // Empty on success, else "Error " + number + ": " + description + CR LF. Every step of the
-    // exchange is reported to status as one line; no line holds a password or the AUTH exchange.
-    QString SendSMSThroughSMTP(const SmtpSendRequest &request, const StatusSink &status) const;
+    // Every step of the exchange is reported to status as one line; no line holds a password
+    // or the AUTH exchange.
+    SmtpResult SendSMSThroughSMTP(const SmtpSendRequest &request, const StatusSink &status) const;
 
     const SmtpOptions &options() const { return m_options; }
     void setOptions(const SmtpOptions &options) { m_options = options; }
 
     // The URL libcurl is given: smtps:// (implicit TLS) for port 465, else smtp://.
     static QString smtpUrl(const QString &server, int port, const QString &heloName);
-    // The email as sent: headers with the sender's display name, no subject, a text/plain body.
-    static QByteArray buildMessage(const SmtpSendRequest &request, const QDateTime &date);
 
 private:
-    QString pop3Login(const SmtpSendRequest &request, const StatusSink &status) const;
+    SmtpResult pop3Login(const SmtpSendRequest &request, const StatusSink &status) const;
 
     const Clock &m_clock;
     SmtpOptions m_options;

@@ -2,6 +2,7 @@
 
 #include "modem/ModemCharset.h"
 #include "modem/ModemReplies.h"
+#include "modem/ModemResult.h"
 #include "modem/UnsolicitedFilter.h"
 
 #include <QElapsedTimer>
@@ -11,9 +12,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QIODevice;
 
 namespace parlix {
+
+// Where a send of a message goes on from, and where it reports each part the modem accepted.
+struct SmsSendPlan
+{
+    QList<int> confirmedParts; // 1-based numbers of parts already sent: skipped
+    int concatReference = 0;   // PDU mode: the reference that links the parts of a long SMS
+    // The modem accepted part partNo (1-based) under messageRef (-1 when it named none).
+    // Returning false stops the send: the part could not be recorded.
+    std::function<bool(int partNo, int messageRef)> partSent;
+};
 
 class ActivityLog;
 class Prompt;
@@ -32,17 +45,17 @@ struct ModemLinkStats
 // All waits block that thread (no event loop runs inside an exchange), so callers stay linear
 // and nothing can start a second exchange inside the first.
 //
-// Results follow the modem's conventions: texts in which the caller looks for "OK" or
-// "ERROR", with LastCommandOK() telling whether the last exchange stayed within its limits.
-// Nothing here raises; whatever the operator must see goes through the Prompt, engine work
+// Sends and deletes return a ModemResult (ok, the +CMS/+CME code, the reply); the lower-level
+// exchanges return the modem's text, with LastCommandOK() telling whether the last exchange
+// stayed within its limits. Nothing here raises; whatever the operator must see goes through the Prompt, engine work
 // is reported through the ActivityLog.
 //
 // Typical use by the engine:
 //   Modem modem(log, prompt);                     // on the engine thread
 //   modem.setDelayFactor(settings.ModemDelayFactor);
-//   ModemConnection connection(modem, log, prompt); connection.start_Click();
+//   ModemConnection connection(modem, log, prompt); connection.connectModem();
 //   if (modem.PortConnected() && !modem.ModemBusy()) {
-//       QString r = modem.SendSMSDirect("+4917012345", "Hello");   // "ERROR" in r = failure
+//       const ModemResult r = modem.SendSMSDirect("+4917012345", "Hello");   // r.ok when confirmed
 //   }
 // Unsolicited lines (RING, +CLIP, pushed +CLCC, NO CARRIER, ...) never show up in replies:
 // they come out of unsolicitedLine(), delivered through the event loop after the exchange
@@ -88,10 +101,22 @@ public:
 
     // ATE0, AT+CSCS, AT+CLIP=1 (when callerId), AT+CMGF=1, preceded by AT+FLO=n when the flow
     // control is not 0. Success sets ModemReady; a failed step closes the port.
+    // With PDU mode asked for (setSmsFormat), AT+CMGF=0 takes the place of AT+CMGF=1, and a
+    // modem that refuses it is used in text mode; delivery reports add AT+CNMI.
     void InitializeModem(const QString &flowControl, const QString &characterSet, bool callerId);
+    // The format the next InitializeModem asks for, and whether sent SMS ask for reports.
+    void setSmsFormat(bool pdu, bool statusReports)
+    {
+        m_wantPdu = pdu;
+        m_statusReports = statusReports;
+    }
+    // The modem was put into PDU mode by the last initialisation.
+    bool pduMode() const { return m_pduMode; }
     // The modem's answer line to AT+CGMI / AT+CGMM, or empty.
     QString GetModemManufacturer();
     QString GetModemModel();
+    // Whether the modem takes AT+CMGF=0 (PDU mode); it is put back into text mode afterwards.
+    bool acceptsPduMode();
 
     // ---- Operations on messages and calls ---------------------------------------------------
 
@@ -101,18 +126,25 @@ public:
     // Fills SIMMessages() (status "ALL", "REC READ", …, upper-cased here). Skipped (empty list)
     // while a call is in progress (which then sets the call lock), while busy or without port.
     void ListSIMMessages(const QString &status, qint16 delay);
-    void DeleteSIMMessagesByStatus(const QString &status);
-    QString DeleteSIMMessage(qint16 index);
+    // Lists the messages of a status and deletes each; ok when every delete was confirmed.
+    ModemResult DeleteSIMMessagesByStatus(const QString &status);
+    // ok when the modem answered "OK" to AT+CMGD.
+    ModemResult DeleteSIMMessage(qint16 index);
     // Writes number and text to the SIM in one go; the storage index, or empty.
     QString StoreSMSOnSIM(const QString &number, const QString &text);
     QString SendStoredSMS(qint16 index);
-    // Sends text in 160-character parts with AT+CMGS. The result holds "ERROR" unless every
-    // part was confirmed by the modem (no prompt, silence after the body up to
-    // bodyResponseTimeout(), "+CMS ERROR", a dropped port, busy or a call in progress).
-    QString SendSMSDirect(const QString &number, const QString &text);
-    // Per part: AT+CMGW, AT+CMSS, AT+CMGD. "OK" when all went well; "ERROR" when a part could
-    // not be stored or sent (a part that was not sent stays on the SIM).
-    QString StoreAndSendSMS(const QString &number, const QString &text);
+    // Sends text with AT+CMGS. Not ok unless every part was confirmed by the modem (no
+    // prompt, silence after the body up to bodyResponseTimeout(), "+CMS ERROR", a dropped
+    // port, busy or a call in progress). Parts follow the format in use: 160-character (GSM:
+    // septet) cuts in text mode; in PDU mode one SMS or the linked parts of a long one, GSM
+    // 7-bit or UCS-2. plan skips parts already sent and hears of each one the modem accepts.
+    ModemResult SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan = {});
+    // Per part: AT+CMGW, AT+CMSS, AT+CMGD. Ok when every part went out, even when its copy
+    // could not be deleted; not ok when a part could not be stored or sent (a part that was
+    // not sent stays on the SIM).
+    ModemResult StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan = {});
+    // How many SMS the text goes out as in the format in use; 0 when it cannot be sent.
+    int smsPartCount(const QString &text) const;
 
     // ---- State ------------------------------------------------------------------------------
 
@@ -184,6 +216,15 @@ private:
     QString awaitFinalAnswer(QString reply, const QElapsedTimer &since);
     void logResponse(const QString &commandForLog, const QString &reply, bool keepLineBreaks);
     bool sendRefused() const;
+    struct OutgoingPart
+    {
+        QString command; // without its CR
+        QString payload; // before Ctrl-Z
+    };
+    // The parts of a text as the format in use sends them (AT+CMGS, or AT+CMGW when stored).
+    QList<OutgoingPart> outgoingParts(const QString &number, const QString &text, int reference, bool stored,
+                                      QString *error);
+    QString storePartOnSim(const OutgoingPart &part);
 
     ActivityLog &m_log;
     Prompt &m_prompt;
@@ -214,9 +255,30 @@ private:
     bool m_configValid = false;
     bool m_lossPending = false;
 
+    bool m_wantPdu = false;
+    bool m_statusReports = false;
+    bool m_pduMode = false;
+
     double m_delayFactor = 1.0;
     int m_bodyResponseTimeoutMs = 120000;
     ModemLinkStats m_stats;
+};
+
+// Holds the modem's sending flag while it lives, so that every way out of a send clears it.
+class SendingSmsScope
+{
+public:
+    explicit SendingSmsScope(Modem &modem)
+        : m_modem(modem)
+    {
+        m_modem.setSendingSMS(true);
+    }
+    ~SendingSmsScope() { m_modem.setSendingSMS(false); }
+    SendingSmsScope(const SendingSmsScope &) = delete;
+    SendingSmsScope &operator=(const SendingSmsScope &) = delete;
+
+private:
+    Modem &m_modem;
 };
 
 } // namespace parlix

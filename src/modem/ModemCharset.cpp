@@ -136,6 +136,59 @@ QByteArray encodeForModem(const QString &text, ModemCharset charset)
     return out;
 }
 
+int uncarriedCount(const QString &text, ModemCharset charset)
+{
+    int count = 0;
+    for (const char32_t c : QStringView(text).toUcs4()) {
+        if (c == U'?' || isControl(c))
+            continue;
+        QByteArray one;
+        switch (charset) {
+        case ModemCharset::Gsm:
+            encodeGsm(c, one);
+            break;
+        case ModemCharset::Ansi:
+            encodeAnsi(c, one);
+            break;
+        case ModemCharset::Ascii:
+            one.append(c < 0x80 ? char(c) : '?');
+            break;
+        }
+        if (one == "?")
+            ++count;
+    }
+    return count;
+}
+
+QStringList textModeParts(const QString &text, ModemCharset charset)
+{
+    constexpr int kLimit = 160;
+    QStringList parts;
+    QString part;
+    int used = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const qsizetype width = pair ? 2 : 1;
+        int cost = int(width);
+        if (charset == ModemCharset::Gsm) {
+            QByteArray one;
+            encodeGsm(pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode(), one);
+            cost = int(one.size());
+        }
+        if (used + cost > kLimit && !part.isEmpty()) {
+            parts << part;
+            part.clear();
+            used = 0;
+        }
+        part += text.mid(i, width);
+        used += cost;
+        i += width;
+    }
+    if (!part.isEmpty())
+        parts << part;
+    return parts;
+}
+
 QString sanitizeMessageBody(const QString &text)
 {
     QString out = text;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace parlix {
 
@@ -24,6 +25,14 @@ inline constexpr char16_t kReplacementForModem = u'?';
 // code would be read as Ctrl-Z or ESC (the GSM letter Xi). Control characters (CR, LF,
 // Ctrl-Z, ESC, ...) are written as the bytes they are: they frame commands and bodies.
 QByteArray encodeForModem(const QString &text, ModemCharset charset);
+
+// How many characters of text the set cannot carry (each goes out as '?').
+int uncarriedCount(const QString &text, ModemCharset charset);
+
+// The text-mode cut of a message into SMS of 160: characters for ASCII and ANSI, septets for
+// GSM (an extension character costs two and is never split from its escape). A surrogate
+// pair is never split either. An empty text has no parts.
+QStringList textModeParts(const QString &text, ModemCharset charset);
 
 // A message text made safe to write between a prompt and its Ctrl-Z: every control character
 // but LF and CR (which the modem takes as line breaks) becomes '?', so a stray Ctrl-Z or ESC

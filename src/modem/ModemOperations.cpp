@@ -4,6 +4,7 @@
 #include "modem/Modem.h"
 
 #include "core/ActivityLog.h"
+#include "modem/Pdu.h"
 
 #include <QElapsedTimer>
 
@@ -16,26 +17,46 @@ const QString kOK = QStringLiteral("OK");
 const QString kError = QStringLiteral("ERROR");
 const QChar kCtrlZ(0x1A);
 const QChar kEsc(0x1B);
-constexpr int kPartLength = 160;
 
 QString withoutCrLf(QString text)
 {
     return text.remove(kCrLf);
 }
 
-// 160-character parts; an empty text has none.
-QStringList smsParts(const QString &text)
+// The message reference of a "+CMGS: n" or "+CMSS: n" line; -1 when there is none.
+int messageReferenceIn(const QString &reply, QLatin1String prefix)
 {
-    QStringList parts;
-    for (qsizetype at = 0; at < text.size(); at += kPartLength)
-        parts << text.mid(at, kPartLength);
-    return parts;
+    const qsizetype at = reply.indexOf(prefix);
+    if (at < 0)
+        return -1;
+    qsizetype i = at + prefix.size();
+    while (i < reply.size() && reply.at(i) == QLatin1Char(' '))
+        ++i;
+    qsizetype end = i;
+    while (end < reply.size() && reply.at(end).isDigit())
+        ++end;
+    bool ok = false;
+    const int ref = reply.mid(i, end - i).toInt(&ok);
+    return ok ? ref : -1;
 }
 
-// A result the outbox pass reads as a failure, keeping the modem's own words when it had some.
-QString failureFrom(const QString &reply)
+const char *charsetName(ModemCharset charset)
 {
-    return reply.contains(kError) ? reply : kError;
+    switch (charset) {
+    case ModemCharset::Gsm:
+        return "GSM";
+    case ModemCharset::Ansi:
+        return "ANSI";
+    case ModemCharset::Ascii:
+        break;
+    }
+    return "ASCII";
+}
+
+// A delete is done when the modem said "OK" and no error came with it.
+ModemResult deleteResult(const QString &reply)
+{
+    return reply.contains(kOK) && !reply.contains(kError) ? ModemResult::success(reply) : ModemResult::failure(reply);
 }
 
 } // namespace
@@ -77,6 +98,22 @@ void Modem::InitializeModem(const QString &flowControl, const QString &character
     if (callerId &&
         !step(QStringLiteral("AT+CLIP=1"), QStringLiteral("Your modem does not support 'CallerID' feature."), false))
         return fail();
+    m_pduMode = false;
+    if (m_wantPdu) {
+        if (step(QStringLiteral("AT+CMGF=0"), QString(), false)) {
+            m_pduMode = true;
+            // Reports are kept in the modem's store and read with the listing: nothing is lost
+            // when they arrive while the program is busy. Its outcome is not judged: reports
+            // are a wish, not a condition for sending.
+            if (m_statusReports)
+                step(QStringLiteral("AT+CNMI=2,1,0,2,0"), QString(), false);
+            setModemReady(true);
+            return;
+        }
+        if (!m_portConnected)
+            return fail();
+        m_log.WriteActivityLog(QStringLiteral("The modem refused PDU mode (AT+CMGF=0); it is used in text mode."));
+    }
     if (!step(QStringLiteral("AT+CMGF=1"), QStringLiteral("Error occured while executing this command: AT+CMGF=1"),
               false))
         return fail();
@@ -93,6 +130,15 @@ QString Modem::GetModemModel()
 {
     m_lastModemResponse = SendATCommand(QStringLiteral("AT+CGMM\r"), scaledDelay(50), kOK, 5, QString());
     return parseIdentificationLine(m_lastModemResponse);
+}
+
+bool Modem::acceptsPduMode()
+{
+    const QString reply = SendATCommand(QStringLiteral("AT+CMGF=0\r"), scaledDelay(50), kOK, 2, QString());
+    const bool accepted = m_lastCommandOK && reply.contains(kOK) && !reply.contains(kError);
+    if (accepted)
+        SendATCommand(QStringLiteral("AT+CMGF=1\r"), scaledDelay(50), kOK, 2, QString());
+    return accepted;
 }
 
 // ---- Calls and listings ------------------------------------------------------------------------
@@ -121,31 +167,36 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     if (ModemBusy() || !m_portConnected)
         return giveUp();
 
-    const QString reply =
-        SendATCommand(QStringLiteral("AT+CMGL=\"") + wanted + QStringLiteral("\"\r\n"), delay, kOK, 5, QString());
+    const QString command = m_pduMode ? QString(QStringLiteral("AT+CMGL=") + QString::number(pduListStatus(wanted)))
+                                      : QString(QStringLiteral("AT+CMGL=\"") + wanted + QLatin1Char('"'));
+    const QString reply = SendATCommand(command + QStringLiteral("\r\n"), delay, kOK, 5, QString());
     m_lastModemResponse = reply;
     if (!m_lastCommandOK || reply.isEmpty())
         return giveUp();
-    m_simMessages = parseCmglText(reply);
+    m_simMessages = m_pduMode ? parseCmglPdu(reply) : parseCmglText(reply);
     m_readingSIM = false;
 }
 
-void Modem::DeleteSIMMessagesByStatus(const QString &status)
+ModemResult Modem::DeleteSIMMessagesByStatus(const QString &status)
 {
     ListSIMMessages(status.toUpper(), scaledDelay(200));
     const SIMMessageList listed = m_simMessages;
+    ModemResult result = ModemResult::success(QString());
     for (const SIMMessage &m : listed) {
         m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + m.Index + QLatin1Char('\r'), scaledDelay(100),
                                             kOK, 5, QString());
+        if (result.ok) // the first failure is the one reported
+            result = deleteResult(m_lastModemResponse);
     }
+    return result;
 }
 
-QString Modem::DeleteSIMMessage(qint16 index)
+ModemResult Modem::DeleteSIMMessage(qint16 index)
 {
     const QString n = QString::number(index);
     m_lastModemResponse = SendATCommand(QStringLiteral("AT+CMGD=") + n + QLatin1Char('\r'), scaledDelay(150), kOK, 5,
                                         QStringLiteral("Error occured while executing this command: AT+CMGD=") + n);
-    return m_lastModemResponse;
+    return deleteResult(m_lastModemResponse);
 }
 
 // ---- Sending -----------------------------------------------------------------------------------
@@ -195,82 +246,165 @@ QString Modem::SendStoredSMS(qint16 index)
     return reply;
 }
 
-QString Modem::SendSMSDirect(const QString &number, const QString &text)
+QList<Modem::OutgoingPart> Modem::outgoingParts(const QString &number, const QString &text, int reference, bool stored,
+                                                QString *error)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
-    const QStringList parts = smsParts(QString(text).replace(kCrLf, QStringLiteral("\n")));
-    if (parts.isEmpty())
-        return finish(kError); // nothing to send is not a sent SMS
+    QList<OutgoingPart> parts;
+    if (text.isEmpty())
+        return parts; // nothing to send is not a sent SMS
+    if (!m_pduMode) {
+        const QString command =
+            (stored ? QStringLiteral("AT+CMGW=\"") : QStringLiteral("AT+CMGS=\"")) + number + QLatin1Char('"');
+        for (const QString &part : textModeParts(text, charset()))
+            parts.append({command, sanitizeMessageBody(withoutCrLf(part))});
+        return parts;
+    }
+    pdu::SubmitPdu base;
+    base.destination.number = number;
+    base.statusReportRequest = m_statusReports;
+    auto submits = pdu::submitsForText(base, text, reference);
+    if (!submits) {
+        *error = submits.error();
+        return {};
+    }
+    const QString verb = stored ? QStringLiteral("AT+CMGW=") : QStringLiteral("AT+CMGS=");
+    for (const pdu::SubmitPdu &submit : submits.value()) {
+        auto encoded = pdu::encodeSubmit(submit);
+        if (!encoded) {
+            *error = encoded.error();
+            return {};
+        }
+        parts.append({verb + QString::number(encoded.value().tpduLength), QString::fromLatin1(encoded.value().hex)});
+    }
+    return parts;
+}
 
-    const QString command = QStringLiteral("AT+CMGS=\"") + number + QLatin1Char('"');
-    for (const QString &part : parts) {
+int Modem::smsPartCount(const QString &text) const
+{
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    if (!m_pduMode)
+        return int(textModeParts(body, charset()).size());
+    if (body.isEmpty())
+        return 0;
+    const pdu::SmsSplit split = pdu::splitText(body);
+    return split.parts.size() > pdu::kMaxParts ? 0 : int(split.parts.size());
+}
+
+ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
+{
+    const SendingSmsScope sending(*this);
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    QString why;
+    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, false, &why);
+    if (parts.isEmpty()) {
+        if (!why.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
+                                   QStringLiteral(" cannot be encoded: ") + why);
+        return ModemResult::failure();
+    }
+    if (!m_pduMode) {
+        if (const int lost = uncarriedCount(body, charset()); lost > 0)
+            m_log.WriteActivityLog(QStringLiteral("%1 character(s) of the SMS to %2 cannot be carried by the %3 "
+                                                  "character set and are sent as '?'.")
+                                       .arg(lost)
+                                       .arg(number, QLatin1String(charsetName(charset()))));
+    }
+
+    QString result = kOK; // every part may have gone out before
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const int partNo = int(i + 1);
+        if (plan.confirmedParts.contains(partNo))
+            continue;
         if (sendRefused())
-            return finish(kError);
+            return ModemResult::failure();
+        const OutgoingPart &part = parts.at(i);
 
         QString reply =
-            SendATCommand(command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
+            SendATCommand(part.command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, QString());
         m_lastModemResponse = reply;
-        logResponse(command, reply, false);
+        logResponse(part.command, reply, false);
         if (!m_lastCommandOK) {
             // A prompt that comes late would leave the modem taking the next command as message
             // text; ESC ends that entry without sending anything.
             if (m_portConnected && !m_portLost)
                 writeText(QString(kEsc));
-            return finish(failureFrom(reply));
+            return ModemResult::failure(reply);
         }
 
         QElapsedTimer since;
         since.start();
-        reply = SendATCommand(sanitizeMessageBody(withoutCrLf(part)) + kCtrlZ, scaledDelay(200), kOK, 10, QString());
+        reply = SendATCommand(part.payload + kCtrlZ, scaledDelay(200), kOK, 10, QString());
         m_lastModemResponse = reply;
         if (reply.contains(kError))
-            return finish(reply);
+            return ModemResult::failure(reply);
         if (!reply.contains(kOK)) {
             reply = awaitFinalAnswer(reply, since);
             m_lastModemResponse = reply;
             if (reply.contains(kError))
-                return finish(reply);
+                return ModemResult::failure(reply);
             // The message reference alone is the network's acceptance; without it and without
             // "OK" the modem never confirmed the send.
             if (!reply.contains(kOK) && !reply.contains(QLatin1String("+CMGS:")))
-                return finish(kError);
+                return ModemResult::failure(reply);
         }
+        if (plan.partSent && !plan.partSent(partNo, messageReferenceIn(reply, QLatin1String("+CMGS:"))))
+            return ModemResult::failure(m_lastModemResponse);
+        result = reply;
     }
-    return finish(m_lastModemResponse);
+    return ModemResult::success(result);
 }
 
-QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
+QString Modem::storePartOnSim(const OutgoingPart &part)
 {
-    m_sendingSMS = true;
-    auto finish = [this](QString result) {
-        m_sendingSMS = false;
-        return result;
-    };
-    const QStringList parts = smsParts(text);
-    if (parts.isEmpty())
-        return finish(kError);
+    const QString reply = SendATCommand(part.command + QLatin1Char('\r') + part.payload + kCtrlZ, scaledDelay(75), kOK,
+                                        5, QStringLiteral("Error occured while executing this command: AT+CMGW"));
+    m_lastModemResponse = reply;
+    if (!m_lastCommandOK || reply.contains(kError) || !m_portConnected)
+        return {};
+    return parseCmgwIndex(reply);
+}
 
-    for (const QString &part : parts) {
+ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
+{
+    const SendingSmsScope sending(*this);
+    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
+    QString why;
+    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, true, &why);
+    if (parts.isEmpty()) {
+        if (!why.isEmpty())
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
+                                   QStringLiteral(" cannot be encoded: ") + why);
+        return ModemResult::failure();
+    }
+    if (!m_pduMode) {
+        if (const int lost = uncarriedCount(body, charset()); lost > 0)
+            m_log.WriteActivityLog(QStringLiteral("%1 character(s) of the SMS to %2 cannot be carried by the %3 "
+                                                  "character set and are sent as '?'.")
+                                       .arg(lost)
+                                       .arg(number, QLatin1String(charsetName(charset()))));
+    }
+
+    m_lastModemResponse = kOK;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const int partNo = int(i + 1);
+        if (plan.confirmedParts.contains(partNo))
+            continue;
         if (sendRefused())
-            return finish(kError);
-        const QString stored = StoreSMSOnSIM(number, part).trimmed();
+            return ModemResult::failure();
+        const QString stored = storePartOnSim(parts.at(i)).trimmed();
         if (stored.isEmpty() || !m_lastCommandOK)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
         bool numeric = false;
         const int index = stored.toInt(&numeric);
         if (!numeric || index < 0 || index > 32767)
-            return finish(kError);
+            return ModemResult::failure(m_lastModemResponse);
 
         const QString sent = SendStoredSMS(qint16(index));
         if (!sent.contains(QLatin1String("CMSS")))
-            return finish(kError);
+            return ModemResult::failure(sent);
+        const int reference = messageReferenceIn(sent, QLatin1String("+CMSS:"));
 
-        const QString deleted = DeleteSIMMessage(qint16(index));
-        if (deleted.contains(kOK)) {
+        if (DeleteSIMMessage(qint16(index)).ok) {
             m_lastModemResponse = kOK;
         } else {
             // The SMS went out; a copy left on the SIM must not make it look unsent (and be
@@ -280,8 +414,10 @@ QString Modem::StoreAndSendSMS(const QString &number, const QString &text)
                                    stored + QStringLiteral(")."));
             m_lastModemResponse = sent;
         }
+        if (plan.partSent && !plan.partSent(partNo, reference))
+            return ModemResult::failure(m_lastModemResponse);
     }
-    return finish(m_lastModemResponse);
+    return ModemResult::success(m_lastModemResponse);
 }
 
 } // namespace parlix

@@ -1,5 +1,7 @@
 #include "modem/ModemReplies.h"
 
+#include "modem/Pdu.h"
+
 #include <QStringList>
 
 #include <optional>
@@ -77,6 +79,66 @@ SIMMessageList parseCmglText(const QString &reply)
 
         const qsizetype end = last ? body.lastIndexOf(QStringLiteral("\r\nOK\r\n")) : body.lastIndexOf(kCrLf);
         m.Text = end >= 0 ? body.left(end) : QString();
+        list.append(m);
+    }
+    return list;
+}
+
+namespace {
+
+const QStringList kStatusNames = {QStringLiteral("REC UNREAD"), QStringLiteral("REC READ"),
+                                  QStringLiteral("STO UNSENT"), QStringLiteral("STO SENT")};
+
+} // namespace
+
+int pduListStatus(const QString &status)
+{
+    const qsizetype at = kStatusNames.indexOf(status.trimmed().toUpper());
+    return at < 0 ? 4 : int(at);
+}
+
+SIMMessageList parseCmglPdu(const QString &reply)
+{
+    const QStringList pieces = reply.split(QStringLiteral("+CMGL:"));
+    SIMMessageList list;
+    for (qsizetype i = 1; i < pieces.size(); ++i) {
+        const QString &record = pieces[i];
+        const qsizetype firstBreak = record.indexOf(kCrLf);
+        const QStringList fields = (firstBreak >= 0 ? record.left(firstBreak) : record).split(QLatin1Char(','));
+        SIMMessage m;
+        m.Index = fields.value(0).trimmed();
+        bool numeric = false;
+        const int stat = fields.value(1).trimmed().toInt(&numeric);
+        m.Status =
+            numeric && stat >= 0 && stat < kStatusNames.size() ? kStatusNames.at(stat) : unquoted(fields.value(1));
+        bool haveLength = false;
+        const int length = fields.size() >= 3 ? fields.last().trimmed().toInt(&haveLength) : -1;
+
+        QString hex = firstBreak >= 0 ? record.mid(firstBreak + 2) : QString();
+        hex = hex.left(hex.indexOf(kCrLf)).trimmed();
+        auto decoded = pdu::decodePdu(hex.toLatin1(), haveLength ? length : -1);
+        if (!decoded) {
+            m.decodeError = decoded.error();
+            list.append(m);
+            continue;
+        }
+        if (const auto *d = std::get_if<pdu::DeliverPdu>(&decoded.value())) {
+            m.Number = d->originator.number;
+            m.Text = d->text;
+            if (d->concat && d->concat->total > 1) {
+                m.concatRef = d->concat->reference;
+                m.partCount = d->concat->total;
+                m.partNo = d->concat->sequence;
+            }
+        } else if (const auto *s = std::get_if<pdu::SubmitPdu>(&decoded.value())) {
+            m.Number = s->destination.number;
+            m.Text = s->text;
+        } else if (const auto *r = std::get_if<pdu::StatusReport>(&decoded.value())) {
+            m.Number = r->recipient.number;
+            m.isReport = true;
+            m.reportReference = r->messageReference;
+            m.reportStatus = r->status;
+        }
         list.append(m);
     }
     return list;

@@ -13,6 +13,16 @@ struct SIMMessage
     QString Number; // sender (or recipient of a stored outgoing message), with its leading +
     QString Text;   // the message text; the last entry keeps one trailing CR LF
 
+    // PDU mode only: the part of a long SMS (partCount > 1), a delivery report, or why the
+    // PDU could not be read (the entry is then left alone).
+    int concatRef = 0;
+    int partCount = 0;
+    int partNo = 0;
+    bool isReport = false;
+    int reportReference = -1; // the message reference of the SMS the report is about
+    int reportStatus = -1;    // TP-Status
+    QString decodeError;
+
     bool operator==(const SIMMessage &) const = default;
 };
 
@@ -26,6 +36,14 @@ using SIMMessageList = QList<SIMMessage>;
 // last CR LF (for the last record: up to the last CR LF "OK" CR LF, so it keeps one CR LF);
 // a body without that mark gives an empty text. Missing header fields stay empty.
 SIMMessageList parseCmglText(const QString &reply);
+
+// The records of an AT+CMGL reply in PDU mode ("+CMGL: <index>,<stat>,[<alpha>],<length>"
+// and the PDU on the next line), decoded: received and stored SMS give their number and text
+// exactly as sent, delivery reports their reference, recipient and status. The numeric status
+// becomes its text-mode name.
+SIMMessageList parseCmglPdu(const QString &reply);
+// The numeric AT+CMGL status of a text-mode name ("ALL" 4, "REC UNREAD" 0, ...); 4 when unknown.
+int pduListStatus(const QString &status);
 
 // The storage index of an AT+CMGW reply ("+CMGW: 5" gives "5"), or empty. A reply that
 // holds "+CMGW:" is read after it; otherwise the text after the first blank at or after

@@ -15,8 +15,9 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
     QStringList conditions;
     if (query.unreadOnly)
         conditions << QStringLiteral("IsRead=0");
-    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number,
-                                                      QStringLiteral("InBox_Id"), QStringLiteral("Message_InBox_Numbers"));
+    const sql::NumberMatch match =
+        sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number, QStringLiteral("InBox_Id"),
+                         QStringLiteral("Message_InBox_Numbers"));
     if (!match.isEmpty()) {
         conditions << match.condition;
         *values << match.value;
@@ -35,10 +36,14 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
 QString orderClause(InboxSort sort, bool reversed)
 {
     switch (sort) {
-    case InboxSort::Sender: return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
-    case InboxSort::Message: return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
-    case InboxSort::OldestFirst: return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
-    case InboxSort::NewestFirst: break;
+    case InboxSort::Sender:
+        return sql::orderBy({{"SenderMobileNo"}, {"InBox_Id"}}, reversed);
+    case InboxSort::Message:
+        return sql::orderBy({{"Message"}, {"InBox_Id"}}, reversed);
+    case InboxSort::OldestFirst:
+        return sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}, reversed);
+    case InboxSort::NewestFirst:
+        break;
     }
     return sql::orderBy({{"InboxDateTime", true}, {"InBox_Id", true}}, reversed);
 }
@@ -73,8 +78,7 @@ Result<InboxRow> InboxRepository::find(qint64 id)
         return Result<InboxRow>::failure(QStringLiteral("The message %1 no longer exists.").arg(id));
     const QVariantMap &r = *row.value();
     return InboxRow{r.value(QStringLiteral("InBox_Id")).toLongLong(),
-                    r.value(QStringLiteral("SenderMobileNo")).toString(),
-                    r.value(QStringLiteral("Message")).toString(),
+                    r.value(QStringLiteral("SenderMobileNo")).toString(), r.value(QStringLiteral("Message")).toString(),
                     sql::dateFrom(r.value(QStringLiteral("InboxDateTime"))),
                     sql::boolFrom(r.value(QStringLiteral("IsRead")))};
 }
@@ -103,8 +107,8 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     const QString where = whereClause(query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
-                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox")
-                          + where + orderClause(query.sort, window.reversed) + sql::pageClause(),
+                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox") +
+                          where + orderClause(query.sort, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());
@@ -155,6 +159,92 @@ Result<QVector<InboxExportRow>> InboxRepository::receivedPage(const QDateTime &f
                                    query.value(3).toString()});
     }
     return rows;
+}
+
+Status InboxRepository::insertPart(const ReceivedPart &part, const QDateTime &when)
+{
+    return sql::run(
+               m_db,
+               QStringLiteral("INSERT OR IGNORE INTO Message_InBox_Parts (SenderMobileNo,ConcatRef,PartCount,PartNo,"
+                              "Message,ReceivedOn) VALUES (?,?,?,?,?,?)"),
+               {part.sender, part.concatRef, part.partCount, part.partNo, part.text, sql::dateValue(when)})
+        .status();
+}
+
+Result<std::optional<qint64>> InboxRepository::completeMessage(const ReceivedPart &part, const QDateTime &when)
+{
+    std::optional<qint64> id;
+    const QVariantList key = {part.sender, part.concatRef, part.partCount};
+    const QString where =
+        QStringLiteral(" FROM Message_InBox_Parts WHERE SenderMobileNo=? AND ConcatRef=? AND PartCount=?");
+    const Status s = sql::inTransaction(m_db, [&]() -> Status {
+        auto q =
+            sql::run(m_db, QStringLiteral("SELECT PartNo,Message") + where + QStringLiteral(" ORDER BY PartNo"), key);
+        if (!q)
+            return q.status();
+        QString text;
+        int kept = 0;
+        while (q.value().next()) {
+            text += q.value().value(1).toString();
+            ++kept;
+        }
+        if (kept < part.partCount)
+            return Status::success();
+        auto stored = insert(part.sender, text, when);
+        if (!stored)
+            return stored.status();
+        id = stored.value();
+        return sql::run(m_db, QStringLiteral("DELETE") + where, key).status();
+    });
+    if (!s)
+        return Result<std::optional<qint64>>::failure(s.error);
+    return id;
+}
+
+Result<QVector<StoredMessage>> InboxRepository::storeIncomplete(const QDateTime &olderThan,
+                                                                const QString &missingMarker, const QDateTime &when)
+{
+    QVector<StoredMessage> stored;
+    const Status s = sql::inTransaction(m_db, [&]() -> Status {
+        auto groups = sql::run(m_db,
+                               QStringLiteral("SELECT SenderMobileNo,ConcatRef,PartCount FROM Message_InBox_Parts "
+                                              "GROUP BY SenderMobileNo,ConcatRef,PartCount HAVING MIN(ReceivedOn)<?"),
+                               {sql::dateValue(olderThan)});
+        if (!groups)
+            return groups.status();
+        QVector<QVariantList> keys;
+        while (groups.value().next())
+            keys.append({groups.value().value(0), groups.value().value(1), groups.value().value(2)});
+        const QString where =
+            QStringLiteral(" FROM Message_InBox_Parts WHERE SenderMobileNo=? AND ConcatRef=? AND PartCount=?");
+        for (const QVariantList &key : keys) {
+            auto q = sql::run(
+                m_db, QStringLiteral("SELECT PartNo,Message") + where + QStringLiteral(" ORDER BY PartNo"), key);
+            if (!q)
+                return q.status();
+            QString text;
+            int expected = 1;
+            while (q.value().next()) {
+                const int partNo = q.value().value(0).toInt();
+                for (; expected < partNo; ++expected)
+                    text += missingMarker;
+                text += q.value().value(1).toString();
+                expected = partNo + 1;
+            }
+            for (; expected <= key.at(2).toInt(); ++expected)
+                text += missingMarker;
+            auto id = insert(key.at(0).toString(), text, when);
+            if (!id)
+                return id.status();
+            stored.append(StoredMessage{id.value(), key.at(0).toString(), text});
+            if (const Status d = sql::run(m_db, QStringLiteral("DELETE") + where, key).status(); !d)
+                return d;
+        }
+        return Status::success();
+    });
+    if (!s)
+        return Result<QVector<StoredMessage>>::failure(s.error);
+    return stored;
 }
 
 } // namespace parlix

@@ -20,6 +20,24 @@ struct InboxRow
     bool isRead = false;
 };
 
+// One part of a received long SMS: its sender, the concatenation reference, the number of
+// parts and this part's number (1-based), and its text.
+struct ReceivedPart
+{
+    QString sender;
+    int concatRef = 0;
+    int partCount = 0;
+    int partNo = 0;
+    QString text;
+};
+
+struct StoredMessage
+{
+    qint64 id = 0;
+    QString sender;
+    QString message;
+};
+
 // The orders the message box offers for the inbox; the text of each lives in the repository.
 enum class InboxSort { NewestFirst, Sender, Message, OldestFirst };
 
@@ -55,7 +73,10 @@ struct InboxExportKey
 class InboxRepository
 {
 public:
-    explicit InboxRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit InboxRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // Stores a received SMS exactly as given and returns its new id.
     Result<qint64> insert(const QString &sender, const QString &message, const QDateTime &when);
@@ -78,6 +99,20 @@ public:
     // starts from the index where the last one ended, however far into the range it is.
     Result<QVector<InboxExportRow>> receivedPage(const QDateTime &from, const QDateTime &to,
                                                  const std::optional<InboxExportKey> &after, int limit);
+
+    // ---- Parts of long SMS (Message_InBox_Parts) ----
+
+    // Keeps one received part; a part already kept (listed again after a failed delete) is
+    // left as it is.
+    Status insertPart(const ReceivedPart &part, const QDateTime &when);
+    // When every part of the part's message is kept: stores the joined text as one inbox row
+    // and drops the parts, in one transaction, and returns the new row's id. No value while
+    // parts are still missing.
+    Result<std::optional<qint64>> completeMessage(const ReceivedPart &part, const QDateTime &when);
+    // Stores, as one inbox row each, the messages whose first kept part arrived before
+    // olderThan, their missing parts marked with missingMarker, and drops those parts.
+    Result<QVector<StoredMessage>> storeIncomplete(const QDateTime &olderThan, const QString &missingMarker,
+                                                   const QDateTime &when);
 
 private:
     QSqlDatabase m_db;

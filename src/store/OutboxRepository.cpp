@@ -9,15 +9,15 @@ namespace parlix {
 
 namespace {
 
-const QString kColumns = QStringLiteral(
-    "Outbox_Id,RecipientMobileNo,Message,OutBoxDateTime,DeliveryDatetime,DeliveryStatus,SMSFromName");
+const QString kColumns =
+    QStringLiteral("Outbox_Id,RecipientMobileNo,Message,OutBoxDateTime,DeliveryDatetime,DeliveryStatus,SMSFromName,"
+                   "ReportStatus,ReportDatetime");
 
 OutboxRow rowFrom(const QSqlQuery &q)
 {
-    return OutboxRow{q.value(0).toLongLong(),       q.value(1).toString(),
-                     q.value(2).toString(),         sql::dateFrom(q.value(3)),
-                     sql::dateFrom(q.value(4)),     q.value(5).toString(),
-                     q.value(6).toString()};
+    return OutboxRow{q.value(0).toLongLong(),   q.value(1).toString(),     q.value(2).toString(),
+                     sql::dateFrom(q.value(3)), sql::dateFrom(q.value(4)), q.value(5).toString(),
+                     q.value(6).toString(),     q.value(7).toString(),     sql::dateFrom(q.value(8))};
 }
 
 QString folderCondition(OutboxFolder folder)
@@ -29,8 +29,9 @@ QString folderCondition(OutboxFolder folder)
 QString whereClause(const OutboxQuery &query, QVariantList *values)
 {
     QString where = QStringLiteral(" WHERE ") + folderCondition(query.folder);
-    const sql::NumberMatch match = sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number,
-                                                      QStringLiteral("Outbox_Id"), QStringLiteral("Message_OutBox_Numbers"));
+    const sql::NumberMatch match =
+        sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number, QStringLiteral("Outbox_Id"),
+                         QStringLiteral("Message_OutBox_Numbers"));
     if (!match.isEmpty()) {
         where += QStringLiteral(" AND ") + match.condition;
         *values << match.value;
@@ -41,9 +42,12 @@ QString whereClause(const OutboxQuery &query, QVariantList *values)
 QString orderClause(const OutboxQuery &query, bool reversed)
 {
     switch (query.sort) {
-    case OutboxSort::Recipient: return sql::orderBy({{"RecipientMobileNo"}, {"Outbox_Id"}}, reversed);
-    case OutboxSort::Message: return sql::orderBy({{"Message"}, {"Outbox_Id"}}, reversed);
-    case OutboxSort::Default: break;
+    case OutboxSort::Recipient:
+        return sql::orderBy({{"RecipientMobileNo"}, {"Outbox_Id"}}, reversed);
+    case OutboxSort::Message:
+        return sql::orderBy({{"Message"}, {"Outbox_Id"}}, reversed);
+    case OutboxSort::Default:
+        break;
     }
     return query.folder == OutboxFolder::Sent
                ? sql::orderBy({{"DeliveryDatetime", true}, {"Outbox_Id", true}}, reversed)
@@ -67,9 +71,9 @@ Result<qint64> OutboxRepository::insertPending(const QString &recipient, const Q
 
 Result<QVector<OutboxRow>> OutboxRepository::pending()
 {
-    auto q = sql::run(m_db, QStringLiteral("SELECT ") + kColumns
-                                + QStringLiteral(" FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
-                                                 "(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"));
+    auto q = sql::run(m_db, QStringLiteral("SELECT ") + kColumns +
+                                QStringLiteral(" FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
+                                               "(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"));
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());
     QVector<OutboxRow> rows;
@@ -96,7 +100,8 @@ Result<bool> OutboxRepository::claimForSending(qint64 id)
 
 Status OutboxRepository::markSent(qint64 id, const QDateTime &when)
 {
-    return sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=? WHERE Outbox_Id=?"),
+    return sql::run(m_db,
+                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=? WHERE Outbox_Id=?"),
                     {delivery::kSent, sql::dateValue(when), id})
         .status();
 }
@@ -110,7 +115,8 @@ Status OutboxRepository::markFaultyNumber(qint64 id)
 
 Status OutboxRepository::markPending(qint64 id)
 {
-    return sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?"), {id}).status();
+    return sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?"), {id})
+        .status();
 }
 
 Result<qint64> OutboxRepository::resetSending()
@@ -124,8 +130,8 @@ Result<qint64> OutboxRepository::resetSending()
 
 Result<OutboxRow> OutboxRepository::find(qint64 id)
 {
-    auto q = sql::run(m_db, QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox WHERE Outbox_Id=?"),
-                      {id});
+    auto q = sql::run(
+        m_db, QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox WHERE Outbox_Id=?"), {id});
     if (!q)
         return Result<OutboxRow>::failure(q.error());
     if (!q.value().next())
@@ -140,16 +146,15 @@ Result<qint64> OutboxRepository::count(const OutboxQuery &query)
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox") + where, values);
 }
 
-Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint64 limit, qint64 offset,
-                                                   qint64 total)
+Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint64 limit, qint64 offset, qint64 total)
 {
     const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
     const QString where = whereClause(query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
-                      QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where
-                          + orderClause(query, window.reversed) + sql::pageClause(),
+                      QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where +
+                          orderClause(query, window.reversed) + sql::pageClause(),
                       values);
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());
@@ -164,12 +169,105 @@ Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint
 Result<bool> OutboxRepository::removeFromFolder(qint64 id, OutboxFolder folder)
 {
     auto q = sql::run(m_db,
-                      QStringLiteral("DELETE FROM Message_OutBox WHERE ") + folderCondition(folder)
-                          + QStringLiteral(" AND Outbox_Id=?"),
+                      QStringLiteral("DELETE FROM Message_OutBox WHERE ") + folderCondition(folder) +
+                          QStringLiteral(" AND Outbox_Id=?"),
                       {id});
     if (!q)
         return Result<bool>::failure(q.error());
     return q.value().numRowsAffected() > 0;
+}
+
+Result<QVector<OutboxPart>> OutboxRepository::parts(qint64 outboxId)
+{
+    auto q =
+        sql::run(m_db,
+                 QStringLiteral("SELECT PartNo,PartCount,ConcatRef,MessageRef,IsConfirmed FROM Message_OutBox_Parts "
+                                "WHERE Outbox_Id=? ORDER BY PartNo"),
+                 {outboxId});
+    if (!q)
+        return Result<QVector<OutboxPart>>::failure(q.error());
+    QVector<OutboxPart> parts;
+    while (q.value().next()) {
+        const QSqlQuery &r = q.value();
+        parts.append(OutboxPart{r.value(0).toInt(), r.value(1).toInt(), r.value(2).toInt(),
+                                r.value(3).isNull() ? -1 : r.value(3).toInt(), sql::boolFrom(r.value(4))});
+    }
+    return parts;
+}
+
+Status OutboxRepository::planParts(qint64 outboxId, int partCount, int concatRef)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        Status s = sql::run(m_db, QStringLiteral("DELETE FROM Message_OutBox_Parts WHERE Outbox_Id=? AND PartCount<>?"),
+                            {outboxId, partCount})
+                       .status();
+        for (int part = 1; s && part <= partCount; ++part) {
+            s = sql::run(
+                    m_db,
+                    QStringLiteral("INSERT OR IGNORE INTO Message_OutBox_Parts (Outbox_Id,PartNo,PartCount,ConcatRef)"
+                                   " VALUES (?,?,?,?)"),
+                    {outboxId, part, partCount, concatRef})
+                    .status();
+        }
+        return s;
+    });
+}
+
+Status OutboxRepository::confirmPart(qint64 outboxId, int partNo, int messageRef, const QDateTime &when)
+{
+    return sql::run(m_db,
+                    QStringLiteral("UPDATE Message_OutBox_Parts SET IsConfirmed=1,MessageRef=?,ConfirmedOn=? "
+                                   "WHERE Outbox_Id=? AND PartNo=?"),
+                    {messageRef < 0 ? QVariant(QMetaType(QMetaType::Int)) : QVariant(messageRef), sql::dateValue(when),
+                     outboxId, partNo})
+        .status();
+}
+
+Result<std::optional<ReportTarget>> OutboxRepository::findReportTarget(int messageRef, const QString &recipient)
+{
+    auto q = sql::run(m_db,
+                      QStringLiteral("SELECT p.Outbox_Id,p.PartNo FROM Message_OutBox_Parts p JOIN Message_OutBox o "
+                                     "ON o.Outbox_Id=p.Outbox_Id WHERE p.MessageRef=? AND p.IsConfirmed=1 AND ") +
+                          sql::lastTenDigits(QStringLiteral("o.RecipientMobileNo")) +
+                          QStringLiteral("=? ORDER BY p.ConfirmedOn DESC, p.Outbox_Id DESC LIMIT 1"),
+                      {messageRef, sql::lastTen(recipient.trimmed())});
+    if (!q)
+        return Result<std::optional<ReportTarget>>::failure(q.error());
+    if (!q.value().next())
+        return std::optional<ReportTarget>();
+    return std::optional<ReportTarget>(ReportTarget{q.value().value(0).toLongLong(), q.value().value(1).toInt()});
+}
+
+Status OutboxRepository::recordReport(const ReportTarget &target, int status, const QDateTime &when)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        Status s = sql::run(m_db,
+                            QStringLiteral("UPDATE Message_OutBox_Parts SET ReportStatus=?,ReportDatetime=? "
+                                           "WHERE Outbox_Id=? AND PartNo=?"),
+                            {status, sql::dateValue(when), target.outboxId, target.partNo})
+                       .status();
+        if (!s)
+            return s;
+        // TP-Status: below 0x20 delivered, 0x20-0x3F still trying, 0x40 and up failed for good.
+        auto q = sql::run(m_db,
+                          QStringLiteral("SELECT COUNT(*),SUM(ReportStatus IS NOT NULL AND ReportStatus<32),"
+                                         "SUM(ReportStatus>=64) FROM Message_OutBox_Parts WHERE Outbox_Id=?"),
+                          {target.outboxId});
+        if (!q)
+            return q.status();
+        if (!q.value().next())
+            return Status::success();
+        const qint64 total = q.value().value(0).toLongLong();
+        const qint64 delivered = q.value().value(1).toLongLong();
+        const qint64 failed = q.value().value(2).toLongLong();
+        const QString rowStatus = failed > 0           ? report::kFailed
+                                  : delivered == total ? report::kDelivered
+                                                       : report::kPending;
+        return sql::run(m_db,
+                        QStringLiteral("UPDATE Message_OutBox SET ReportStatus=?,ReportDatetime=? WHERE Outbox_Id=?"),
+                        {rowStatus, sql::dateValue(when), target.outboxId})
+            .status();
+    });
 }
 
 } // namespace parlix

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 namespace parlix {
 
 // The values of Message_OutBox.DeliveryStatus; null or empty means waiting.
@@ -15,6 +17,32 @@ inline const QString kSending = QStringLiteral("SENDING");
 inline const QString kSent = QStringLiteral("SENT");
 inline const QString kFaultyNumber = QStringLiteral("FAULTY NUMBER");
 } // namespace delivery
+
+// The values of Message_OutBox.ReportStatus, from the phone's delivery reports; null while no
+// report was asked for or none came yet.
+namespace report {
+inline const QString kDelivered = QStringLiteral("DELIVERED");
+inline const QString kFailed = QStringLiteral("FAILED");
+inline const QString kPending = QStringLiteral("PENDING"); // reports of some parts still awaited
+} // namespace report
+
+// One part of an outgoing SMS as recorded: planned when its row starts sending, confirmed once
+// the modem accepted it.
+struct OutboxPart
+{
+    int partNo = 0; // 1-based
+    int partCount = 0;
+    int concatRef = 0;
+    int messageRef = -1; // the modem's "+CMGS: n"; -1 when none is known
+    bool confirmed = false;
+};
+
+// Where a delivery report belongs.
+struct ReportTarget
+{
+    qint64 outboxId = 0;
+    int partNo = 0;
+};
 
 struct OutboxRow
 {
@@ -25,6 +53,8 @@ struct OutboxRow
     QDateTime deliveryDatetime;
     QString deliveryStatus;
     QString smsFromName;
+    QString reportStatus; // see report::
+    QDateTime reportDatetime;
 };
 
 // The two folders the message box makes of the outbox table: rows without a delivery time
@@ -45,7 +75,10 @@ struct OutboxQuery
 class OutboxRepository
 {
 public:
-    explicit OutboxRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit OutboxRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     // Queues one pending SMS. fromName is stored as null when empty.
     Result<qint64> insertPending(const QString &recipient, const QString &message, const QDateTime &when,
@@ -74,6 +107,22 @@ public:
     // delivered in the meantime is not deleted from the outbox view, nor the other way round.
     // Returns whether a row was deleted.
     Result<bool> removeFromFolder(qint64 id, OutboxFolder folder);
+
+    // ---- Parts (Message_OutBox_Parts) ----
+
+    Result<QVector<OutboxPart>> parts(qint64 outboxId);
+    // Records the plan for a row: partCount parts under concatRef. Parts already recorded with
+    // the same count are kept (confirmed ones stay confirmed); a different count replaces them,
+    // the text having been cut differently.
+    Status planParts(qint64 outboxId, int partCount, int concatRef);
+    // The modem accepted the part; messageRef < 0 when it named no reference.
+    Status confirmPart(qint64 outboxId, int partNo, int messageRef, const QDateTime &when);
+    // The most recent confirmed part sent to recipient (compared by the last ten digits) under
+    // this message reference; no value when none matches.
+    Result<std::optional<ReportTarget>> findReportTarget(int messageRef, const QString &recipient);
+    // Stores a part's report (TP-Status) and sets the row's ReportStatus from all its parts:
+    // DELIVERED when every part was delivered, FAILED when one failed for good, else PENDING.
+    Status recordReport(const ReportTarget &target, int status, const QDateTime &when);
 
 private:
     QSqlDatabase m_db;

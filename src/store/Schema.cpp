@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstring>
+
 namespace parlix::schema {
 
 namespace {
@@ -189,6 +191,89 @@ const char *const kVersion4[] = {
     "ALTER TABLE Timer_Setting ADD COLUMN IsSMTPClearTextLoginAllowed INTEGER NOT NULL DEFAULT 0",
 };
 
+// Messages in the modem's PDU format: Unicode and long (concatenated) SMS, delivery reports.
+// A settings row written without naming the format means PDU; databases that already hold a
+// modem row keep the text format they were set up with.
+const char *const kVersion5[] = {
+    "ALTER TABLE ModemSettings ADD COLUMN SMSFormat TEXT NOT NULL DEFAULT 'PDU'",
+    "UPDATE ModemSettings SET SMSFormat='TEXT'",
+    "ALTER TABLE ModemSettings ADD COLUMN IsDeliveryReportRequested INTEGER NOT NULL DEFAULT 0",
+    // Hours a received part waits for its siblings before it is stored on its own.
+    "ALTER TABLE ModemSettings ADD COLUMN PartsWaitHours NUMERIC NOT NULL DEFAULT 24",
+    "ALTER TABLE Message_OutBox ADD COLUMN ReportStatus TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN ReportDatetime TEXT",
+    // Each part of an outgoing SMS the modem confirmed (or is about to send), so a retry after a
+    // failure or a restart sends only the parts that never went out, under the same reference.
+    R"(CREATE TABLE Message_OutBox_Parts (
+        Outbox_Id INTEGER NOT NULL REFERENCES Message_OutBox(Outbox_Id) ON DELETE CASCADE,
+        PartNo INTEGER NOT NULL,
+        PartCount INTEGER NOT NULL,
+        ConcatRef INTEGER NOT NULL,
+        MessageRef INTEGER,
+        IsConfirmed INTEGER NOT NULL DEFAULT 0,
+        ConfirmedOn TEXT,
+        ReportStatus INTEGER,
+        ReportDatetime TEXT,
+        PRIMARY KEY (Outbox_Id, PartNo)))",
+    "CREATE INDEX ix_outbox_parts_ref ON Message_OutBox_Parts(MessageRef)",
+    // Parts of a received long SMS, kept until the last one arrives (or the wait runs out).
+    R"(CREATE TABLE Message_InBox_Parts (
+        SenderMobileNo TEXT NOT NULL,
+        ConcatRef INTEGER NOT NULL,
+        PartCount INTEGER NOT NULL,
+        PartNo INTEGER NOT NULL,
+        Message TEXT,
+        ReceivedOn TEXT,
+        PRIMARY KEY (SenderMobileNo, ConcatRef, PartCount, PartNo)))",
+    "CREATE INDEX ix_inbox_parts_received ON Message_InBox_Parts(ReceivedOn)",
+};
+
+// The webmail inbox viewer finds emails by a part of the sender's address and by the SMS user
+// name written after the <smsusername> tag, over any span of dates. Both searches go through
+// trigram indexes kept in step by triggers. The user-name index holds, per email, the tag and
+// the 64 characters after its first occurrence, and the whole text from a second occurrence
+// on (rare): every email whose text holds the tag followed by a name is found by looking up the
+// name's first 64 characters there; the text itself then decides.
+//
+// The step can run again over its own result (the indexes are then built afresh).
+// USER_NAME_TAGS gives the rows of that index (key, tags) for the emails of source.
+#define USER_NAME_TAGS(key, text, source)                                                                     \
+    "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "   \
+    "THEN char(10) || substr(rest, instr(lower(rest), '<smsusername>')) ELSE '' END "                          \
+    "FROM (SELECT " key " AS k, substr(" text ", instr(lower(" text "), '<smsusername>') + 13) AS rest "       \
+    source " WHERE instr(lower(" text "), '<smsusername>') > 0)"
+const char *const kVersion6[] = {
+    "CREATE INDEX IF NOT EXISTS ix_webmail_sent_date "
+    "ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
+
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_Senders USING fts5(EmailFromAddress, "
+    "content='WebMailToSMS_MessagesReceived', content_rowid='id', tokenize='trigram')",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "VALUES ('delete', old.id, old.EmailFromAddress); END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_au AFTER UPDATE OF EmailFromAddress "
+    "ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "VALUES ('delete', old.id, old.EmailFromAddress); "
+    "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders) VALUES ('rebuild')",
+
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_UserNameTags USING fts5(Tags, tokenize='trigram')",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_au AFTER UPDATE OF EmailTextMessage "
+    "ON WebMailToSMS_MessagesReceived BEGIN DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; "
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
+    "DELETE FROM WebMailToSMS_UserNameTags",
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) "
+    USER_NAME_TAGS("id", "EmailTextMessage", "FROM WebMailToSMS_MessagesReceived"),
+};
+#undef USER_NAME_TAGS
+
 struct Step
 {
     int version;
@@ -201,6 +286,8 @@ const Step kSteps[] = {
     {2, kVersion2, std::size(kVersion2)},
     {3, kVersion3, std::size(kVersion3)},
     {4, kVersion4, std::size(kVersion4)},
+    {5, kVersion5, std::size(kVersion5)},
+    {6, kVersion6, std::size(kVersion6)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)
@@ -218,6 +305,17 @@ int currentVersion(QSqlDatabase db, QString *error)
 int latestVersion()
 {
     return kSteps[std::size(kSteps) - 1].version;
+}
+
+int versionOfStepWith(const char *fragment)
+{
+    for (const Step &step : kSteps) {
+        for (size_t i = 0; i < step.count; ++i) {
+            if (std::strstr(step.statements[i], fragment) != nullptr)
+                return step.version;
+        }
+    }
+    return 0;
 }
 
 Status migrate(QSqlDatabase db)
@@ -243,9 +341,8 @@ Status migrate(QSqlDatabase db)
             if (!q.exec(QString::fromUtf8(step.statements[i]))) {
                 const QString why = q.lastError().text();
                 db.rollback();
-                return Status::failure(QStringLiteral("Creating the database schema (version %1) failed: %2")
-                                           .arg(step.version)
-                                           .arg(why));
+                return Status::failure(
+                    QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
             }
         }
         if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) || !db.commit()) {

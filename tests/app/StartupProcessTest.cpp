@@ -163,7 +163,7 @@ TEST(Headless, DefaultSettingsSendAndReceiveOnTheirOwnOverASimulatedModem)
     // Equal periods, as in a new database: both timers fall due together every time.
     t.exec("UPDATE Timer_Setting SET ReceiveAllMessagesTime=1, SendAllMessagesTime=1");
     t.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,CharacterSet,"
-           "EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',0,1)",
+           "EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES (?,115200,8,'n','1','0','GSM',0,1,'TEXT')",
            {modem.devicePath()});
     const qint64 id =
         OutboxRepository(t.db()).insertPending("+919812345671", "hello", QDateTime::currentDateTime()).value();

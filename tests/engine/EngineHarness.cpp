@@ -16,6 +16,20 @@ EngineHarness::EngineHarness()
     settings.SIMCardDeliveryMode = QStringLiteral("DIRECT DELIVER");
     settings.ReceiveIntervalSeconds = 10;
     settings.SendIntervalSeconds = 10;
+    createEngine();
+}
+
+void EngineHarness::restartEngine()
+{
+    engine->shutdown();
+    engine.reset();
+    createEngine();
+    if (modem.isPlugged())
+        engine->connectModem();
+}
+
+void EngineHarness::createEngine()
+{
     engine = std::make_unique<Engine>(EngineContext{db.path(), &log, &prompt, &clock});
     engine->setPlaySound([this](const QString &file) { sounds.append(file); });
     engine->setBlockingWindowOpen([] { return false; });
@@ -35,15 +49,17 @@ void EngineHarness::applySettings()
     engine->applySettings(settings);
 }
 
-QString EngineHarness::connectModem(bool callerId)
+QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 {
     QString error;
     if (!modem.start(&error))
         return QStringLiteral("the modem simulator does not start: ") + error;
     db.exec(QStringLiteral("DELETE FROM ModemSettings"));
-    db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                           "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES (?,115200,8,'n','1','0','GSM',?,1)"),
-            {modem.devicePath(), callerId ? 1 : 0});
+    db.exec(
+        QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                       "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
+                       "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)"),
+        {modem.devicePath(), callerId ? 1 : 0, pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT"), reports ? 1 : 0});
     engine->connectModem();
     if (!engine->modem()->ModemReady())
         return QStringLiteral("the modem did not become ready:\n") + logLines().join(QLatin1Char('\n'));

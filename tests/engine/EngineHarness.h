@@ -22,10 +22,12 @@ public:
     EngineHarness();
     ~EngineHarness();
 
-    // Starts the simulator, writes the ModemSettings row for it and runs the connect command.
-    // Empty when the modem ended up ready, else why not.
-    QString connectModem(bool callerId = true);
+    // Starts the simulator, writes the ModemSettings row for it (text mode unless pdu) and runs
+    // the connect command. Empty when the modem ended up ready, else why not.
+    QString connectModem(bool callerId = true, bool pdu = false, bool reports = false);
     void applySettings();
+    // A new engine on the same database, connected to the running simulator: a restart.
+    void restartEngine();
 
     // The activity log, oldest line first, each without its date; clearLog() starts afresh.
     QStringList logLines() const;
@@ -43,6 +45,9 @@ public:
     RuntimeSettings settings;
     std::unique_ptr<Engine> engine;
     QStringList sounds;
+
+private:
+    void createEngine();
 };
 
 } // namespace parlix::test

@@ -34,8 +34,8 @@ protected:
     {
         db.exec(QStringLiteral("DELETE FROM ModemSettings"));
         db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, BitsPerSecond, DataBits, Parity, StopBits, "
-                               "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor) "
-                               "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1)"),
+                               "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor, SMSFormat) "
+                               "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1, 'TEXT')"),
                 {port, bits, dataBits, parity, stop, callerId ? 1 : 0});
     }
 

@@ -3,6 +3,7 @@
 #include "support/DovecotServer.h"
 
 #include "engine/SmtpGateway.h"
+#include "engine/SmtpMessage.h"
 #include "support/ManualClock.h"
 
 #include <QJsonArray>
@@ -11,13 +12,19 @@
 #include <gtest/gtest.h>
 
 namespace parlix {
+
+void PrintTo(const SmtpResult &r, std::ostream *os)
+{
+    *os << "{" << r.code << ", \"" << r.description.toStdString() << "\"}";
+}
+
 namespace {
 
 using test::SmtpServer;
 
 struct Sent
 {
-    QString result;
+    SmtpResult result;
     QStringList status;
 };
 
@@ -70,7 +77,7 @@ TEST_F(SmtpGatewayTest, DeliversWithoutLoginAndReportsEachStep)
     r.password = QStringLiteral("stale-secret");
     const Sent s = send(r);
 
-    EXPECT_EQ(s.result, QString());
+    EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     ASSERT_EQ(server.mails().size(), 1);
     const QJsonObject mail = server.mails().first();
     // A sender name with a blank makes a local part that must be quoted on the envelope.
@@ -98,10 +105,11 @@ TEST_F(SmtpGatewayTest, RefusalGivesTheServersCodeAndTextThenTheNextSendSucceeds
     const Sent first = send(refused);
     EXPECT_EQ(
         first.result,
-        QStringLiteral("Error 550: 5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber\r\n"));
+        SmtpResult::failure(
+            550, QStringLiteral("5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber")));
 
     const Sent second = send(request(server.port()));
-    EXPECT_EQ(second.result, QString());
+    EXPECT_TRUE(second.result.ok());
     EXPECT_EQ(server.mails().size(), 1);
 }
 
@@ -129,7 +137,7 @@ TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
     options.caFile = server.certificateFile();
     const Sent s = send(r, options);
 
-    EXPECT_EQ(s.result, QString());
+    EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     ASSERT_EQ(server.mails().size(), 1);
     const QJsonObject auth = server.events().first();
     EXPECT_EQ(auth.value(QStringLiteral("mechanism")).toString(), QLatin1String(GetParam().mechanism));
@@ -140,9 +148,8 @@ TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
 
     r.password = QStringLiteral("wrong-one");
     const Sent denied = send(r, options);
-    EXPECT_TRUE(denied.result.startsWith(QStringLiteral("Error 535: "))) << denied.result.toStdString();
-    EXPECT_TRUE(denied.result.endsWith(QStringLiteral("\r\n")));
-    expectNoSecretIn(denied.status + QStringList{denied.result}, r.password);
+    EXPECT_EQ(denied.result.code, 535) << denied.result.description.toStdString();
+    expectNoSecretIn(denied.status + QStringList{denied.result.description}, r.password);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpLoginTest, ::testing::Values(LoginCase{2, "LOGIN"}, LoginCase{3, "PLAIN"}),
@@ -160,14 +167,15 @@ TEST_F(SmtpGatewayTest, PasswordIsNotSentWithoutTlsUnlessAllowed)
     r.password = QStringLiteral("pw");
     const Sent refused = send(r);
     EXPECT_EQ(refused.result,
-              QStringLiteral("Error 1005: The SMTP server '127.0.0.1' offers no secure connection, so the password "
-                             "was not sent. If this server takes logins only without encryption, tick \"Allow the "
-                             "password to be sent without encryption (not recommended)\" in Advanced SMTP Parlix "
-                             "Settings.\r\n"));
+              SmtpResult::failure(smtperror::kNoTlsForPassword,
+                                  QStringLiteral("The SMTP server '127.0.0.1' offers no secure connection, so the "
+                                                 "password was not sent. If this server takes logins only without "
+                                                 "encryption, tick \"Allow the password to be sent without encryption "
+                                                 "(not recommended)\" in Advanced SMTP Parlix Settings.")));
     EXPECT_TRUE(server.events().isEmpty());
 
     r.allowCleartextPassword = true;
-    EXPECT_EQ(send(r).result, QString());
+    EXPECT_TRUE(send(r).result.ok());
     EXPECT_EQ(server.mails().size(), 1);
 }
 
@@ -178,9 +186,10 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     const quint16 closedPort = probe.serverPort();
     probe.close();
 
-    EXPECT_EQ(
-        send(request(closedPort)).result,
-        QStringLiteral("Error 1002: The SMTP server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+    EXPECT_EQ(send(request(closedPort)).result,
+              SmtpResult::failure(
+                  smtperror::kConnectionFailed,
+                  QStringLiteral("The SMTP server '127.0.0.1' cannot be reached on port %1.").arg(closedPort)));
 
     // POP-before-SMTP: the POP3 login comes first, so no SMTP exchange follows its failure.
     SmtpSendRequest pop = request(closedPort);
@@ -192,14 +201,15 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     SmtpOptions options;
     options.pop3Port = closedPort;
     const Sent s = send(pop, options);
-    EXPECT_EQ(
-        s.result,
-        QStringLiteral("Error 1007: The POP3 server '127.0.0.1' cannot be reached on port %1.\r\n").arg(closedPort));
+    EXPECT_EQ(s.result,
+              SmtpResult::failure(
+                  smtperror::kPop3LoginFailed,
+                  QStringLiteral("The POP3 server '127.0.0.1' cannot be reached on port %1.").arg(closedPort)));
     EXPECT_FALSE(s.status.contains(QStringLiteral("Connecting to 127.0.0.1:%1.").arg(closedPort)));
 
     SmtpSendRequest none = request(closedPort);
     none.server = QStringLiteral("  ");
-    EXPECT_EQ(send(none).result, QStringLiteral("Error 1008: No SMTP server is set.\r\n"));
+    EXPECT_EQ(send(none).result, SmtpResult::failure(smtperror::kBadRequest, QStringLiteral("No SMTP server is set.")));
 }
 
 TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
@@ -220,13 +230,14 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
 
     // The mailbox offers no TLS, so its password is not sent unless that is allowed.
     const Sent refused = send(r, options);
-    EXPECT_TRUE(refused.result.startsWith(QStringLiteral("Error 1007: The POP3 server '127.0.0.1' offers no secure")))
-        << refused.result.toStdString();
+    EXPECT_EQ(refused.result.code, smtperror::kPop3LoginFailed);
+    EXPECT_TRUE(refused.result.description.startsWith(QStringLiteral("The POP3 server '127.0.0.1' offers no secure")))
+        << refused.result.description.toStdString();
     EXPECT_TRUE(server.mails().isEmpty());
 
     r.allowCleartextPassword = true;
     const Sent s = send(r, options);
-    EXPECT_EQ(s.result, QString());
+    EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     EXPECT_EQ(s.status.mid(0, 4),
               (QStringList{QStringLiteral("Logging in to the POP3 server 127.0.0.1:%1.").arg(pop.port()),
                            QStringLiteral("Logging in with AUTH PLAIN."), QStringLiteral("POP3 login done."),
@@ -235,7 +246,7 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
     expectNoSecretIn(s.status, r.password);
 
     r.password = QStringLiteral("wrong");
-    EXPECT_TRUE(send(r, options).result.startsWith(QStringLiteral("Error 1007: ")));
+    EXPECT_EQ(send(r, options).result.code, smtperror::kPop3LoginFailed);
     EXPECT_EQ(server.mails().size(), 1);
 }
 
@@ -246,7 +257,7 @@ TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
     r.fromAddress = QStringLiteral("office@example.com");
     r.toAddress = QStringLiteral("0712345@sms.example");
     r.message = QStringLiteral("Price: 5 €\r\nSee you");
-    const QByteArray m = SmtpGateway::buildMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
+    const QByteArray m = buildSmtpMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
     const QByteArray from =
         "From: =?UTF-8?B?" + QStringLiteral("Müller \"GmbH\"").toUtf8().toBase64() + "?= <office@example.com>\r\n";
     EXPECT_TRUE(m.contains(from));
@@ -256,7 +267,7 @@ TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
 
     r.fromName = QStringLiteral("A \"quoted\" name");
     r.message = QStringLiteral("plain");
-    const QByteArray plain = SmtpGateway::buildMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
+    const QByteArray plain = buildSmtpMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
     EXPECT_TRUE(plain.contains("From: \"A \\\"quoted\\\" name\" <office@example.com>\r\n"));
     EXPECT_TRUE(plain.contains("Content-Transfer-Encoding: 7bit\r\n"));
 

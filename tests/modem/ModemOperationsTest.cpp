@@ -165,8 +165,8 @@ TEST_F(ModemOperations, ListingDuringACallIsSkippedAndLocksTheModem)
     EXPECT_FALSE(modem.ReadingSIM());
 
     sim.clearLog();
-    EXPECT_EQ(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hi")), QStringLiteral("ERROR"));
-    EXPECT_EQ(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hi")), QStringLiteral("ERROR"));
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
+    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
     EXPECT_TRUE(sim.commands().isEmpty()) << "nothing may be written during a call";
     EXPECT_FALSE(modem.SendingSMS());
 }
@@ -177,20 +177,27 @@ TEST_F(ModemOperations, DeletingByStatusAndByIndex)
     sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+1"), QStringLiteral("a"));
     sim.addMessage(QStringLiteral("STO SENT"), QStringLiteral("+2"), QStringLiteral("b"));
     sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+3"), QStringLiteral("c"));
-    modem.DeleteSIMMessagesByStatus(QStringLiteral("rec read"));
+    EXPECT_TRUE(modem.DeleteSIMMessagesByStatus(QStringLiteral("rec read")).ok);
     const auto left = sim.messages();
     ASSERT_EQ(left.size(), 1);
     EXPECT_EQ(left[0].index, 2);
     EXPECT_TRUE(sim.commands().contains(QStringLiteral("AT+CMGD=3")));
 
-    EXPECT_TRUE(modem.DeleteSIMMessage(2).contains(QLatin1String("OK")));
+    EXPECT_TRUE(modem.DeleteSIMMessage(2).ok);
     EXPECT_TRUE(sim.messages().isEmpty());
 
     sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321});
-    const QString reply = modem.DeleteSIMMessage(5);
-    EXPECT_EQ(reply, QStringLiteral("\r\n+CMS ERROR: 321\r\n"));
-    EXPECT_EQ(modem.LastModemResponse(), reply);
+    const ModemResult refused = modem.DeleteSIMMessage(5);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.cmsError, 321);
+    EXPECT_EQ(refused.reply, QStringLiteral("\r\n+CMS ERROR: 321\r\n"));
+    EXPECT_EQ(modem.LastModemResponse(), refused.reply);
     EXPECT_EQ(prompt.texts(), QStringList{"Error occured while executing this command: AT+CMGD=5"});
+
+    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+4"), QStringLiteral("d"));
+    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321});
+    EXPECT_EQ(modem.DeleteSIMMessagesByStatus(QStringLiteral("REC READ")).cmsError, 321);
+    EXPECT_EQ(sim.messages().size(), 1);
 }
 
 // ---- Sending --------------------------------------------------------------------------------
@@ -211,9 +218,9 @@ TEST_F(ModemOperations, DirectSendCutsLongTextsIntoSeparateSms)
     };
     for (const Case &c : cases) {
         sim.clearLog();
-        const QString result = modem.SendSMSDirect(QStringLiteral("+919812345678"), c.text);
-        EXPECT_TRUE(result.contains(QLatin1String("OK"))) << result.toStdString();
-        EXPECT_FALSE(result.contains(QLatin1String("ERROR")));
+        const ModemResult result = modem.SendSMSDirect(QStringLiteral("+919812345678"), c.text);
+        EXPECT_TRUE(result.ok) << result.reply.toStdString();
+        EXPECT_TRUE(result.reply.contains(QLatin1String("OK"))) << result.reply.toStdString();
         EXPECT_EQ(sentTexts(), c.parts);
         for (const auto &m : sim.sentMessages())
             EXPECT_EQ(m.number, QStringLiteral("+919812345678"));
@@ -239,7 +246,7 @@ TEST_F(ModemOperations, TextsTravelInTheSetNamedToTheModem)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.set.toStdString());
         initialise(c.set);
-        ASSERT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), text).contains(QLatin1String("ERROR")));
+        ASSERT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), text).ok);
         EXPECT_EQ(sentTexts(), QStringList{c.arrives});
         sim.receiveSms(QStringLiteral("+4477"), text);
         modem.ListSIMMessages(QStringLiteral("REC UNREAD"), 400);
@@ -249,7 +256,7 @@ TEST_F(ModemOperations, TextsTravelInTheSetNamedToTheModem)
     }
 }
 
-TEST_F(ModemOperations, DirectSendFailuresAreNeverEmpty)
+TEST_F(ModemOperations, DirectSendFailuresCarryTheModemsErrorCode)
 {
     initialise();
     modem.setBodyResponseTimeout(400);
@@ -259,25 +266,26 @@ TEST_F(ModemOperations, DirectSendFailuresAreNeverEmpty)
         const char *name;
         QString failing;
         Fault fault;
-        QString result;
+        std::optional<int> cmsError;
     };
     const Case cases[] = {
-        {"no prompt", "AT+CMGS", {Fault::Silence}, "ERROR"},
-        {"refused number", "AT+CMGS", {Fault::Error}, "ERROR"},
-        {"network refusal", "BODY", {Fault::CmsError, 500}, "\r\n+CMS ERROR: 500\r\n"},
-        {"silence after the body", "BODY", {Fault::Silence}, "ERROR"},
+        {"no prompt", "AT+CMGS", {Fault::Silence}, std::nullopt},
+        {"refused number", "AT+CMGS", {Fault::Error}, std::nullopt},
+        {"network refusal", "BODY", {Fault::CmsError, 500}, 500},
+        {"silence after the body", "BODY", {Fault::Silence}, std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         sim.clearLog();
         sim.failNext(c.failing, c.fault);
-        EXPECT_EQ(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")), c.result);
+        const ModemResult failed = modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello"));
+        EXPECT_FALSE(failed.ok);
+        EXPECT_EQ(failed.cmsError, c.cmsError);
         EXPECT_TRUE(sim.sentMessages().isEmpty());
         EXPECT_FALSE(modem.SendingSMS());
         // The modem is usable afterwards: a half-open entry was cancelled, nothing is pending.
         sim.clearLog();
-        EXPECT_TRUE(
-            modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("again")).contains(QLatin1String("OK")));
+        EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("again")).ok);
         EXPECT_EQ(sentTexts(), QStringList{"again"});
     }
     EXPECT_TRUE(prompt.texts().isEmpty());
@@ -289,8 +297,9 @@ TEST_F(ModemOperations, DirectSendWaitsForASlowNetwork)
     modem.setBodyResponseTimeout(5000);
     modem.setDelayFactor(0.25); // the body's own reads give up after 12 × 50 ms
     sim.setBodyLatency(900);
-    const QString result = modem.SendSMSDirect(QStringLiteral("+4477"), QString(170, QLatin1Char('z')));
-    EXPECT_TRUE(result.contains(QLatin1String("+CMGS:"))) << result.toStdString();
+    const ModemResult result = modem.SendSMSDirect(QStringLiteral("+4477"), QString(170, QLatin1Char('z')));
+    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMGS:"))) << result.reply.toStdString();
     EXPECT_EQ(sim.sentMessages().size(), 2);
     EXPECT_EQ(sim.protocolViolations(), 0) << "a command was written while the modem was still sending";
 }
@@ -299,16 +308,16 @@ TEST_F(ModemOperations, UnpluggedDuringASendIsAFailure)
 {
     initialise();
     sim.failNext(QStringLiteral("BODY"), {Fault::Unplug});
-    EXPECT_EQ(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")), QStringLiteral("ERROR"));
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
     EXPECT_FALSE(modem.PortConnected());
     EXPECT_FALSE(modem.SendingSMS());
-    EXPECT_EQ(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")), QStringLiteral("ERROR"));
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
 }
 
 TEST_F(ModemOperations, StoreAndSend)
 {
     initialise();
-    EXPECT_EQ(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("0123456789")), QStringLiteral("OK"));
+    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("0123456789")).ok);
     EXPECT_EQ(sim.commands(), (QStringList{"AT+CMGW=\"+4477\"", "<body>", "AT+CMSS=1", "AT+CMGD=1"}));
     ASSERT_EQ(sim.sentMessages().size(), 1);
     EXPECT_EQ(sim.sentMessages()[0].via, QStringLiteral("AT+CMSS"));
@@ -318,7 +327,7 @@ TEST_F(ModemOperations, StoreAndSend)
 
     // Two parts: each stored, sent and deleted in turn.
     sim.clearLog();
-    EXPECT_EQ(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString(161, QLatin1Char('q'))), QStringLiteral("OK"));
+    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString(161, QLatin1Char('q'))).ok);
     EXPECT_EQ(sim.sentMessages().size(), 2);
     EXPECT_EQ(modem.StoreSMSOnSIM(QStringLiteral("+1"), QStringLiteral("a\r\nb")), QStringLiteral("1"));
     EXPECT_EQ(sim.messages().value(0).text, QStringLiteral("a\nb"));
@@ -334,24 +343,19 @@ TEST_F(ModemOperations, StoreAndSendFailures)
         const char *name;
         QString failing;
         Fault fault;
-        QString result;
+        std::optional<int> cmsError;
         int leftOnSim;
         QStringList shown;
     };
     const Case cases[] = {
-        {"SIM full",
-         "BODY",
-         {Fault::CmsError, 322},
-         "ERROR",
-         0,
-         {"Error occured while executing this command: AT+CMGW"}},
+        {"SIM full", "BODY", {Fault::CmsError, 322}, 322, 0, {"Error occured while executing this command: AT+CMGW"}},
         {"send refused",
          "AT+CMSS",
          {Fault::CmsError, 500},
-         "ERROR",
+         500,
          1,
          {"Error occured while executing this command: AT+CMSS"}},
-        {"send unanswered", "AT+CMSS", {Fault::Silence}, "ERROR", 1, {}},
+        {"send unanswered", "AT+CMSS", {Fault::Silence}, std::nullopt, 1, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -359,7 +363,9 @@ TEST_F(ModemOperations, StoreAndSendFailures)
         sim.clearLog();
         prompt.clear();
         sim.failNext(c.failing, c.fault);
-        EXPECT_EQ(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")), c.result);
+        const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.cmsError, c.cmsError);
         EXPECT_TRUE(sim.sentMessages().isEmpty());
         EXPECT_EQ(sim.messages().size(), c.leftOnSim);
         EXPECT_EQ(prompt.texts(), c.shown);
@@ -370,9 +376,9 @@ TEST_F(ModemOperations, StoreAndSendFailures)
     sim.clearMessages();
     sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321}, -1);
     prompt.clear();
-    const QString result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
-    EXPECT_FALSE(result.contains(QLatin1String("ERROR"))) << result.toStdString();
-    EXPECT_TRUE(result.contains(QLatin1String("+CMSS:")));
+    const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
+    EXPECT_TRUE(result.ok) << result.reply.toStdString();
+    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMSS:")));
     EXPECT_EQ(sim.sentMessages().size(), 1);
     EXPECT_TRUE(logHas(QStringLiteral("**WARNING** The sent SMS could not be removed from the SIM card (storage index "
                                       "1).")));
@@ -382,8 +388,8 @@ TEST_F(ModemOperations, StoreAndSendFailures)
 TEST_F(ModemOperations, EmptyTextIsNotASend)
 {
     initialise();
-    EXPECT_EQ(modem.SendSMSDirect(QStringLiteral("+4477"), QString()), QStringLiteral("ERROR"));
-    EXPECT_EQ(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()), QStringLiteral("ERROR"));
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QString()).ok);
+    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()).ok);
     EXPECT_TRUE(sim.commands().isEmpty());
 }
 

@@ -3,6 +3,7 @@
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
+#include "store/Schema.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 #include "support/TempDatabase.h"
@@ -101,9 +102,41 @@ TEST(OpenFailures, RefusesADatabaseFromANewerProgram)
     EXPECT_TRUE(r.error().contains("newer Parlix")) << r.error().toStdString();
 }
 
+// Takes a new database back to before the PDU step (tables and columns it adds).
+void undoPduStep(TempDatabase &t)
+{
+    for (const char *statement :
+         {"DROP TABLE Message_OutBox_Parts", "DROP TABLE Message_InBox_Parts",
+          "ALTER TABLE ModemSettings DROP COLUMN SMSFormat",
+          "ALTER TABLE ModemSettings DROP COLUMN IsDeliveryReportRequested",
+          "ALTER TABLE ModemSettings DROP COLUMN PartsWaitHours", "ALTER TABLE Message_OutBox DROP COLUMN ReportStatus",
+          "ALTER TABLE Message_OutBox DROP COLUMN ReportDatetime"})
+        t.exec(QString::fromLatin1(statement));
+}
+
+TEST(OlderDatabase, KeepsItsModemInTextModeWhileRowsWrittenWithoutTheFormatMeanPdu)
+{
+    TempDatabase t;
+    undoPduStep(t);
+    t.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, CharacterSet) VALUES ('COM3', 'GSM')"));
+    t.exec(QStringLiteral("PRAGMA user_version = %1").arg(schema::versionOfStepWith("SMSFormat") - 1));
+
+    auto upgraded = t.conn().openAnother();
+    ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
+    const QSqlDatabase db = upgraded.value()->db();
+    ASSERT_TRUE(sql::run(db, QStringLiteral("INSERT INTO ModemSettings (CommPortNo) VALUES ('COM4')")).ok());
+    auto formats = sql::run(db, QStringLiteral("SELECT CommPortNo, SMSFormat FROM ModemSettings ORDER BY rowid"));
+    ASSERT_TRUE(formats.ok());
+    QStringList seen;
+    while (formats.value().next())
+        seen << formats.value().value(0).toString() + '=' + formats.value().value(1).toString();
+    EXPECT_EQ(seen, (QStringList{"COM3=TEXT", "COM4=PDU"}));
+}
+
 TEST(OlderDatabase, GainsTheClearTextLoginColumnOffAndKeepsItsSettings)
 {
     TempDatabase t;
+    undoPduStep(t);
     // The Timer_Setting of a version 3 database, holding an operator's SMTP settings.
     t.exec(QStringLiteral("ALTER TABLE Timer_Setting DROP COLUMN IsSMTPClearTextLoginAllowed"));
     t.exec(QStringLiteral("UPDATE Timer_Setting SET SMSSMTPServer='mail.example', IsSMSSMTPAuthenticationRequired=1"));

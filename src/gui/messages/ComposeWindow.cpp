@@ -1,9 +1,12 @@
 #include "gui/messages/ComposeWindow.h"
 
-#include "store/ComposeQueue.h"
+#include "config/RuntimeSettings.h"
 #include "core/Clock.h"
-#include "gui/common/Icons.h"
 #include "core/Prompt.h"
+#include "gui/common/Icons.h"
+#include "modem/Pdu.h"
+#include "store/ComposeQueue.h"
+#include "store/SettingsRepository.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +34,12 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     , m_clock(clock)
     , m_numbers(new QLineEdit(this))
     , m_message(new QPlainTextEdit(this))
+    , m_count(new QLabel(this))
 {
+    // The count follows the format the modem is set to; a new database sends in PDU.
+    auto modemRow = SettingsRepository(m_db).modemSettings();
+    m_pduMode = !modemRow || !modemRow.value() ||
+                modemRow.value()->value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() != smsformat::kText;
     setObjectName(QStringLiteral("frm_ComposeSMS"));
     setWindowTitle(QStringLiteral("Compose & Send SMS"));
     setWindowIcon(icons::compose());
@@ -49,7 +57,10 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     auto *hint1 =
         label(QStringLiteral("Label2"),
               QStringLiteral("(Separate multiple numbers by comma. e.g. 9888812121, +442123234455, ...)"), this);
-    auto *hint2 = label(QStringLiteral("Label4"), QStringLiteral("(Max. 160 characters)"), this);
+    auto *hint2 = label(
+        QStringLiteral("Label4"),
+        m_pduMode ? QStringLiteral("(Max. %1 SMS)").arg(kMaxPduParts) : QStringLiteral("(Max. 160 characters)"), this);
+    m_count->setObjectName(QStringLiteral("lblCharsLeft"));
     for (QLabel *hint : {hint1, hint2})
         hint->setStyleSheet(QStringLiteral("color: #5b6670;"));
 
@@ -60,7 +71,11 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     layout->addSpacing(8);
     layout->addWidget(label(QStringLiteral("Label3"), QStringLiteral("Enter Your Message Here :"), this));
     layout->addWidget(m_message, 1);
-    layout->addWidget(hint2);
+    auto *hints = new QHBoxLayout;
+    hints->addWidget(hint2);
+    hints->addStretch();
+    hints->addWidget(m_count);
+    layout->addLayout(hints);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(send);
@@ -68,6 +83,7 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     resize(480, 320);
 
     connect(m_message, &QPlainTextEdit::textChanged, this, &ComposeWindow::limitMessage);
+    limitMessage();
     connect(send, &QPushButton::clicked, this, &ComposeWindow::Command1_Click);
 }
 
@@ -81,15 +97,40 @@ void ComposeWindow::setMessage(const QString &message)
     m_message->setPlainText(message);
 }
 
+bool ComposeWindow::fits(const QString &text) const
+{
+    return m_pduMode ? pdu::countText(text).parts <= kMaxPduParts : text.size() <= kMaxMessageLength;
+}
+
 // Typing and pasting alike stop at the limit; the cut keeps the start of the text.
 void ComposeWindow::limitMessage()
 {
-    const QString text = m_message->toPlainText();
-    if (text.size() <= kMaxMessageLength)
-        return;
-    const QSignalBlocker block(m_message);
-    m_message->setPlainText(text.left(kMaxMessageLength));
-    m_message->moveCursor(QTextCursor::End);
+    QString text = m_message->toPlainText();
+    if (!fits(text)) {
+        // The longest start that fits; a pasted book must not take a count per character.
+        qsizetype keep = 0;
+        for (qsizetype lo = 0, hi = text.size(); lo <= hi;) {
+            const qsizetype mid = (lo + hi) / 2;
+            if (fits(text.left(mid))) {
+                keep = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+            --keep; // never half an emoji
+        text = text.left(keep);
+        const QSignalBlocker block(m_message);
+        m_message->setPlainText(text);
+        m_message->moveCursor(QTextCursor::End);
+    }
+    if (m_pduMode) {
+        const pdu::SmsCount count = pdu::countText(text);
+        m_count->setText(QStringLiteral("%1 characters left, %2 SMS").arg(count.left).arg(count.parts));
+    } else {
+        m_count->setText(QStringLiteral("%1 characters left, 1 SMS").arg(kMaxMessageLength - text.size()));
+    }
 }
 
 void ComposeWindow::Command1_Click()

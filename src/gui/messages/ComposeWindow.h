@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QSqlDatabase>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -19,7 +20,8 @@ class ComposeWindow final : public QDialog
     Q_DISABLE_COPY_MOVE(ComposeWindow)
 
 public:
-    static constexpr int kMaxMessageLength = 160;
+    static constexpr int kMaxMessageLength = 160; // text mode
+    static constexpr int kMaxPduParts = 10;
 
     ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent = nullptr);
 
@@ -34,12 +36,15 @@ public Q_SLOTS:
 
 private:
     void limitMessage();
+    bool fits(const QString &text) const;
 
     QSqlDatabase m_db;
     Prompt &m_prompt;
     const Clock &m_clock;
     QLineEdit *m_numbers;
     QPlainTextEdit *m_message;
+    QLabel *m_count;
+    bool m_pduMode = false;
 };
 
 } // namespace parlix

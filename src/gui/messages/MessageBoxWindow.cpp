@@ -1,12 +1,12 @@
 #include "gui/messages/MessageBoxWindow.h"
 
-#include "store/AddressBookRepository.h"
-#include "gui/messages/ComposeWindow.h"
-#include "gui/common/PagedListView.h"
 #include "core/ActivityLog.h"
-#include "gui/common/Icons.h"
 #include "core/Prompt.h"
+#include "gui/common/Icons.h"
+#include "gui/common/PagedListView.h"
 #include "gui/common/WaitWindow.h"
+#include "gui/messages/ComposeWindow.h"
+#include "store/AddressBookRepository.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -36,6 +37,19 @@ std::atomic<int> g_openWindows = 0;
 
 // Sub-items of every folder's rows; the outbox adds the status after the hidden key.
 enum Column { kNumber = 0, kName = 1, kMessage = 2, kDate = 3, kKey = 4, kStatus = 5 };
+
+// What the phone's delivery report said: when it arrived, or what is still awaited; empty
+// when no report was asked for.
+QString deliveredText(const OutboxRow &row)
+{
+    if (row.reportStatus == report::kDelivered)
+        return QStringLiteral("Yes, ") + QLocale().toString(row.reportDatetime, QLocale::ShortFormat);
+    if (row.reportStatus == report::kFailed)
+        return QStringLiteral("Failed");
+    if (row.reportStatus == report::kPending)
+        return QStringLiteral("Pending");
+    return {};
+}
 constexpr int kFolderRole = Qt::UserRole + 1;
 constexpr int kTwipsPerPixel = 15;
 
@@ -422,6 +436,8 @@ void MessageBoxWindow::fillFolder(Folder folder)
                                                 sent ? row.deliveryDatetime : row.outBoxDateTime, row.id);
                                     if (!sent)
                                         item->setText(kStatus, row.deliveryStatus.trimmed());
+                                    else
+                                        item->setText(kStatus, deliveredText(row));
                                     list.addTopLevelItem(item);
                                 }
                                 return Status::success();
@@ -447,8 +463,12 @@ void MessageBoxWindow::setColumns(Folder folder)
                    QStringLiteral("Status")};
         break;
     case Folder::Sent:
-        headers = {QStringLiteral("Mobile Number"), QStringLiteral("Recipient Name"), QStringLiteral("Message"),
-                   QStringLiteral("Delivered On"), QString()};
+        headers = {QStringLiteral("Mobile Number"),
+                   QStringLiteral("Recipient Name"),
+                   QStringLiteral("Message"),
+                   QStringLiteral("Delivered On"),
+                   QString(),
+                   QStringLiteral("Delivered")};
         break;
     case Folder::None:
         return;

@@ -1,12 +1,12 @@
 #include "gui/settings/SettingsWindow.h"
 
-#include "gui/settings/AdvancedSmtpWindow.h"
-#include "gui/settings/ModemSearchWindow.h"
+#include "config/RuntimeSettings.h"
 #include "config/SettingsChecks.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
+#include "gui/settings/AdvancedSmtpWindow.h"
+#include "gui/settings/ModemSearchWindow.h"
 #include "store/OutboxRepository.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
@@ -188,6 +188,11 @@ QWidget *SettingsWindow::buildModemTab()
         delays << numberText(quarter / 4.0);
     m_delay = choiceBox("cmbDelay", sameTexts(delays));
     m_callerId = named(new QCheckBox(QStringLiteral("Do you want to enable caller Id ?")), "chkEnbCallID");
+    m_smsFormat = choiceBox("cmbSMSFormat", {{QStringLiteral("Text"), smsformat::kText},
+                                             {QStringLiteral("PDU (Unicode and long SMS)"), smsformat::kPdu}});
+    // A new database talks PDU unless the operator or the stored row says otherwise.
+    showStored(m_smsFormat, smsformat::kPdu);
+    m_deliveryReports = named(new QCheckBox(QStringLiteral("Request delivery reports")), "chkDeliveryReports");
 
     m_checkModem = named(
         new QPushButton(QStringLiteral("Click here to automatically detect the modem connected to this computer")),
@@ -212,6 +217,8 @@ QWidget *SettingsWindow::buildModemTab()
     form->addRow(QStringLiteral("Flow Control"), m_flow);
     form->addRow(QStringLiteral("Character Set"), m_charSet);
     form->addRow(QString(), m_callerId);
+    form->addRow(QStringLiteral("SMS Format"), m_smsFormat);
+    form->addRow(QString(), m_deliveryReports);
     form->addRow(QStringLiteral("Modem Delay Factor :"), delayRow);
 
     auto *layout = new QVBoxLayout(tab);
@@ -401,6 +408,9 @@ void SettingsWindow::loadModem(const QVariantMap &row)
     showStored(m_charSet, row.value(QStringLiteral("CharacterSet")));
     showStored(m_delay, row.value(QStringLiteral("ModemDelayFactor")));
     m_callerId->setChecked(sql::boolFrom(row.value(QStringLiteral("EnabledCallerId"))));
+    const bool text = row.value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() == smsformat::kText;
+    showStored(m_smsFormat, text ? smsformat::kText : smsformat::kPdu);
+    m_deliveryReports->setChecked(sql::boolFrom(row.value(QStringLiteral("IsDeliveryReportRequested"))));
 }
 
 void SettingsWindow::loadTimer(const QVariantMap &row)
@@ -523,14 +533,20 @@ void SettingsWindow::startModemSearch()
                                          *m_services.prompt, this);
     connect(search, &ModemSearchWindow::modemsFound, this, [this](const QVector<FoundModem> &found) {
         auto *list = new FoundModemsWindow(found, this);
-        connect(list, &FoundModemsWindow::modemChosen, this, &SettingsWindow::applyFoundModem);
+        connect(list, &FoundModemsWindow::modemChosen, this, [this, found](const QString &port) {
+            bool pdu = false;
+            for (const FoundModem &m : found)
+                pdu = pdu || (m.port.trimmed() == port && m.pduMode);
+            applyFoundModem(port, pdu);
+        });
         list->open();
     });
     search->open();
 }
 
-void SettingsWindow::applyFoundModem(const QString &port)
+void SettingsWindow::applyFoundModem(const QString &port, bool pduMode)
 {
+    showStored(m_smsFormat, pduMode ? smsformat::kPdu : smsformat::kText);
     m_selectPortFromList = true;
     m_port->setCurrentIndex(m_port->findText(port.trimmed()));
     m_port->setEditText(port.trimmed());
@@ -581,6 +597,8 @@ SettingsInput SettingsWindow::input() const
     in.characterSet = storedChoice(m_charSet);
     in.delayFactor = storedChoice(m_delay);
     in.callerId = m_callerId->isChecked();
+    in.smsFormat = storedChoice(m_smsFormat);
+    in.deliveryReports = m_deliveryReports->isChecked();
     in.speedFromFoundList = m_selectPortFromList;
     return in;
 }

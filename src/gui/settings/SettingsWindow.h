@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/BlockingWindow.h"
 #include "config/SettingsSave.h"
 #include "config/SettingsServices.h"
+#include "core/BlockingWindow.h"
 
 #include <QWidget>
 
@@ -40,7 +40,7 @@ public Q_SLOTS:
     // While the port is open the modem settings cannot change; connect to the engine's state.
     void setPortConnected(bool connected);
     // A modem picked in the found-modems list: its port, 115200 bits per second, delay 2.25.
-    void applyFoundModem(const QString &port);
+    void applyFoundModem(const QString &port, bool pduMode = false);
     void save();
     void startModemSearch();
 
@@ -85,6 +85,8 @@ private:
     QComboBox *m_charSet = nullptr;
     QComboBox *m_delay = nullptr;
     QCheckBox *m_callerId = nullptr;
+    QComboBox *m_smsFormat = nullptr;
+    QCheckBox *m_deliveryReports = nullptr;
     QPushButton *m_checkModem = nullptr;
     QLabel *m_alert = nullptr;
 

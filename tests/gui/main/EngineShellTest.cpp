@@ -46,8 +46,8 @@ protected:
     {
         db.exec(QStringLiteral("DELETE FROM ModemSettings"));
         db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
-                               "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor) "
-                               "VALUES (?,115200,8,'n','1','0','GSM',0,?)"),
+                               "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) "
+                               "VALUES (?,115200,8,'n','1','0','GSM',0,?,'TEXT')"),
                 {device, delayFactor});
     }
     void startSimulator()

@@ -1,5 +1,5 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
-// refusal of empty input, and the 160-character limit.
+// refusal of empty input, and the limits of text and PDU mode.
 #include "gui/messages/ComposeWindow.h"
 #include "support/ManualClock.h"
 #include "support/MessageTestData.h"
@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -69,7 +70,9 @@ TEST_F(ComposeTest, EmptyInputIsRefusedAndNothingIsWritten)
 
 TEST_F(ComposeTest, MessageStopsAt160CharactersTypedOrPasted)
 {
-    auto *message = window.findChild<QPlainTextEdit *>(QStringLiteral("Message"));
+    db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, SMSFormat) VALUES ('COM3', 'TEXT')"));
+    ComposeWindow textMode(db.db(), prompt, clock);
+    auto *message = textMode.findChild<QPlainTextEdit *>(QStringLiteral("Message"));
     QTest::keyClicks(message, QString(158, QLatin1Char('a')));
     QTest::keyClicks(message, QStringLiteral("bcdef"));
     EXPECT_EQ(message->toPlainText(), QString(158, QLatin1Char('a')) + QStringLiteral("bc"));
@@ -78,6 +81,41 @@ TEST_F(ComposeTest, MessageStopsAt160CharactersTypedOrPasted)
     message->paste();
     EXPECT_EQ(message->toPlainText().size(), 160);
 }
+
+struct PduLimitCase
+{
+    const char *name;
+    QString pasted;
+    QString kept;
+    const char *count;
+};
+
+class ComposePduTest : public ComposeTest, public ::testing::WithParamInterface<PduLimitCase>
+{
+};
+
+// A new database sends in PDU mode: long texts up to ten linked parts, counted as the operator
+// types; an emoji is never cut in half.
+TEST_P(ComposePduTest, CountsPartsAndStopsAtTenOfThem)
+{
+    auto *message = window.findChild<QPlainTextEdit *>(QStringLiteral("Message"));
+    QApplication::clipboard()->setText(GetParam().pasted);
+    message->paste();
+    EXPECT_EQ(message->toPlainText(), GetParam().kept);
+    EXPECT_EQ(window.findChild<QLabel *>(QStringLiteral("lblCharsLeft"))->text(), QLatin1String(GetParam().count));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ComposePduTest,
+                         ::testing::Values(PduLimitCase{"Single", QString(160, QLatin1Char('x')),
+                                                        QString(160, QLatin1Char('x')), "0 characters left, 1 SMS"},
+                                           PduLimitCase{"TwoParts", QString(161, QLatin1Char('x')),
+                                                        QString(161, QLatin1Char('x')), "145 characters left, 2 SMS"},
+                                           PduLimitCase{"TenParts", QString(2000, QLatin1Char('x')),
+                                                        QString(1530, QLatin1Char('x')), "0 characters left, 10 SMS"},
+                                           PduLimitCase{"Emoji", QStringLiteral("\U0001F600").repeated(400),
+                                                        QStringLiteral("\U0001F600").repeated(330),
+                                                        "1 characters left, 10 SMS"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace parlix::test

@@ -1,0 +1,82 @@
+#include "EngineHarness.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+using test::EngineHarness;
+using Fault = sim::ModemSimulator::Fault;
+
+QStringList sentTexts(const EngineHarness &h)
+{
+    QStringList texts;
+    for (const auto &m : h.modem.sentMessages())
+        texts << m.text;
+    return texts;
+}
+
+struct ResumeCase
+{
+    const char *deliveryMode;
+    const char *failingCommand; // where the modem refuses the second part
+};
+
+class LongSmsResumeTest : public ::testing::TestWithParam<ResumeCase>
+{
+};
+
+// The second of three parts is refused; the engine restarts before the retry, which must
+// send the second and third parts only, each recorded with the modem's message reference.
+TEST_P(LongSmsResumeTest, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
+{
+    EngineHarness h;
+    h.settings.SIMCardDeliveryMode = QString::fromLatin1(GetParam().deliveryMode);
+    h.applySettings();
+    ASSERT_EQ(h.connectModem(), QString());
+    const QString text = QStringLiteral("0123456789").repeated(40);
+    const qint64 id = h.queue(QStringLiteral("+447700900123"), text);
+    const QString failing = QString::fromLatin1(GetParam().failingCommand);
+    h.modem.failNext(failing, {Fault::CmsError, 500}, 1, 1);
+
+    h.engine->sendAll();
+    EXPECT_EQ(sentTexts(h), QStringList{text.left(160)});
+    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}), QString());
+
+    h.restartEngine();
+    h.applySettings();
+    h.engine->sendAll();
+
+    EXPECT_EQ(sentTexts(h), (QStringList{text.left(160), text.mid(160, 160), text.mid(320)}));
+    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
+              QStringLiteral("SENT"));
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
+                                     "WHERE Outbox_Id=? AND IsConfirmed=1 AND PartCount=3"),
+                      {id}),
+              3);
+}
+
+INSTANTIATE_TEST_SUITE_P(TextMode, LongSmsResumeTest,
+                         ::testing::Values(ResumeCase{"DIRECT DELIVER", "BODY"},
+                                           ResumeCase{"STORE AND DELIVER", "AT+CMSS"}),
+                         [](const auto &info) { return std::string(info.param.deliveryMode).substr(0, 5); });
+
+TEST(LongSmsTextMode, GsmCutCountsEscapedCharactersTwiceAndReportsReplacedOnes)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(), QString());
+    const QString euros = QString(6, QChar(0x20AC));
+    h.queue(QStringLiteral("+447700900123"), QString(150, QLatin1Char('a')) + euros + QChar(0x015F));
+
+    h.engine->sendAll();
+
+    EXPECT_EQ(sentTexts(h),
+              (QStringList{QString(150, QLatin1Char('a')) + euros.left(5), QString(QChar(0x20AC)) + QLatin1Char('?')}));
+    EXPECT_TRUE(h.logLines().contains(QStringLiteral("1 character(s) of the SMS to +447700900123 cannot be carried by "
+                                                     "the GSM character set and are sent as '?'.")))
+        << h.logLines().join('\n').toStdString();
+}
+
+} // namespace
+} // namespace parlix

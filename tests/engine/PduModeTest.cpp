@@ -1,0 +1,131 @@
+#include "EngineHarness.h"
+#include "support/QtPrinters.h"
+
+#include "engine/AutoReplyRepository.h"
+
+#include <gtest/gtest.h>
+
+namespace parlix {
+namespace {
+
+using test::EngineHarness;
+
+const QString kNumber = QStringLiteral("+447700900123");
+
+struct OutgoingCase
+{
+    const char *name;
+    QString text;
+    int parts;
+};
+
+class PduSendTest : public ::testing::TestWithParam<OutgoingCase>
+{
+};
+
+// The simulator joins the parts it received by their reference; what it joined must be the
+// text exactly, and every part must be recorded as confirmed under its own message reference.
+TEST_P(PduSendTest, TextArrivesWholeInLinkedParts)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(true, true), QString());
+    const qint64 id = h.queue(kNumber, GetParam().text);
+
+    h.engine->sendAll();
+
+    ASSERT_EQ(h.modem.sentMessages().size(), GetParam().parts);
+    const auto joined = h.modem.sentTexts();
+    ASSERT_EQ(joined.size(), 1);
+    EXPECT_EQ(joined.first().text, GetParam().text);
+    EXPECT_EQ(joined.first().number, kNumber);
+    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
+              QStringLiteral("SENT"));
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
+                                     "WHERE Outbox_Id=? AND IsConfirmed=1"),
+                      {id}),
+              GetParam().parts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PduSendTest,
+                         ::testing::Values(OutgoingCase{"Gsm400", QStringLiteral("0123456789").repeated(40), 3},
+                                           OutgoingCase{"GsmEscapes", QStringLiteral("[x]").repeated(70), 3},
+                                           OutgoingCase{"Cyrillic",
+                                                        QStringLiteral("Привет, как дела? Встреча в 17:00."), 1},
+                                           OutgoingCase{"Emoji", QStringLiteral("Meet at 5 \U0001F600 ok"), 1},
+                                           OutgoingCase{"LongEmoji", QStringLiteral("\U0001F600").repeated(40), 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(PduConnect, ModemThatRefusesPduModeIsUsedInTextMode)
+{
+    EngineHarness h;
+    h.modem.setPduModeSupported(false);
+    ASSERT_EQ(h.connectModem(true, true), QString());
+    EXPECT_TRUE(
+        h.logLines().contains(QStringLiteral("The modem refused PDU mode (AT+CMGF=0); it is used in text mode.")));
+    const QString text = QStringLiteral("0123456789").repeated(40);
+    h.queue(kNumber, text);
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 3);
+    EXPECT_EQ(h.modem.sentMessages().first().text, text.left(160));
+}
+
+// A long SMS whose parts arrive last first, in two passes with a restart between them, is
+// stored once, exactly, and answered once.
+TEST(PduReceive, PartsInReverseOverTwoPassesAndARestartBecomeOneInboxRow)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(true, true), QString());
+    AutoReplyRepository replies(h.db.db());
+    replies.insert(QStringLiteral("мир"), QStringLiteral("Thanks"));
+    ASSERT_TRUE(replies.setSendAutoReply(true));
+    const QString text = QStringLiteral("Привет мир ").repeated(15); // trailing blank kept
+    const auto inbox = [&] { return h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")); };
+
+    h.modem.receiveConcatenatedSms(kNumber, text, 77, {3});
+    h.engine->receiveAll(200);
+    EXPECT_EQ(inbox(), 0);
+    EXPECT_TRUE(h.modem.messages().isEmpty()); // the part is kept by us, not on the SIM
+
+    h.restartEngine();
+    h.applySettings();
+    h.modem.receiveConcatenatedSms(kNumber, text, 77, {2, 1});
+    h.engine->receiveAll(200);
+
+    ASSERT_EQ(inbox(), 1) << h.logLines().join('\n').toStdString();
+    EXPECT_EQ(h.text(QStringLiteral("SELECT Message FROM Message_InBox")), text);
+    EXPECT_EQ(h.text(QStringLiteral("SELECT SenderMobileNo FROM Message_InBox")), kNumber);
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox_Parts")), 0);
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE Message='Thanks'")), 1);
+    EXPECT_TRUE(h.modem.messages().isEmpty());
+}
+
+TEST(PduReceive, DeliveryReportMarksTheRowDeliveredAndAnUnknownOneIsOnlyLogged)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(true, true, true), QString());
+    const qint64 id = h.queue(kNumber, QStringLiteral("0123456789").repeated(20)); // two parts
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 2);
+    EXPECT_TRUE(h.modem.sentMessages().first().statusReportRequested);
+
+    h.engine->receiveAll(200);
+
+    EXPECT_EQ(h.text(QStringLiteral("SELECT ReportStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
+              QStringLiteral("DELIVERED"));
+    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 0);
+    EXPECT_TRUE(h.modem.messages().isEmpty());
+
+    // The same reports again, now for SMS the outbox no longer knows.
+    h.db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
+    h.clearLog();
+    h.queue(kNumber, QStringLiteral("again"));
+    h.engine->sendAll();
+    h.db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
+    h.engine->receiveAll(200);
+    EXPECT_EQ(h.logLines().filter(QStringLiteral("A delivery report for an unknown SMS")).size(), 1)
+        << h.logLines().join('\n').toStdString();
+    EXPECT_TRUE(h.logLines().filter(QStringLiteral("**ERROR**")).isEmpty());
+}
+
+} // namespace
+} // namespace parlix
