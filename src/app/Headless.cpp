@@ -78,7 +78,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     engine.applySettings(settings.value());
     // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
     // command to start it, the send timer then runs on its own.
-    const bool gatewayOnly = settings->SMSDeliveryMedia == media::kSmtpGateway;
+    const bool gatewayOnly = settings->SMSDeliveryMedia == DeliveryMedium::SmtpGateway;
     QMetaObject::invokeMethod(
         engine.engine(),
         [e = engine.engine(), gatewayOnly] {

@@ -1,5 +1,6 @@
 #include "app/Command.h"
 #include "app/DemoCommand.h"
+#include "app/ExportCommand.h"
 #include "app/GuiApp.h"
 #include "app/Headless.h"
 #include "app/ModemsCommand.h"
@@ -70,6 +71,9 @@ bool displayAvailable()
 
 int main(int argc, char **argv)
 {
+    // export parses its own options.
+    if (argc > 1 && std::strcmp(argv[1], "export") == 0)
+        return parlix::runExportCommand(argc, argv);
     const QList<parlix::Command> all = commands();
     const QString word = commandWord(argc, argv, all);
     const bool wantsHeadless = hasArg(argc, argv, "--headless");
@@ -94,6 +98,8 @@ int main(int argc, char **argv)
     };
     for (const parlix::Command &c : all)
         usage += c.help;
+    usage += {QStringLiteral("export --from DAY --to DAY --out FILE ..."),
+              QStringLiteral("write the SMS received in a range of days to a file (export --help)")};
     QString description = QStringLiteral("Parlix: an office SMS gateway on a GSM modem.\n");
     for (const auto &[how, what] : usage)
         description += QStringLiteral("\n  parlix %1 %2").arg(how, -36).arg(what);

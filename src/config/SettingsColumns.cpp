@@ -18,6 +18,8 @@ struct Column
     bool SettingsInput::*flag = nullptr;
     QStringList choices = {};      // stored forms the window offers; empty: any text
     const char *refusal = nullptr; // the window's message for a value off its list
+    // For the option groups: takes the chosen word (one of choices).
+    void (*choose)(SettingsInput &, const QString &) = nullptr;
 };
 
 const QList<Column> &columns()
@@ -45,16 +47,26 @@ const QList<Column> &columns()
         {"EnableSendTimer", Section::Timers, nullptr, &I::sendEnabled},
         {"SMSDeliveryMedia",
          Section::Timers,
-         &I::deliveryMedia,
          nullptr,
-         {media::kModem, media::kSmtpGateway, media::kMixMode},
-         "You must select atleast one SMS delivey media"},
+         nullptr,
+         {storedWord(DeliveryMedium::Modem), storedWord(DeliveryMedium::SmtpGateway),
+          storedWord(DeliveryMedium::MixMode)},
+         "You must select atleast one SMS delivey media",
+         [](I &in, const QString &word) { in.deliveryMedia = deliveryMediumFrom(word); }},
         {"SIMCardDeliveryMode",
          Section::Timers,
-         &I::simDeliveryMode,
          nullptr,
-         {simdelivery::kStoreAndDeliver, simdelivery::kDirectDeliver}},
-        {"MixModeDeliveryMedia", Section::Timers, &I::mixDeliveryMedia, nullptr, {media::kModem, media::kSmtpGateway}},
+         nullptr,
+         {storedWord(SimDeliveryMode::StoreAndDeliver), storedWord(SimDeliveryMode::DirectDeliver)},
+         nullptr,
+         [](I &in, const QString &word) { in.simDeliveryMode = simDeliveryModeFrom(word); }},
+        {"MixModeDeliveryMedia",
+         Section::Timers,
+         nullptr,
+         nullptr,
+         {storedWord(DeliveryMedium::Modem), storedWord(DeliveryMedium::SmtpGateway)},
+         nullptr,
+         [](I &in, const QString &word) { in.mixDeliveryMedia = deliveryMediumFrom(word); }},
         {"SMSSMTPServer", Section::Timers, &I::smtpServer},
         {"SMSSMTPEmailPostfix", Section::Timers, &I::smtpEmailPostfix},
         {"SMSSMTPPort", Section::Timers, &I::smtpPort},
@@ -143,7 +155,10 @@ Status applySetting(SettingsInput &input, SettingsSections &sections, const QStr
                     ? missingDelayFactorMessage()
                     : QStringLiteral("%1 takes one of: %2")
                           .arg(QLatin1String(found->name), found->choices.join(QStringLiteral(", "))));
-        input.*found->text = *choice;
+        if (found->choose != nullptr)
+            found->choose(input, *choice);
+        else
+            input.*found->text = *choice;
     } else {
         input.*found->text = value;
     }

@@ -430,9 +430,9 @@ void SettingsWindow::showTimer(const SettingsInput &in)
     m_receiveSeconds->setEnabled(m_receiveEnabled->isChecked());
     m_sendSeconds->setEnabled(m_sendEnabled->isChecked());
 
-    m_viaModem->setChecked(in.deliveryMedia == media::kModem);
-    m_viaSmtp->setChecked(in.deliveryMedia == media::kSmtpGateway);
-    m_viaMix->setChecked(in.deliveryMedia == media::kMixMode);
+    m_viaModem->setChecked(in.deliveryMedia == DeliveryMedium::Modem);
+    m_viaSmtp->setChecked(in.deliveryMedia == DeliveryMedium::SmtpGateway);
+    m_viaMix->setChecked(in.deliveryMedia == DeliveryMedium::MixMode);
     showDeliveryFrames();
 
     m_smtpServer->setText(in.smtpServer);
@@ -443,10 +443,10 @@ void SettingsWindow::showTimer(const SettingsInput &in)
     m_mask->setChecked(in.maskYourEmail);
     m_mixNumbers->setText(in.mixModeNumbers);
 
-    m_storeOnSim->setChecked(in.simDeliveryMode == simdelivery::kStoreAndDeliver);
-    m_directDelivery->setChecked(in.simDeliveryMode == simdelivery::kDirectDeliver);
-    m_mixThroughModem->setChecked(in.mixDeliveryMedia == media::kModem);
-    m_mixThroughSmtp->setChecked(in.mixDeliveryMedia == media::kSmtpGateway);
+    m_storeOnSim->setChecked(in.simDeliveryMode == SimDeliveryMode::StoreAndDeliver);
+    m_directDelivery->setChecked(in.simDeliveryMode == SimDeliveryMode::DirectDeliver);
+    m_mixThroughModem->setChecked(in.mixDeliveryMedia == DeliveryMedium::Modem);
+    m_mixThroughSmtp->setChecked(in.mixDeliveryMedia == DeliveryMedium::SmtpGateway);
 }
 
 void SettingsWindow::showMailbox(const SettingsInput &in)
@@ -576,16 +576,16 @@ SettingsInput SettingsWindow::input() const
     in.sendSeconds = m_sendSeconds->text();
     in.receiveEnabled = m_receiveEnabled->isChecked();
     in.sendEnabled = m_sendEnabled->isChecked();
-    in.deliveryMedia = m_viaModem->isChecked()  ? media::kModem
-                       : m_viaSmtp->isChecked() ? media::kSmtpGateway
-                       : m_viaMix->isChecked()  ? media::kMixMode
-                                                : QString();
-    in.simDeliveryMode = m_directDelivery->isChecked() ? simdelivery::kDirectDeliver
-                         : m_storeOnSim->isChecked()   ? simdelivery::kStoreAndDeliver
-                                                       : QString();
-    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? media::kModem
-                          : m_mixThroughSmtp->isChecked() ? media::kSmtpGateway
-                                                          : QString();
+    in.deliveryMedia = m_viaModem->isChecked()  ? DeliveryMedium::Modem
+                       : m_viaSmtp->isChecked() ? DeliveryMedium::SmtpGateway
+                       : m_viaMix->isChecked()  ? DeliveryMedium::MixMode
+                                                : DeliveryMedium::None;
+    in.simDeliveryMode = m_directDelivery->isChecked() ? SimDeliveryMode::DirectDeliver
+                         : m_storeOnSim->isChecked()   ? SimDeliveryMode::StoreAndDeliver
+                                                       : SimDeliveryMode::None;
+    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? DeliveryMedium::Modem
+                          : m_mixThroughSmtp->isChecked() ? DeliveryMedium::SmtpGateway
+                                                          : DeliveryMedium::None;
     in.smtpServer = m_smtpServer->text();
     in.smtpEmailPostfix = m_smtpPostfix->text();
     in.smtpPort = m_smtpPort->text();
