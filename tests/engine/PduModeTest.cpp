@@ -2,6 +2,9 @@
 #include "support/QtPrinters.h"
 
 #include "engine/AutoReplyRepository.h"
+#include "modem/Pdu.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +128,50 @@ TEST(PduReceive, DeliveryReportMarksTheRowDeliveredAndAnUnknownOneIsOnlyLogged)
     EXPECT_EQ(h.logLines().filter(QStringLiteral("A delivery report for an unknown SMS")).size(), 1)
         << h.logLines().join('\n').toStdString();
     EXPECT_TRUE(h.logLines().filter(QStringLiteral("**ERROR**")).isEmpty());
+}
+
+// A report the modem pushes on its own (+CDS, the PDU on the next line) while the program is
+// idle: matched by reference and recipient like a listed one; unknown and unreadable ones are
+// logged and change nothing.
+TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(true, true, true), QString());
+    const qint64 id = h.queue(kNumber, QStringLiteral("pushed"));
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 1);
+    const int reference = h.modem.sentMessages().first().reference;
+    const auto pushed = [](int ref, const QString &to) -> QByteArray {
+        pdu::StatusReport r;
+        r.messageReference = ref;
+        r.recipient.number = to;
+        r.serviceCentreTime = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
+        r.dischargeTime = r.serviceCentreTime;
+        const auto e = pdu::encodeStatusReport(r).value();
+        return "\r\n+CDS: " + QByteArray::number(e.tpduLength) + "\r\n" + e.hex + "\r\n";
+    };
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString logged;
+        QString reportStatus;
+    } cases[] = {
+        {"unknown reference", pushed(reference + 1, kNumber), "A delivery report for an unknown SMS", ""},
+        {"other recipient", pushed(reference, QStringLiteral("+447700900999")), "A delivery report for an unknown SMS",
+         ""},
+        {"not a PDU", "\r\n+CDS: 3\r\nZZ01\r\n", "**ERROR** A delivery report from the modem could not be read", ""},
+        {"its own report", pushed(reference, kNumber), "Delivery report for the SMS to", "DELIVERED"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        h.clearLog();
+        h.modem.sendRaw(c.bytes);
+        QTRY_VERIFY(!h.logLines().filter(c.logged).isEmpty());
+        EXPECT_EQ(
+            h.text(QStringLiteral("SELECT COALESCE(ReportStatus,'') FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
+            c.reportStatus);
+    }
 }
 
 } // namespace
