@@ -130,6 +130,46 @@ TEST(PduReceive, DeliveryReportMarksTheRowDeliveredAndAnUnknownOneIsOnlyLogged)
     EXPECT_TRUE(h.logLines().filter(QStringLiteral("**ERROR**")).isEmpty());
 }
 
+// Parts whose siblings never come wait their time, then go to the inbox with a marker where
+// the rest should be; none is dropped, and the next pass leaves the row alone.
+TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
+{
+    const QString text = QStringLiteral("0123456789").repeated(40);
+    const QStringList parts = pdu::splitText(text).parts;
+    ASSERT_EQ(parts.size(), 3);
+    const QString missing = QStringLiteral("[part missing]");
+    const struct
+    {
+        const char *name;
+        QList<int> arrived;
+        QString stored;
+    } cases[] = {
+        {"middle", {3, 1}, parts[0] + missing + parts[2]},
+        {"last", {1, 2}, parts[0] + parts[1] + missing},
+        {"first only arrived late", {2}, missing + parts[1] + missing},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.settings.PartsWaitHours = 2;
+        h.applySettings();
+        ASSERT_EQ(h.connectModem(true, true), QString());
+        h.modem.receiveConcatenatedSms(kNumber, text, 9, c.arrived);
+        h.engine->receiveAll(200);
+        h.clock.advanceSecs(2 * 3600 - 60);
+        h.engine->receiveAll(200);
+        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 0);
+
+        h.clock.advanceSecs(120);
+        h.engine->receiveAll(200);
+        h.engine->receiveAll(200);
+        ASSERT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 1);
+        EXPECT_EQ(h.text(QStringLiteral("SELECT Message FROM Message_InBox")), c.stored);
+        EXPECT_EQ(h.text(QStringLiteral("SELECT SenderMobileNo FROM Message_InBox")), kNumber);
+        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox_Parts")), 0);
+    }
+}
+
 // A report the modem pushes on its own (+CDS, the PDU on the next line) while the program is
 // idle: matched by reference and recipient like a listed one; unknown and unreadable ones are
 // logged and change nothing.
