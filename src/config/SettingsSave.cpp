@@ -306,4 +306,32 @@ SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt,
     return SaveRun(repository, prompt, current, input).run();
 }
 
+Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository)
+{
+    auto row = repository.missedCallReply();
+    if (!row)
+        return Result<MissedCallReply>::failure(row.error());
+    MissedCallReply reply;
+    if (row.value()) {
+        reply.message = row.value()->value(QStringLiteral("Message")).toString().trimmed();
+        reply.enabled = sql::boolFrom(row.value()->value(QStringLiteral("IsActive")));
+    }
+    return reply;
+}
+
+Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
+                                            const MissedCallReply &reply)
+{
+    const QString message = reply.message.trimmed();
+    const Status saved = repository.saveSingleRow(
+        QStringLiteral("AutoReply_OnMissedCall"),
+        {{QStringLiteral("Message"), message}, {QStringLiteral("IsActive"), sql::boolValue(reply.enabled)}});
+    if (!saved)
+        return Result<RuntimeSettings>::failure(saved.error);
+    RuntimeSettings settings = current;
+    settings.AutoReplyOnMissedCallEnabled = reply.enabled;
+    settings.MissedCallReplyMessage = message;
+    return settings;
+}
+
 } // namespace parlix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/RuntimeSettings.h"
+#include "core/Result.h"
 
 #include <QString>
 
@@ -50,6 +51,19 @@ struct SettingsSaveOutcome
 // before. Messages and questions go through prompt.
 SettingsSaveOutcome saveSettings(SettingsRepository &repository, Prompt &prompt, const RuntimeSettings &current,
                                  const SettingsInput &input);
+
+// The missed-call reply as its window shows it: the first row of AutoReply_OnMissedCall, the
+// message trimmed; off and empty when there is no row.
+struct MissedCallReply
+{
+    bool enabled = false;
+    QString message;
+};
+Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository);
+// Writes the single row (adding it when missing) with the message trimmed, and returns current
+// with the two fields the call watcher reads changed to match.
+Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
+                                            const MissedCallReply &reply);
 
 // The message shown when no modem delay factor is chosen.
 QString missingDelayFactorMessage();

@@ -228,6 +228,52 @@ const char *const kVersion5[] = {
     "CREATE INDEX ix_inbox_parts_received ON Message_InBox_Parts(ReceivedOn)",
 };
 
+// The webmail inbox viewer finds emails by a part of the sender's address and by the SMS user
+// name written after the <smsusername> tag, over any span of dates. Both searches go through
+// trigram indexes kept in step by triggers. The user-name index holds, per email, the tag and
+// the 64 characters after its first occurrence, and the whole text from a second occurrence
+// on (rare): every email whose text holds the tag followed by a name is found by looking up the
+// name's first 64 characters there; the text itself then decides.
+//
+// The step can run again over its own result (the indexes are then built afresh).
+// USER_NAME_TAGS gives the rows of that index (key, tags) for the emails of source.
+#define USER_NAME_TAGS(key, text, source)                                                                     \
+    "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "   \
+    "THEN char(10) || substr(rest, instr(lower(rest), '<smsusername>')) ELSE '' END "                          \
+    "FROM (SELECT " key " AS k, substr(" text ", instr(lower(" text "), '<smsusername>') + 13) AS rest "       \
+    source " WHERE instr(lower(" text "), '<smsusername>') > 0)"
+const char *const kVersion6[] = {
+    "CREATE INDEX IF NOT EXISTS ix_webmail_sent_date "
+    "ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
+
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_Senders USING fts5(EmailFromAddress, "
+    "content='WebMailToSMS_MessagesReceived', content_rowid='id', tokenize='trigram')",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "VALUES ('delete', old.id, old.EmailFromAddress); END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_au AFTER UPDATE OF EmailFromAddress "
+    "ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders, rowid, EmailFromAddress) "
+    "VALUES ('delete', old.id, old.EmailFromAddress); "
+    "INSERT INTO WebMailToSMS_Senders(rowid, EmailFromAddress) VALUES (new.id, new.EmailFromAddress); END",
+    "INSERT INTO WebMailToSMS_Senders(WebMailToSMS_Senders) VALUES ('rebuild')",
+
+    "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_UserNameTags USING fts5(Tags, tokenize='trigram')",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_ad AFTER DELETE ON WebMailToSMS_MessagesReceived BEGIN "
+    "DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; END",
+    "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_UserNameTags_au AFTER UPDATE OF EmailTextMessage "
+    "ON WebMailToSMS_MessagesReceived BEGIN DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; "
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
+    "DELETE FROM WebMailToSMS_UserNameTags",
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) "
+    USER_NAME_TAGS("id", "EmailTextMessage", "FROM WebMailToSMS_MessagesReceived"),
+};
+#undef USER_NAME_TAGS
+
 struct Step
 {
     int version;
@@ -236,8 +282,12 @@ struct Step
 };
 
 const Step kSteps[] = {
-    {1, kVersion1, std::size(kVersion1)}, {2, kVersion2, std::size(kVersion2)}, {3, kVersion3, std::size(kVersion3)},
-    {4, kVersion4, std::size(kVersion4)}, {5, kVersion5, std::size(kVersion5)},
+    {1, kVersion1, std::size(kVersion1)},
+    {2, kVersion2, std::size(kVersion2)},
+    {3, kVersion3, std::size(kVersion3)},
+    {4, kVersion4, std::size(kVersion4)},
+    {5, kVersion5, std::size(kVersion5)},
+    {6, kVersion6, std::size(kVersion6)},
 };
 
 int currentVersion(QSqlDatabase db, QString *error)

@@ -9,8 +9,10 @@ namespace parlix {
 namespace {
 
 const QStringList kSingleRowTables = {
-    QStringLiteral("SMS_AutoReplySettings"), QStringLiteral("AutoReply_OnMissedCall"),
-    QStringLiteral("ModemSettings"),         QStringLiteral("Timer_Setting"),
+    QStringLiteral("SMS_AutoReplySettings"),
+    QStringLiteral("AutoReply_OnMissedCall"),
+    QStringLiteral("ModemSettings"),
+    QStringLiteral("Timer_Setting"),
     QStringLiteral("WebMailToSMS_POP3Settings"),
 };
 
@@ -45,6 +47,11 @@ Result<std::optional<QVariantMap>> SettingsRepository::pop3Settings()
 Result<std::optional<QVariantMap>> SettingsRepository::activeMissedCallReply()
 {
     return sql::firstRow(m_db, QStringLiteral("SELECT * FROM AutoReply_OnMissedCall WHERE IsActive<>0 LIMIT 1"));
+}
+
+Result<std::optional<QVariantMap>> SettingsRepository::missedCallReply()
+{
+    return sql::firstRow(m_db, QStringLiteral("SELECT * FROM AutoReply_OnMissedCall ORDER BY rowid LIMIT 1"));
 }
 
 Result<SettingsRows> SettingsRepository::readAll()

@@ -13,23 +13,28 @@ namespace parlix {
 // table has no row.
 struct SettingsRows
 {
-    std::optional<QVariantMap> pop3;            // WebMailToSMS_POP3Settings
-    std::optional<QVariantMap> timer;           // Timer_Setting
+    std::optional<QVariantMap> pop3;             // WebMailToSMS_POP3Settings
+    std::optional<QVariantMap> timer;            // Timer_Setting
     std::optional<QVariantMap> missedCallActive; // AutoReply_OnMissedCall, first row with IsActive not 0
-    std::optional<QVariantMap> modem;           // ModemSettings
+    std::optional<QVariantMap> modem;            // ModemSettings
 };
 
 // Reads and writes the single-row settings tables.
 class SettingsRepository
 {
 public:
-    explicit SettingsRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit SettingsRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     Result<SettingsRows> readAll();
     Result<std::optional<QVariantMap>> modemSettings();
     Result<std::optional<QVariantMap>> timerSettings();
     Result<std::optional<QVariantMap>> pop3Settings();
     Result<std::optional<QVariantMap>> activeMissedCallReply();
+    // The first row of AutoReply_OnMissedCall, whether active or not.
+    Result<std::optional<QVariantMap>> missedCallReply();
 
     // Writes the given columns into the table's single row, adding the row when it is missing.
     // Column names come from the program, never from the operator.

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <optional>
 
@@ -26,6 +27,30 @@ struct ReceivedEmail
     QString reasonForNotSending; // stored as null when empty
 };
 
+// What the webmail inbox viewer lists: by outcome, a part of the sender's address, the SMS
+// user name written right after the opening user-name tag, and the email's date from the
+// start of `from` to the end of `to`. Blank texts filter nothing.
+struct ReceivedEmailFilter
+{
+    enum class Outcome { All, SentToSms, NotSentToSms };
+    Outcome outcome = Outcome::All;
+    QString sender;
+    QString userName;
+    QDate from;
+    QDate to;
+};
+
+// One row of the viewer's list.
+struct ReceivedEmailRow
+{
+    qint64 id = 0;
+    QDateTime emailDateTime;
+    QString fromAddress;
+    QString subject;
+    QDateTime receivedOn;
+    QString reasonForNotSending;
+};
+
 // Every statement on WebMailToSMS_MessagesReceived and WebMailToSMS_ProcessedUidl.
 //
 // A ProcessedUidl row says a mailbox message has been dealt with: MessagesReceivedId names the
@@ -40,6 +65,16 @@ public:
     }
 
     Result<qint64> insert(const ReceivedEmail &email);
+
+    // The viewer's list, newest email first; pages as InboxRepository's.
+    Result<qint64> count(const ReceivedEmailFilter &filter);
+    Result<QVector<ReceivedEmailRow>> page(const ReceivedEmailFilter &filter, qint64 limit, qint64 offset,
+                                           qint64 total = -1);
+    // The text of one stored email; no value when it is gone.
+    Result<std::optional<QString>> textOf(qint64 id);
+    // Removes the stored email only: what the mailbox poller remembers of it stays, so a
+    // message still waiting in the mailbox is never charged again.
+    Status remove(qint64 id);
 
     // Remembered messages whose key starts with prefix: key -> stored email id (null when left
     // in the mailbox).

@@ -3,6 +3,9 @@
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/HeadlessPrompt.h"
+#include "engine/AutoReplyRepository.h"
+#include "gui/autoreply/KeywordReplyWindow.h"
+#include "gui/autoreply/MissedCallReplyWindow.h"
 #include "gui/common/WaitWindow.h"
 #include "gui/main/AboutWindow.h"
 #include "gui/main/HomePage.h"
@@ -12,11 +15,16 @@
 #include "gui/messages/MessageBoxWindow.h"
 #include "gui/settings/CountryWindow.h"
 #include "gui/settings/SettingsWindow.h"
+#include "gui/sim/SimManagerWindow.h"
+#include "gui/webmail/SmsAccountsWindow.h"
+#include "gui/webmail/WebmailInboxWindow.h"
 #include "store/CallRepository.h"
 #include "store/Database.h"
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
+#include "webmail/ReceivedEmailRepository.h"
+#include "webmail/SmsAccountRepository.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +82,31 @@ void seed(const QSqlDatabase &db, const Clock &clock, ActivityLog &log)
     CallRepository calls(db);
     calls.insert(QStringLiteral("+919812345678"), now.addSecs(-1800), true);
     calls.insert(QStringLiteral("+447700900123"), now.addSecs(-600), true);
+
+    SmsAccountRepository accounts(db);
+    accounts.save({0, QStringLiteral("acme"), QStringLiteral("s3cret"), QStringLiteral("ACME Ltd"), 120});
+    accounts.save({0, QStringLiteral("northwind"), QStringLiteral("pa55"), QStringLiteral("Northwind"), 12.5});
+    ReceivedEmailRepository emails(db);
+    const char *const mails[][4] = {
+        {"orders@acme.example", "Order update", "acme", ""},
+        {"it@northwind.example", "Reminder", "northwind", "SMSPassword does not exist"},
+        {"ops@acme.example", "Night shift", "acme",
+         "**WARNING** SMS user authentication failed for SMSUserName 'acme'"},
+    };
+    int m = 0;
+    for (const auto &e : mails) {
+        const QString reason = QString::fromLatin1(e[3]);
+        emails.insert({QStringLiteral("Sender"), QString::fromLatin1(e[0]), QString::fromLatin1(e[1]),
+                       now.addSecs(-700 * ++m), QStringLiteral("text/plain"),
+                       QStringLiteral("<smsusername>%1</smsusername><smspassword>x</smspassword>"
+                                      "<tomobilenumbers>+919812345678</tomobilenumbers><message>Hello</message>")
+                           .arg(QString::fromLatin1(e[2])),
+                       now.addSecs(-690 * m), reason.isEmpty(), reason});
+    }
+    AutoReplyRepository replies(db);
+    replies.setSendAutoReply(true);
+    replies.insert(QStringLiteral("price"), QStringLiteral("Our prices: see www.example.com/prices"));
+    replies.insert(QStringLiteral("hours"), QStringLiteral("We are open 9-17, Monday to Friday."));
 
     for (const char *line :
          {"Initializing WebMail-To-SMS Properties.", "Initializing SMS Delivery Properties.",
@@ -160,5 +193,26 @@ int main(int argc, char **argv)
     auto *country = new CountryWindow(conn.value()->db(), prompt);
     ok &= save(country, outDir, QStringLiteral("Country"));
     country->close();
+
+    SmsAccountsWindow accountsWindow(conn.value()->db(), prompt);
+    ok &= save(&accountsWindow, outDir, QStringLiteral("frm_ManageSMSUsers"));
+    auto *webmail = new WebmailInboxWindow(conn.value()->db(), prompt, clock);
+    webmail->findChild<QWidget *>(QStringLiteral("cmbEmailType"))->setProperty("currentIndex", 0);
+    webmail->FillPOP3TreeView();
+    ok &= save(webmail, outDir, QStringLiteral("frm_POP3InBoxForWebToSMS"));
+    webmail->close();
+    auto *sim = new SimManagerWindow(nullptr, prompt);
+    ok &= save(sim, outDir, QStringLiteral("frmManageSIM"));
+    sim->close();
+    auto *keywords = new KeywordReplyWindow(conn.value()->db(), prompt);
+    ok &= save(keywords, outDir, QStringLiteral("Frm_Reply"));
+    keywords->close();
+    MissedCallReplyWindow missed(settingsServices);
+    ok &= save(&missed, outDir, QStringLiteral("frm_AutoReplyOnMissedCall"));
+
+    main.openWindow(WindowEntry::WebmailInbox);
+    if (QMdiSubWindow *frame = main.mdiArea()->activeSubWindow())
+        frame->showMaximized();
+    ok &= save(&main, outDir, QStringLiteral("MDI_Frmmanage-webmail"), QSize(1024, 768));
     return ok ? 0 : 1;
 }

@@ -1,9 +1,14 @@
 #include "engine/Engine.h"
+#include "gui/autoreply/KeywordReplyWindow.h"
+#include "gui/autoreply/MissedCallReplyWindow.h"
+#include "gui/main/HomePage.h"
+#include "gui/main/MainWindow.h"
 #include "gui/messages/MessageBoxWindow.h"
 #include "gui/settings/CountryWindow.h"
 #include "gui/settings/SettingsWindow.h"
-#include "gui/main/HomePage.h"
-#include "gui/main/MainWindow.h"
+#include "gui/sim/SimManagerWindow.h"
+#include "gui/webmail/SmsAccountsWindow.h"
+#include "gui/webmail/WebmailInboxWindow.h"
 #include "store/Database.h"
 
 #include <QTabWidget>
@@ -98,6 +103,19 @@ QWidget *createSettings(MainWindow &main)
     return window;
 }
 
+QWidget *createMissedCallReply(MainWindow &main)
+{
+    const MainWindowServices &s = main.services();
+    SettingsServices services;
+    services.db = s.db->db();
+    services.prompt = s.prompt;
+    services.currentSettings = [&main] { return main.settings(); };
+    auto *window = new MissedCallReplyWindow(services, &main);
+    // The engine gets the new reply with the rest of the settings, as after the settings window.
+    QObject::connect(window, &MissedCallReplyWindow::settingsSaved, &main, &MainWindow::applySettings);
+    return window;
+}
+
 } // namespace
 
 void registerOperatorWindows(MainWindow &window)
@@ -117,6 +135,35 @@ void registerOperatorWindows(MainWindow &window)
                                                                               *main.services().prompt);
                                                  },
                                                  {}});
+    window.registerWindow(WindowEntry::SmsUserAccounts,
+                          {Show::Modal,
+                           true,
+                           [](MainWindow &main) -> QWidget * {
+                               return new SmsAccountsWindow(main.services().db->db(), *main.services().prompt, &main);
+                           },
+                           {}});
+    window.registerWindow(WindowEntry::WebmailInbox, {Show::Child,
+                                                      false,
+                                                      [](MainWindow &main) -> QWidget * {
+                                                          const MainWindowServices &s = main.services();
+                                                          return new WebmailInboxWindow(s.db->db(), *s.prompt,
+                                                                                        *s.clock);
+                                                      },
+                                                      {}});
+    window.registerWindow(
+        WindowEntry::SimAccess,
+        {Show::Child,
+         true,
+         [](MainWindow &main) -> QWidget * { return new SimManagerWindow(main.engine(), *main.services().prompt); },
+         {}});
+    window.registerWindow(WindowEntry::KeywordAutoReply, {Show::Child,
+                                                          false,
+                                                          [](MainWindow &main) -> QWidget * {
+                                                              return new KeywordReplyWindow(main.services().db->db(),
+                                                                                            *main.services().prompt);
+                                                          },
+                                                          {}});
+    window.registerWindow(WindowEntry::MissedCallReply, {Show::Modal, false, &createMissedCallReply, {}});
 }
 
 } // namespace parlix

@@ -50,18 +50,18 @@ protected:
     MainWindow window;
 };
 
-TEST_F(ShellTest, EntriesWithoutAWindowAreDisabled)
+TEST_F(ShellTest, MenuEntriesWithAWindowAreEnabled)
 {
     const std::pair<const char *, bool> expected[] = {
-        {"Manage SMS User Accounts", false},
+        {"Manage SMS User Accounts", true},
         {"Manage Country", true},
         {"System Settings", true},
-        {"AutoReply SMS on Missed Call", false},
-        {"Low-Level SIM Access", false},
+        {"AutoReply SMS on Missed Call", true},
+        {"Low-Level SIM Access", true},
         {"Connect", true},
         {"Disconnect", false},
         {"SMS Message Box", true},
-        {"POP3 Inbox For Web-To-SMS", false},
+        {"POP3 Inbox For Web-To-SMS", true},
     };
     QHash<QString, bool> enabled;
     for (QAction *menuAction : window.menuBar()->actions()) {

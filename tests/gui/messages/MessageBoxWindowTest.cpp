@@ -2,12 +2,12 @@
 // and read marking, deleting, the address book menu, Reply and Forward, and the rows the
 // engine announces.
 #include "gui/messages/MessageBoxWindow.h"
-#include "support/MessageTestData.h"
-#include "support/WidgetHelpers.h"
-#include "gui/messages/ComposeWindow.h"
 #include "gui/common/PagedListView.h"
+#include "gui/messages/ComposeWindow.h"
 #include "support/ManualClock.h"
+#include "support/MessageTestData.h"
 #include "support/PromptRecorder.h"
+#include "support/WidgetHelpers.h"
 
 #include <QAction>
 #include <QLabel>
