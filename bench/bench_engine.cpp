@@ -74,8 +74,8 @@ struct Bench
         engine->setPlaySound([](const QString &) {});
         engine->initialise();
         RuntimeSettings s;
-        s.SMSDeliveryMedia = QStringLiteral("MODEM");
-        s.SIMCardDeliveryMode = QStringLiteral("DIRECT DELIVER");
+        s.SMSDeliveryMedia = DeliveryMedium::Modem;
+        s.SIMCardDeliveryMode = SimDeliveryMode::DirectDeliver;
         engine->applySettings(s);
         engine->connectModem();
         if (!engine->modem()->ModemReady()) {

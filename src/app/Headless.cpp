@@ -1,12 +1,12 @@
 #include "app/Headless.h"
 
-#include "engine/Engine.h"
-#include "store/ComposeQueue.h"
+#include "config/RuntimeSettings.h"
+#include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/HeadlessPrompt.h"
-#include "config/RuntimeSettings.h"
-#include "config/Startup.h"
+#include "engine/Engine.h"
+#include "store/ComposeQueue.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 
@@ -83,7 +83,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     engine.applySettings(settings.value());
     // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
     // command to start it, the send timer then runs on its own.
-    const bool gatewayOnly = settings->SMSDeliveryMedia == media::kSmtpGateway;
+    const bool gatewayOnly = settings->SMSDeliveryMedia == DeliveryMedium::SmtpGateway;
     QMetaObject::invokeMethod(
         engine.engine(),
         [e = engine.engine(), gatewayOnly] {

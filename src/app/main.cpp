@@ -1,3 +1,4 @@
+#include "app/ExportCommand.h"
 #include "app/GuiApp.h"
 #include "app/Headless.h"
 #include "store/Database.h"
@@ -31,6 +32,8 @@ bool displayAvailable()
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "export") == 0)
+        return parlix::runExportCommand(argc, argv);
     const bool isSend = argc > 1 && std::strcmp(argv[1], "send") == 0;
     const bool wantsHeadless = hasArg(argc, argv, "--headless");
     const bool infoOnly = hasArg(argc, argv, "--version") || hasArg(argc, argv, "--help") || hasArg(argc, argv, "-h")
@@ -53,7 +56,10 @@ int main(int argc, char **argv)
         "  parlix                       open the operator windows\n"
         "  parlix --headless            run the gateway without windows until SIGINT or SIGTERM\n"
         "  parlix send --to N[,N...] --message TEXT\n"
-        "                               queue SMS into the outbox and exit"));
+        "                               queue SMS into the outbox and exit\n"
+        "  parlix export --from YYYY-MM-DD --to YYYY-MM-DD --out FILE [--format csv|xlsx|db] ...\n"
+        "                               write the SMS received in a range of days to a file\n"
+        "                               (parlix export --help lists every option)"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without windows, printing the activity log."));

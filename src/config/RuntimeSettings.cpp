@@ -42,12 +42,6 @@ bool isNullOrEmpty(const QVariant &v)
     return v.isNull() || v.toString().trimmed().isEmpty();
 }
 
-QString oneOf(const QString &value, const QStringList &allowed)
-{
-    const QString upper = value.trimmed().toUpper();
-    return allowed.contains(upper) ? upper : QString();
-}
-
 Status requireNotNull(const QVariantMap &row, const char *column)
 {
     if (row.value(QLatin1String(column)).isNull())
@@ -85,12 +79,11 @@ Status loadPop3(const QVariantMap &row, RuntimeSettings &s)
 
 Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
 {
-    const QStringList allowedMedia = {media::kModem, media::kSmtpGateway, media::kMixMode};
-    s.SMSDeliveryMedia = oneOf(row.value(QStringLiteral("SMSDeliveryMedia")).toString(), allowedMedia);
-    if (s.SMSDeliveryMedia == media::kMixMode) {
+    s.SMSDeliveryMedia = deliveryMediumFrom(row.value(QStringLiteral("SMSDeliveryMedia")).toString());
+    if (s.SMSDeliveryMedia == DeliveryMedium::MixMode) {
         s.MixModeMobileNumbers = normaliseMixModeNumbers(row.value(QStringLiteral("MixModeMobileNumbers")).toString());
-        s.MixModeDeliveryMedia =
-            oneOf(row.value(QStringLiteral("MixModeDeliveryMedia")).toString(), allowedMedia.mid(0, 2));
+        const DeliveryMedium mix = deliveryMediumFrom(row.value(QStringLiteral("MixModeDeliveryMedia")).toString());
+        s.MixModeDeliveryMedia = mix == DeliveryMedium::MixMode ? DeliveryMedium::None : mix;
     }
     s.IsSMSSMTPAuthenticationRequired = sql::boolFrom(row.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
     s.SMSSMTPAllowClearTextLogin = sql::boolFrom(row.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));
@@ -126,8 +119,7 @@ Status loadTimerDelivery(const QVariantMap &row, RuntimeSettings &s)
             return n.status();
         *field = n.value();
     }
-    s.SIMCardDeliveryMode = oneOf(row.value(QStringLiteral("SIMCardDeliveryMode")).toString(),
-                                  {simdelivery::kDirectDeliver, simdelivery::kStoreAndDeliver});
+    s.SIMCardDeliveryMode = simDeliveryModeFrom(row.value(QStringLiteral("SIMCardDeliveryMode")).toString());
     return Status::success();
 }
 
@@ -175,6 +167,59 @@ Result<qint16> toInt16(const QVariant &value, const QString &table, const QStrin
         return Result<qint16>::failure(
             failureText(table, column, value, QStringLiteral("the number is outside -32768 to 32767.")));
     return qint16(rounded);
+}
+
+namespace {
+
+const std::pair<DeliveryMedium, const char *> kMediumWords[] = {
+    {DeliveryMedium::Modem, "MODEM"},
+    {DeliveryMedium::SmtpGateway, "SMTPSMSGATEWAY"},
+    {DeliveryMedium::MixMode, "MIXMODE"},
+};
+const std::pair<SimDeliveryMode, const char *> kSimModeWords[] = {
+    {SimDeliveryMode::DirectDeliver, "DIRECT DELIVER"},
+    {SimDeliveryMode::StoreAndDeliver, "STORE AND DELIVER"},
+};
+
+template <typename Enum, size_t N> QString wordOf(Enum value, const std::pair<Enum, const char *> (&words)[N])
+{
+    for (const auto &[e, word] : words) {
+        if (e == value)
+            return QString::fromLatin1(word);
+    }
+    return {};
+}
+
+template <typename Enum, size_t N> Enum valueOf(const QString &stored, const std::pair<Enum, const char *> (&words)[N])
+{
+    const QString word = stored.trimmed();
+    for (const auto &[e, w] : words) {
+        if (word.compare(QLatin1String(w), Qt::CaseInsensitive) == 0)
+            return e;
+    }
+    return Enum::None;
+}
+
+} // namespace
+
+QString storedWord(DeliveryMedium medium)
+{
+    return wordOf(medium, kMediumWords);
+}
+
+QString storedWord(SimDeliveryMode mode)
+{
+    return wordOf(mode, kSimModeWords);
+}
+
+DeliveryMedium deliveryMediumFrom(const QString &stored)
+{
+    return valueOf(stored, kMediumWords);
+}
+
+SimDeliveryMode simDeliveryModeFrom(const QString &stored)
+{
+    return valueOf(stored, kSimModeWords);
 }
 
 Result<RuntimeSettings> loadRuntimeSettings(const SettingsRows &rows)

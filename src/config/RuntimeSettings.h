@@ -9,20 +9,24 @@
 
 namespace parlix {
 
-// The words the delivery settings are stored and compared with.
-namespace media {
-inline const QString kModem = QStringLiteral("MODEM");
-inline const QString kSmtpGateway = QStringLiteral("SMTPSMSGATEWAY");
-inline const QString kMixMode = QStringLiteral("MIXMODE");
-} // namespace media
-namespace simdelivery {
-inline const QString kDirectDeliver = QStringLiteral("DIRECT DELIVER");
-inline const QString kStoreAndDeliver = QStringLiteral("STORE AND DELIVER");
-} // namespace simdelivery
+// How SMS go out: through the modem, through an email-to-SMS gateway, or by the mix-mode rules.
+enum class DeliveryMedium { None, Modem, SmtpGateway, MixMode };
+// How the modem sends: straight away (AT+CMGS) or stored on the SIM first (AT+CMGW, AT+CMSS).
+enum class SimDeliveryMode { None, DirectDeliver, StoreAndDeliver };
+
+// The words the delivery settings are stored with ("MODEM", "SMTPSMSGATEWAY", "MIXMODE",
+// "DIRECT DELIVER", "STORE AND DELIVER"; empty for None), and back: a stored word is read
+// ignoring case and surrounding blanks, and an unknown one reads as None.
+QString storedWord(DeliveryMedium medium);
+QString storedWord(SimDeliveryMode mode);
+DeliveryMedium deliveryMediumFrom(const QString &stored);
+SimDeliveryMode simDeliveryModeFrom(const QString &stored);
 // The message formats a modem is used in (ModemSettings.SMSFormat).
 namespace smsformat {
 inline const QString kText = QStringLiteral("TEXT");
 inline const QString kPdu = QStringLiteral("PDU");
+// Anything but the text format's word means PDU, as the column's default does.
+inline bool isPdu(const QString &stored) { return stored.trimmed().compare(kText, Qt::CaseInsensitive) != 0; }
 } // namespace smsformat
 
 // Every setting the engine uses, read once at start-up and afterwards changed only by the
@@ -36,9 +40,9 @@ struct RuntimeSettings
     QString EmailCheckInterval; // seconds, as text
     bool WebMailToSMSEnabled = false;
 
-    QString SMSDeliveryMedia; // "MODEM", "SMTPSMSGATEWAY", "MIXMODE" or empty
-    QString MixModeMobileNumbers;
-    QString MixModeDeliveryMedia;
+    DeliveryMedium SMSDeliveryMedia = DeliveryMedium::None;
+    QString MixModeMobileNumbers;                               // in mix mode only
+    DeliveryMedium MixModeDeliveryMedia = DeliveryMedium::None; // in mix mode only: Modem or SmtpGateway
     bool IsSMSSMTPAuthenticationRequired = false;
     // The operator allows the login's password on a link without TLS.
     bool SMSSMTPAllowClearTextLogin = false;
@@ -52,7 +56,7 @@ struct RuntimeSettings
     QString MaskedEmailDomain;
     qint16 SMSSMTPEncodeType = 0;
     qint16 SMSSMTPAuthenticationType = 0;
-    QString SIMCardDeliveryMode; // "DIRECT DELIVER", "STORE AND DELIVER" or empty
+    SimDeliveryMode SIMCardDeliveryMode = SimDeliveryMode::None;
 
     bool AutoReplyOnMissedCallEnabled = false;
     QString MissedCallReplyMessage;
@@ -70,6 +74,12 @@ struct RuntimeSettings
 
     // Period of the mailbox timer in ms; 0 when webmail-to-SMS is off or has no settings row.
     qint64 webMailTimerMs = 0;
+
+    // The SMTP gateway and mix mode send without a modem link too.
+    bool sendsWithoutModem() const
+    {
+        return SMSDeliveryMedia == DeliveryMedium::SmtpGateway || SMSDeliveryMedia == DeliveryMedium::MixMode;
+    }
 };
 
 // The loading rules, as a pure function of the stored rows. A failure names the table, the

@@ -160,7 +160,7 @@ private:
         const auto send = seconds(m_in.sendSeconds, QStringLiteral("txtSendmsgtime"), SecondsBox::Send);
         if (!send)
             return false;
-        if (m_in.deliveryMedia == media::kSmtpGateway && !checkSmtpGateway())
+        if (m_in.deliveryMedia == DeliveryMedium::SmtpGateway && !checkSmtpGateway())
             return false;
         // The port is kept as a 16-bit number by the engine; a wider or non-numeric one would
         // stop the next start-up, so it is refused here whatever the delivery option.
@@ -171,10 +171,10 @@ private:
                 return refuse(QStringLiteral("txtSMSSMTPPort"),
                               QStringLiteral("SMTP Port Number should be a number from 1 to 32767."));
         }
-        if (m_in.deliveryMedia.isEmpty())
+        if (m_in.deliveryMedia == DeliveryMedium::None)
             return refuse(QStringLiteral("OptSMSDeliveryModem"),
                           QStringLiteral("You must select atleast one SMS delivey media"));
-        if (m_in.deliveryMedia == media::kMixMode) {
+        if (m_in.deliveryMedia == DeliveryMedium::MixMode) {
             m_prompt.inform(QStringLiteral("You have selected 'MIX MODE' as your SMS delivery option.\n"
                                            "Make sure that you have also filled in all the parameters for: \n"
                                            "1) Delivery through modem AND\n"
@@ -195,7 +195,7 @@ private:
             {QStringLiteral("SendAllMessagesTime"), storedNumber(*send)},
             {QStringLiteral("EnableReceiveTimer"), sql::boolValue(m_in.receiveEnabled)},
             {QStringLiteral("EnableSendTimer"), sql::boolValue(m_in.sendEnabled)},
-            {QStringLiteral("SMSDeliveryMedia"), m_in.deliveryMedia},
+            {QStringLiteral("SMSDeliveryMedia"), storedWord(m_in.deliveryMedia)},
             {QStringLiteral("SMSSMTPFromName"), fromName},
             {QStringLiteral("SMSSMTPYourEmailAddress"), address},
             {QStringLiteral("SMSSMTPServer"), server},
@@ -206,10 +206,10 @@ private:
             {QStringLiteral("MixModeMobileNumbers"), m_out.mixModeNumbers},
         };
         // A group with no option chosen keeps what is stored.
-        if (!m_in.simDeliveryMode.isEmpty())
-            columns.insert(QStringLiteral("SIMCardDeliveryMode"), m_in.simDeliveryMode);
-        if (!m_in.mixDeliveryMedia.isEmpty())
-            columns.insert(QStringLiteral("MixModeDeliveryMedia"), m_in.mixDeliveryMedia);
+        if (m_in.simDeliveryMode != SimDeliveryMode::None)
+            columns.insert(QStringLiteral("SIMCardDeliveryMode"), storedWord(m_in.simDeliveryMode));
+        if (m_in.mixDeliveryMedia != DeliveryMedium::None)
+            columns.insert(QStringLiteral("MixModeDeliveryMedia"), storedWord(m_in.mixDeliveryMedia));
         if (!write(QStringLiteral("Timer_Setting"), columns))
             return false;
 
@@ -224,9 +224,9 @@ private:
         s.SMSSMTPEmailPostfix = postfix;
         s.MixModeMobileNumbers = m_out.mixModeNumbers;
         s.MaskedEmailDomain = m_in.maskYourEmail ? maskedDomainOf(address) : QString();
-        if (!m_in.simDeliveryMode.isEmpty())
+        if (m_in.simDeliveryMode != SimDeliveryMode::None)
             s.SIMCardDeliveryMode = m_in.simDeliveryMode;
-        if (!m_in.mixDeliveryMedia.isEmpty())
+        if (m_in.mixDeliveryMedia != DeliveryMedium::None)
             s.MixModeDeliveryMedia = m_in.mixDeliveryMedia;
         m_out.anyWritten = true;
         return true;
@@ -264,8 +264,7 @@ private:
             }
         }
         m_out.speedQuestionDone = true;
-        const QString format =
-            m_in.smsFormat.trimmed().toUpper() == smsformat::kText ? smsformat::kText : smsformat::kPdu;
+        const QString format = smsformat::isPdu(m_in.smsFormat) ? smsformat::kPdu : smsformat::kText;
 
         if (!write(QStringLiteral("ModemSettings"),
                    {{QStringLiteral("CommPortNo"), m_in.commPort.trimmed()},
@@ -332,6 +331,52 @@ Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, cons
     settings.AutoReplyOnMissedCallEnabled = reply.enabled;
     settings.MissedCallReplyMessage = message;
     return settings;
+}
+
+AdvancedSmtpSaveOutcome saveAdvancedSmtpSettings(SettingsRepository &repository, Prompt &prompt,
+                                                 const RuntimeSettings &current, const AdvancedSmtpInput &input)
+{
+    AdvancedSmtpSaveOutcome out;
+    const QString user = input.userName.trimmed();
+    const QString password = input.password.trimmed();
+    if (user.isEmpty()) {
+        prompt.inform(QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."));
+        out.focusField = QStringLiteral("txtSMSSMTPUserName");
+        return out;
+    }
+    if (password.isEmpty()) {
+        prompt.inform(QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."));
+        out.focusField = QStringLiteral("txtSMSSMTPPassword");
+        return out;
+    }
+
+    const qint16 method = qint16(qMax(0, input.authenticationType));
+    const bool encodeChosen = input.encodeType == 0 || input.encodeType == 1;
+    QVariantMap columns = {
+        {QStringLiteral("SMSSMTPUserName"), input.userName},
+        {QStringLiteral("SMSSMTPPassword"), input.password},
+        {QStringLiteral("IsSMSSMTPAuthenticationRequired"), sql::boolValue(input.authenticationRequired)},
+        {QStringLiteral("IsSMTPClearTextLoginAllowed"), sql::boolValue(input.allowClearTextLogin)},
+        {QStringLiteral("SMSSMTPAuthenticationType"), int(method)},
+    };
+    if (encodeChosen)
+        columns.insert(QStringLiteral("SMSSMTPEncodeType"), input.encodeType);
+    if (const Status written = repository.saveSingleRow(QStringLiteral("Timer_Setting"), columns); !written) {
+        prompt.inform(written.error, Prompt::Icon::Critical);
+        return out;
+    }
+
+    out.saved = true;
+    out.settings = current;
+    // The settings are read trimmed at start-up; the same values go to the engine now.
+    out.settings.SMSSMTPUserName = user;
+    out.settings.SMSSMTPPassword = password;
+    out.settings.IsSMSSMTPAuthenticationRequired = input.authenticationRequired;
+    out.settings.SMSSMTPAllowClearTextLogin = input.allowClearTextLogin;
+    out.settings.SMSSMTPAuthenticationType = method;
+    if (encodeChosen)
+        out.settings.SMSSMTPEncodeType = qint16(input.encodeType);
+    return out;
 }
 
 } // namespace parlix

@@ -11,9 +11,8 @@ class Prompt;
 class SettingsRepository;
 
 // What the settings window holds when Save is pressed: the boxes' texts as typed, the ticks,
-// and which options are chosen (words as stored: "MODEM", "DIRECT DELIVER", ...; empty when
-// no option of a group is chosen). Modem choices are already the stored forms: the parity
-// letter, the flow-control digit.
+// and which options are chosen (None when no option of a group is chosen). Modem choices are
+// already the stored forms: the parity letter, the flow-control digit.
 struct SettingsInput
 {
     QString pop3MailServer, pop3Port, pop3UserName, pop3Password, emailCheckInterval;
@@ -21,9 +20,9 @@ struct SettingsInput
 
     QString receiveSeconds, sendSeconds;
     bool receiveEnabled = false, sendEnabled = false;
-    QString deliveryMedia;    // "MODEM", "SMTPSMSGATEWAY", "MIXMODE" or empty
-    QString simDeliveryMode;  // "STORE AND DELIVER", "DIRECT DELIVER" or empty
-    QString mixDeliveryMedia; // "MODEM", "SMTPSMSGATEWAY" or empty
+    DeliveryMedium deliveryMedia = DeliveryMedium::None;
+    SimDeliveryMode simDeliveryMode = SimDeliveryMode::None;
+    DeliveryMedium mixDeliveryMedia = DeliveryMedium::None; // Modem, SmtpGateway or None
     QString smtpServer, smtpEmailPostfix, smtpPort, smtpFromName, smtpYourEmailAddress;
     bool maskYourEmail = false;
     QString mixModeNumbers;
@@ -64,6 +63,27 @@ Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository);
 // with the two fields the call watcher reads changed to match.
 Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
                                             const MissedCallReply &reply);
+// What the advanced SMTP window holds when Save is pressed.
+struct AdvancedSmtpInput
+{
+    QString userName, password; // as typed
+    bool authenticationRequired = false;
+    bool allowClearTextLogin = false;
+    int authenticationType = 0; // the list position: 0 None, 1 POP3, 2 AUTH LOGIN, 3 AUTH PLAIN
+    int encodeType = -1;        // 0 MIME, 1 UUENCODE; anything else keeps what is stored
+};
+
+struct AdvancedSmtpSaveOutcome
+{
+    bool saved = false;
+    QString focusField;       // objectName of the box to put the focus on; empty if none
+    RuntimeSettings settings; // the process-wide settings with the new login, when saved
+};
+
+// Checks the login and writes it to Timer_Setting. A login is asked for on every save, even
+// when the server needs none. Messages go through prompt.
+AdvancedSmtpSaveOutcome saveAdvancedSmtpSettings(SettingsRepository &repository, Prompt &prompt,
+                                                 const RuntimeSettings &current, const AdvancedSmtpInput &input);
 
 // The message shown when no modem delay factor is chosen.
 QString missingDelayFactorMessage();

@@ -43,12 +43,13 @@ void Engine::initialise()
     m_connection = std::make_unique<ModemConnection>(*m_modem, log, prompt);
     m_connection->setDatabase(m_db->db());
     m_smtp = std::make_unique<SmtpGateway>(clock);
-    m_timer1 = std::make_unique<GatewayTimer>();
-    m_timer2 = std::make_unique<GatewayTimer>();
+    m_receiveTimer = std::make_unique<GatewayTimer>();
+    m_sendTimer = std::make_unique<GatewayTimer>();
     m_callTimer = std::make_unique<GatewayTimer>();
     m_outbox = std::make_unique<OutboxPass>(m_db->db(), log, clock, *m_modem, *m_smtp);
     m_receive = std::make_unique<ReceivePass>(m_db->db(), log, prompt, clock, *m_modem);
-    m_callWatcher = std::make_unique<CallWatcher>(m_db->db(), log, prompt, clock, *m_modem, *m_timer1, *m_timer2);
+    m_callWatcher =
+        std::make_unique<CallWatcher>(m_db->db(), log, prompt, clock, *m_modem, *m_receiveTimer, *m_sendTimer);
 
     m_outbox->setHooks({[this] { Q_EMIT refreshMessageBoxWindow(); }, [this](qint64 id) { Q_EMIT smsSent(id); },
                         [this](int done, int total) { Q_EMIT outboxProgress(done, total); }});
@@ -69,17 +70,17 @@ void Engine::initialise()
     connect(m_connection.get(), &ModemConnection::connectedChanged, this, &Engine::connectedChanged);
     connect(m_connection.get(), &ModemConnection::settingsWindowRequested, this, &Engine::settingsWindowRequested);
     connect(m_connection.get(), &ModemConnection::timerPeriodsSet, this, [this](int receiveMs, int sendMs) {
-        m_timer1->setInterval(receiveMs);
-        m_timer2->setInterval(sendMs);
+        m_receiveTimer->setInterval(receiveMs);
+        m_sendTimer->setInterval(sendMs);
     });
     connect(m_connection.get(), &ModemConnection::sendTimerStarted, this, [this](int sendMs) {
-        m_timer2->setInterval(sendMs);
-        m_timer2->setEnabled(true);
+        m_sendTimer->setInterval(sendMs);
+        m_sendTimer->setEnabled(true);
     });
     connect(m_callWatcher.get(), &CallWatcher::callRecorded, this, &Engine::incomingCall);
 
-    connect(m_timer1.get(), &GatewayTimer::timeout, this, &Engine::Timer1Tick);
-    connect(m_timer2.get(), &GatewayTimer::timeout, this, &Engine::Timer2Tick);
+    connect(m_receiveTimer.get(), &GatewayTimer::timeout, this, &Engine::receiveTick);
+    connect(m_sendTimer.get(), &GatewayTimer::timeout, this, &Engine::sendTick);
     connect(m_callTimer.get(), &GatewayTimer::timeout, this, &Engine::refreshTick);
     m_callTimer->setInterval(1000);
 
@@ -125,23 +126,23 @@ void Engine::startGateway()
 {
     if (!m_connection)
         return;
-    if (m_settings.SMSDeliveryMedia.toUpper() != media::kSmtpGateway)
-        m_connection->start_Click();
+    if (m_settings.SMSDeliveryMedia != DeliveryMedium::SmtpGateway)
+        m_connection->connectModem();
 }
 
 void Engine::startSendTimer()
 {
-    if (!m_timer2)
+    if (!m_sendTimer)
         return;
-    m_timer2->setInterval(m_settings.SendIntervalSeconds * 1000);
-    m_timer2->setEnabled(true);
+    m_sendTimer->setInterval(m_settings.SendIntervalSeconds * 1000);
+    m_sendTimer->setEnabled(true);
 }
 
 void Engine::shutdown()
 {
-    if (m_timer1) {
-        m_timer1->setInterval(0);
-        m_timer2->setInterval(0);
+    if (m_receiveTimer) {
+        m_receiveTimer->setInterval(0);
+        m_sendTimer->setInterval(0);
         m_callTimer->setInterval(0);
     }
     if (m_modem)
@@ -151,8 +152,8 @@ void Engine::shutdown()
     m_outbox.reset();
     m_connection.reset();
     m_modem.reset();
-    m_timer1.reset();
-    m_timer2.reset();
+    m_receiveTimer.reset();
+    m_sendTimer.reset();
     m_callTimer.reset();
     m_smtp.reset();
     m_db.reset();
@@ -162,13 +163,13 @@ void Engine::shutdown()
 void Engine::connectModem()
 {
     if (m_connection)
-        m_connection->start_Click();
+        m_connection->connectModem();
 }
 
 void Engine::disconnectModem()
 {
     if (m_connection)
-        m_connection->mnustop_Click();
+        m_connection->disconnectModem();
 }
 
 void Engine::toggleConnection()
@@ -192,30 +193,28 @@ void Engine::afterBusyWork(GatewayTimer *ran)
     m_callTimer->skipIfOverdue();
 }
 
-void Engine::Timer1Tick()
+void Engine::receiveTick()
 {
     if (!m_modem->PortConnected() || !m_modem->ModemReady())
         return;
-    m_timer1->setInterval(m_settings.ReceiveIntervalSeconds * 1000);
+    m_receiveTimer->setInterval(m_settings.ReceiveIntervalSeconds * 1000);
     if (m_modem->ModemBusy() || m_modem->ReadingSIM())
         return;
     m_context.log->WriteActivityLog(QStringLiteral("Checking for new SMS on SIM card."));
     m_receive->ReceiveSIMMessages(m_modem->scaledDelay(400));
-    afterBusyWork(m_timer1.get());
+    afterBusyWork(m_receiveTimer.get());
 }
 
-void Engine::Timer2Tick()
+void Engine::sendTick()
 {
-    const QString medium = m_settings.SMSDeliveryMedia.toUpper();
-    if (medium != media::kSmtpGateway && medium != media::kMixMode &&
-        !(m_modem->ModemReady() && m_modem->PortConnected()))
+    if (!m_settings.sendsWithoutModem() && !(m_modem->ModemReady() && m_modem->PortConnected()))
         return;
-    m_timer2->setInterval(m_settings.SendIntervalSeconds * 1000);
+    m_sendTimer->setInterval(m_settings.SendIntervalSeconds * 1000);
     if (m_modem->ModemBusy())
         return;
     m_context.log->WriteActivityLog(QStringLiteral("Checking if there are any SMS to be sent."));
     m_outbox->SendOutboxSMS(m_settings);
-    afterBusyWork(m_timer2.get());
+    afterBusyWork(m_sendTimer.get());
 }
 
 void Engine::refreshTick()

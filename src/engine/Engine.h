@@ -1,9 +1,9 @@
 #pragma once
 
-#include "modem/ModemReplies.h"
 #include "config/RuntimeSettings.h"
 #include "core/EngineContext.h"
 #include "core/WorkerThread.h"
+#include "modem/ModemReplies.h"
 #include "store/Database.h"
 
 #include <QDateTime>
@@ -29,9 +29,8 @@ class ReceivePass;
 class SmtpGateway;
 struct SmtpOptions;
 
-
 // Lives on the engine thread: owns that thread's database connection, the modem (serial port,
-// flags, AT operations), the receive timer Timer1, the send timer Timer2 and the one-second
+// flags, AT operations), the receive timer, the send timer and the one-second
 // call-watch timer, and runs the outbox and receive passes. Every slot is meant to be called
 // from other threads with a queued call (QMetaObject::invokeMethod(engine, "sendAll",
 // Qt::QueuedConnection)); it returns at once for the caller and reports through the signals
@@ -56,8 +55,8 @@ public:
     CallWatcher *callWatcher() const { return m_callWatcher.get(); }
     OutboxPass *outboxPass() const { return m_outbox.get(); }
     ReceivePass *receivePass() const { return m_receive.get(); }
-    GatewayTimer *receiveTimer() const { return m_timer1.get(); }
-    GatewayTimer *sendTimer() const { return m_timer2.get(); }
+    GatewayTimer *receiveTimer() const { return m_receiveTimer.get(); }
+    GatewayTimer *sendTimer() const { return m_sendTimer.get(); }
     GatewayTimer *callTimer() const { return m_callTimer.get(); }
     void setSmtpOptions(const SmtpOptions &options);
     // Replaces PlaySoundFile (tests record the sounds asked for).
@@ -66,8 +65,8 @@ public:
     void setBlockingWindowOpen(std::function<bool()> open);
 
     // The tick handlers, run by the timers; tests call them directly instead of waiting.
-    void Timer1Tick();  // receive
-    void Timer2Tick();  // send
+    void receiveTick(); // the receive timer: a receive pass
+    void sendTick();    // the send timer: an outbox pass
     void refreshTick(); // every second: call state and the missed-call reply
 
 public Q_SLOTS:
@@ -86,8 +85,8 @@ public Q_SLOTS:
     void shutdown();
 
     // Menu and toolbar commands.
-    void connectModem();    // start_Click
-    void disconnectModem(); // mnustop_Click
+    void connectModem();
+    void disconnectModem();
     // The first toolbar button: disconnect when the port is connected, else connect.
     void toggleConnection();
 
@@ -145,8 +144,8 @@ private:
     std::unique_ptr<Modem> m_modem;
     std::unique_ptr<ModemConnection> m_connection;
     std::unique_ptr<SmtpGateway> m_smtp;
-    std::unique_ptr<GatewayTimer> m_timer1;
-    std::unique_ptr<GatewayTimer> m_timer2;
+    std::unique_ptr<GatewayTimer> m_receiveTimer;
+    std::unique_ptr<GatewayTimer> m_sendTimer;
     std::unique_ptr<GatewayTimer> m_callTimer;
     std::unique_ptr<OutboxPass> m_outbox;
     std::unique_ptr<ReceivePass> m_receive;

@@ -48,7 +48,7 @@ void ModemConnection::setConnected(bool on)
     Q_EMIT connectedChanged(on);
 }
 
-void ModemConnection::start_Click()
+void ModemConnection::connectModem()
 {
     m_log.WriteActivityLog(QStringLiteral("Connecting to GSM Modem."));
     auto row = SettingsRepository(m_db).modemSettings();
@@ -77,22 +77,21 @@ void ModemConnection::start_Click()
         m_reconnectTimer.stop();
         m_lostPort.clear();
         m_log.WriteActivityLog(QStringLiteral("Connection to GSM Modem successful."));
-        m_modem.setSmsFormat(column(settings, "SMSFormat").trimmed().toUpper() != smsformat::kText,
+        m_modem.setSmsFormat(smsformat::isPdu(column(settings, "SMSFormat")),
                              settings.value(QStringLiteral("IsDeliveryReportRequested")).toBool());
         m_modem.InitializeModem(flowControl.trimmed(), characterSet.trimmed(), callerId);
         Q_EMIT timerPeriodsSet(m_settings.ReceiveIntervalSeconds * 1000, m_settings.SendIntervalSeconds * 1000);
         setConnected(true);
         return;
     }
-    const QString media = m_settings.SMSDeliveryMedia.toUpper();
-    if (media == media::kSmtpGateway || media == media::kMixMode) {
+    if (m_settings.sendsWithoutModem()) {
         Q_EMIT sendTimerStarted(m_settings.SendIntervalSeconds * 1000);
         return;
     }
     m_log.WriteActivityLog(QStringLiteral("Connection to GSM modem failed."));
 }
 
-void ModemConnection::mnustop_Click()
+void ModemConnection::disconnectModem()
 {
     m_reconnectTimer.stop();
     m_lostPort.clear();
@@ -133,7 +132,7 @@ void ModemConnection::tryReconnect()
                            QStringLiteral(": the port is back."));
     m_reconnectTimer.stop();
     m_lostPort.clear();
-    start_Click();
+    connectModem();
 }
 
 } // namespace parlix

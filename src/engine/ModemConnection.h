@@ -35,9 +35,9 @@ public:
     void setSettings(const RuntimeSettings &settings);
 
     // The connect command (menu Connect, first toolbar button, start-up).
-    void start_Click();
+    void connectModem();
     // The disconnect command (menu Disconnect, first toolbar button, Exit).
-    void mnustop_Click();
+    void disconnectModem();
 
     // The state the menus and toolbar show: true from a connect that opened the port (even
     // when the initialisation then failed) until Disconnect.
@@ -50,7 +50,7 @@ public:
 Q_SIGNALS:
     // Connect disabled / Disconnect enabled / toolbar "Disconnect" when true; the reverse when false.
     void connectedChanged(bool connected);
-    // The periods of the receive timer (Timer1) and the send timer (Timer2); 0 stops them.
+    // The periods of the receive timer and the send timer; 0 stops them.
     void timerPeriodsSet(int receiveMs, int sendMs);
     // Without a modem in gateway or mix mode: the send timer gets this period and starts.
     void sendTimerStarted(int sendMs);

@@ -47,8 +47,7 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
     if (rows.isEmpty())
         return;
 
-    const QString medium = settings.SMSDeliveryMedia.toUpper();
-    const bool withoutModem = medium == media::kSmtpGateway || medium == media::kMixMode;
+    const bool withoutModem = settings.sendsWithoutModem();
     if (!withoutModem && !m_modem.PortConnected()) {
         m_log.WriteActivityLog(kNotCommunicatingText);
         return;
@@ -90,12 +89,18 @@ OutboxPass::Outcome OutboxPass::sendRow(const RuntimeSettings &settings, const O
         return Outcome::Failed;
     }
 
-    const QString medium = mediumFor(settings, row);
     Outcome outcome = Outcome::Failed;
-    if (medium == media::kModem)
+    switch (mediumFor(settings, row)) {
+    case DeliveryMedium::Modem:
         outcome = sendThroughModem(settings, row);
-    else if (medium == media::kSmtpGateway)
+        break;
+    case DeliveryMedium::SmtpGateway:
         outcome = sendThroughGateway(settings, row);
+        break;
+    case DeliveryMedium::MixMode:
+    case DeliveryMedium::None:
+        break;
+    }
 
     if (outcome == Outcome::Sent) {
         m_log.WriteActivityLog(QStringLiteral("SMS sent successfully. Now removing it from outbox."));
@@ -121,14 +126,13 @@ OutboxPass::Outcome OutboxPass::sendRow(const RuntimeSettings &settings, const O
     return outcome;
 }
 
-QString OutboxPass::mediumFor(const RuntimeSettings &settings, const OutboxRow &row)
+DeliveryMedium OutboxPass::mediumFor(const RuntimeSettings &settings, const OutboxRow &row)
 {
-    const QString medium = settings.SMSDeliveryMedia.toUpper();
-    if (medium != media::kMixMode)
-        return medium;
+    if (settings.SMSDeliveryMedia != DeliveryMedium::MixMode)
+        return settings.SMSDeliveryMedia;
     // Mix mode without numbers has no rule to apply, and so no medium.
     if (settings.MixModeMobileNumbers.trimmed().isEmpty())
-        return {};
+        return DeliveryMedium::None;
     const MixModeChoice choice =
         chooseMixModeMedium(row.recipientMobileNo, settings.MixModeMobileNumbers, settings.MixModeDeliveryMedia);
     m_log.WriteActivityLog(QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: ") +
@@ -161,8 +165,7 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
 
     const QString recipient = row.recipientMobileNo.trimmed();
     const QString message = row.message.trimmed();
-    const QString mode = settings.SIMCardDeliveryMode.toUpper();
-    if (mode != simdelivery::kStoreAndDeliver && mode != simdelivery::kDirectDeliver)
+    if (settings.SIMCardDeliveryMode == SimDeliveryMode::None)
         return Outcome::Failed;
 
     // Every part is recorded before the first goes out and confirmed as the modem accepts it,
@@ -195,14 +198,19 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     };
 
     ModemResult result;
-    if (mode == simdelivery::kStoreAndDeliver) {
+    switch (settings.SIMCardDeliveryMode) {
+    case SimDeliveryMode::StoreAndDeliver:
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - STORE & DELIVER."));
         result = m_modem.StoreAndSendSMS(recipient, message, plan);
-    } else {
+        break;
+    case SimDeliveryMode::DirectDeliver:
         m_log.WriteActivityLog(QStringLiteral("Sending SMS to ") + row.recipientMobileNo +
                                QStringLiteral(" using GSM modem and method - DIRECT DELIVERY."));
         result = m_modem.SendSMSDirect(recipient, message, plan);
+        break;
+    case SimDeliveryMode::None:
+        break;
     }
     return result.ok ? Outcome::Sent : Outcome::Failed;
 }

@@ -50,7 +50,7 @@ private:
     // sends it and records the outcome. A faulty number is parked and counts as Failed.
     Outcome sendRow(const RuntimeSettings &settings, const OutboxRow &row, OutboxRepository &outbox);
     // The medium for one row: the delivery medium, or in mix mode the one its number's rule picks.
-    QString mediumFor(const RuntimeSettings &settings, const OutboxRow &row);
+    DeliveryMedium mediumFor(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row);
     // Claims the row; Skipped when the operator deleted or changed it, Abort on a database fault.

@@ -17,7 +17,7 @@ bool isSendableNumber(const QString &recipient)
 }
 
 MixModeChoice chooseMixModeMedium(const QString &recipient, const QString &prefixes,
-                                  const QString &mixModeDeliveryMedia)
+                                  DeliveryMedium mixModeDeliveryMedia)
 {
     MixModeChoice choice;
     QString m = recipient.trimmed();
@@ -26,8 +26,8 @@ MixModeChoice chooseMixModeMedium(const QString &recipient, const QString &prefi
         m.remove(0, 1);
     choice.checkedNumber = m;
 
-    const QString preferred = mixModeDeliveryMedia.trimmed();
-    const bool preferredKnown = preferred == media::kModem || preferred == media::kSmtpGateway;
+    const DeliveryMedium preferred = mixModeDeliveryMedia;
+    const bool preferredKnown = preferred == DeliveryMedium::Modem || preferred == DeliveryMedium::SmtpGateway;
     if (prefixes.trimmed().isEmpty())
         return choice;
     const QStringList list = prefixes.split(QLatin1Char(','));
@@ -39,10 +39,10 @@ MixModeChoice chooseMixModeMedium(const QString &recipient, const QString &prefi
             return choice;
         }
     }
-    if (preferred == media::kModem)
-        choice.medium = media::kSmtpGateway;
-    else if (preferred == media::kSmtpGateway)
-        choice.medium = media::kModem;
+    if (preferred == DeliveryMedium::Modem)
+        choice.medium = DeliveryMedium::SmtpGateway;
+    else if (preferred == DeliveryMedium::SmtpGateway)
+        choice.medium = DeliveryMedium::Modem;
     return choice;
 }
 

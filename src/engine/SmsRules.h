@@ -20,13 +20,13 @@ struct MixModeChoice
 {
     QString checkedNumber;                // the number the rules were checked against ("+" and one leading "0" dropped)
     std::optional<QString> matchedPrefix; // the first prefix that matched, if any
-    QString medium;                       // "MODEM", "SMTPSMSGATEWAY" or empty when no medium follows
+    DeliveryMedium medium = DeliveryMedium::None; // Modem, SmtpGateway or None when no medium follows
 };
 
 // prefixes is the normalised comma list; entries are not trimmed and an empty one matches all.
 // An empty list chooses nothing: mix mode then has no rule to apply.
 MixModeChoice chooseMixModeMedium(const QString &recipient, const QString &prefixes,
-                                  const QString &mixModeDeliveryMedia);
+                                  DeliveryMedium mixModeDeliveryMedia);
 
 // A received sender as the inbox stores it: numbers of more than ten characters that start with
 // "+" or "0" are kept, every other number gets a "+" in front.

@@ -30,4 +30,33 @@ Result<qint64> CallRepository::countMissedOn(const QDate &day)
                        {sql::dateValue(day.startOfDay()), sql::dateValue(QDateTime(day, QTime(23, 59, 59)))});
 }
 
+Result<QVector<CallRow>> CallRepository::missedBetween(const QDate &first, const QDate &last)
+{
+    auto q = sql::run(m_db,
+                      QStringLiteral("SELECT id,callerNumber,callDateTime FROM MissedCallStatistics WHERE "
+                                     "callDateTime>=? AND callDateTime<=? AND IsMissCall=1")
+                          + sql::orderBy({{"callDateTime"}, {"id"}}),
+                      {sql::dateValue(first.startOfDay()), sql::dateValue(QDateTime(last, QTime(23, 59, 59)))});
+    if (!q)
+        return Result<QVector<CallRow>>::failure(q.error());
+    QVector<CallRow> rows;
+    while (q.value().next()) {
+        rows.append(CallRow{q.value().value(0).toLongLong(), q.value().value(1).toString(),
+                            sql::dateFrom(q.value().value(2))});
+    }
+    return rows;
+}
+
+Status CallRepository::remove(const QVector<qint64> &ids)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        for (const qint64 id : ids) {
+            const Status s = sql::run(m_db, QStringLiteral("DELETE FROM MissedCallStatistics WHERE id=?"), {id}).status();
+            if (!s)
+                return s;
+        }
+        return Status::success();
+    });
+}
+
 } // namespace parlix

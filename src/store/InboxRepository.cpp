@@ -22,6 +22,14 @@ QString whereClause(const InboxQuery &query, QVariantList *values)
         conditions << match.condition;
         *values << match.value;
     }
+    if (query.from.isValid()) {
+        conditions << QStringLiteral("InboxDateTime>=?");
+        *values << sql::dateValue(query.from);
+    }
+    if (query.to.isValid()) {
+        conditions << QStringLiteral("InboxDateTime<=?");
+        *values << sql::dateValue(query.to);
+    }
     return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
 }
 
@@ -112,6 +120,44 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     }
     if (window.reversed)
         std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+Status InboxRepository::remove(const QVector<qint64> &ids)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        for (const qint64 id : ids) {
+            if (Status s = remove(id); !s)
+                return s;
+        }
+        return Status::success();
+    });
+}
+
+Result<QVector<InboxExportRow>> InboxRepository::receivedPage(const QDateTime &from, const QDateTime &to,
+                                                              const std::optional<InboxExportKey> &after, int limit)
+{
+    // The index range starts where the last page ended: given only as a row value, the start
+    // would be the range's beginning, and every page would step over all the pages before it.
+    QVariantList values{after ? QVariant(after->inboxDateTime) : sql::dateValue(from), sql::dateValue(to)};
+    QString text = QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime FROM Message_InBox "
+                                  "WHERE InboxDateTime>=? AND InboxDateTime<=?");
+    if (after) {
+        text += QStringLiteral(" AND (InboxDateTime,InBox_Id)>(?,?)");
+        values << after->inboxDateTime << after->id;
+    }
+    text += sql::orderBy({{"InboxDateTime"}, {"InBox_Id"}}) + QStringLiteral(" LIMIT ?");
+    values << limit;
+    auto q = sql::run(m_db, text, values);
+    if (!q)
+        return Result<QVector<InboxExportRow>>::failure(q.error());
+    QVector<InboxExportRow> rows;
+    rows.reserve(limit);
+    QSqlQuery &query = q.value();
+    while (query.next()) {
+        rows.append(InboxExportRow{query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString(),
+                                   query.value(3).toString()});
+    }
     return rows;
 }
 

@@ -48,6 +48,25 @@ struct InboxQuery
     bool unreadOnly = false;
     QString number;
     InboxSort sort = InboxSort::NewestFirst;
+    // Received from..to, both ends included; an invalid end leaves that side open.
+    QDateTime from{};
+    QDateTime to{};
+};
+
+// One received SMS as an export writes it: the stored texts, unchanged.
+struct InboxExportRow
+{
+    qint64 id = 0;
+    QString senderMobileNo;
+    QString message;
+    QString inboxDateTime;
+};
+
+// Where the previous page of an export ended: the receive time and id of its last row.
+struct InboxExportKey
+{
+    QString inboxDateTime;
+    qint64 id = 0;
 };
 
 // Every statement on Message_InBox.
@@ -71,6 +90,15 @@ public:
     // page near the end is read from the end (see sql::pageWindow).
     Result<qint64> count(const InboxQuery &query);
     Result<QVector<InboxRow>> page(const InboxQuery &query, qint64 limit, qint64 offset, qint64 total = -1);
+
+    // Deletes the rows together: all of them or, on a failure, none.
+    Status remove(const QVector<qint64> &ids);
+
+    // The rows received from..to (both included) in the order received, at most limit of
+    // them after the row `after` (from the first row without it). Keyset pages: each page
+    // starts from the index where the last one ended, however far into the range it is.
+    Result<QVector<InboxExportRow>> receivedPage(const QDateTime &from, const QDateTime &to,
+                                                 const std::optional<InboxExportKey> &after, int limit);
 
     // ---- Parts of long SMS (Message_InBox_Parts) ----
 

@@ -8,8 +8,12 @@ namespace {
 
 QVariantMap pop3Row(QVariantMap overrides = {})
 {
-    QVariantMap row{{"POP3MailServer", " pop.example.com "}, {"POP3Port", 110},        {"POP3UserName", " gw "},
-                    {"POP3Password", " s3cret "},            {"EmailCheckInterval", 30}, {"IsEnabled", 1}};
+    QVariantMap row{{"POP3MailServer", " pop.example.com "},
+                    {"POP3Port", 110},
+                    {"POP3UserName", " gw "},
+                    {"POP3Password", " s3cret "},
+                    {"EmailCheckInterval", 30},
+                    {"IsEnabled", 1}};
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
         row[it.key()] = it.value();
     return row;
@@ -17,9 +21,14 @@ QVariantMap pop3Row(QVariantMap overrides = {})
 
 QVariantMap timerRow(QVariantMap overrides = {})
 {
-    QVariantMap row{{"ReceiveAllMessagesTime", 10}, {"SendAllMessagesTime", 20}, {"EnableReceiveTimer", 1},
-                    {"EnableSendTimer", 1},         {"SMSDeliveryMedia", "MODEM"}, {"SIMCardDeliveryMode", "DIRECT DELIVER"},
-                    {"IsFromNameSentByMaskingYourEmail", 0}, {"IsSMSSMTPAuthenticationRequired", 0}};
+    QVariantMap row{{"ReceiveAllMessagesTime", 10},
+                    {"SendAllMessagesTime", 20},
+                    {"EnableReceiveTimer", 1},
+                    {"EnableSendTimer", 1},
+                    {"SMSDeliveryMedia", "MODEM"},
+                    {"SIMCardDeliveryMode", "DIRECT DELIVER"},
+                    {"IsFromNameSentByMaskingYourEmail", 0},
+                    {"IsSMSSMTPAuthenticationRequired", 0}};
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
         row[it.key()] = it.value();
     return row;
@@ -48,7 +57,7 @@ TEST(RuntimeSettingsLoad, EmptyTablesGiveTheDefaults)
     const RuntimeSettings s = load({});
     EXPECT_FALSE(s.WebMailToSMSEnabled);
     EXPECT_EQ(s.webMailTimerMs, 0);
-    EXPECT_TRUE(s.SMSDeliveryMedia.isEmpty());
+    EXPECT_EQ(s.SMSDeliveryMedia, DeliveryMedium::None);
     EXPECT_FALSE(s.AutoReplyOnMissedCallEnabled);
     EXPECT_DOUBLE_EQ(s.ModemDelayFactor, 1.0);
     EXPECT_EQ(s.ReceiveIntervalSeconds, 0);
@@ -79,21 +88,26 @@ TEST(RuntimeSettingsLoad, Pop3ValuesAreTrimmedAndTheTimerPeriodFollowsTheInterva
     EXPECT_EQ(s.webMailTimerMs, 0);
 }
 
-TEST(RuntimeSettingsLoad, DeliveryWordsAreUpperCasedAndOnlyKnownOnesKept)
+TEST(RuntimeSettingsLoad, DeliveryWordsAreReadIgnoringCaseAndOnlyKnownOnesKept)
 {
     SettingsRows rows;
-    const QList<std::pair<QString, QString>> cases = {
-        {"smtpsmsgateway", "SMTPSMSGATEWAY"}, {" Modem ", "MODEM"}, {"mixmode", "MIXMODE"},
-        {"PIGEON", ""},                       {"", ""},
+    const QList<std::pair<QString, DeliveryMedium>> cases = {
+        {"smtpsmsgateway", DeliveryMedium::SmtpGateway},
+        {" Modem ", DeliveryMedium::Modem},
+        {"mixmode", DeliveryMedium::MixMode},
+        {"PIGEON", DeliveryMedium::None},
+        {"", DeliveryMedium::None},
     };
     for (const auto &[stored, loaded] : cases) {
         rows.timer = timerRow({{"SMSDeliveryMedia", stored}});
         EXPECT_EQ(load(rows).SMSDeliveryMedia, loaded) << stored.toStdString();
+        // What is written back is the word the next load reads as the same medium.
+        EXPECT_EQ(deliveryMediumFrom(storedWord(loaded)), loaded);
     }
     rows.timer = timerRow({{"SIMCardDeliveryMode", "store and deliver "}});
-    EXPECT_EQ(load(rows).SIMCardDeliveryMode, "STORE AND DELIVER");
+    EXPECT_EQ(load(rows).SIMCardDeliveryMode, SimDeliveryMode::StoreAndDeliver);
     rows.timer = timerRow({{"SIMCardDeliveryMode", "deliver later"}});
-    EXPECT_EQ(load(rows).SIMCardDeliveryMode, "");
+    EXPECT_EQ(load(rows).SIMCardDeliveryMode, SimDeliveryMode::None);
 }
 
 TEST(RuntimeSettingsLoad, MixModeFieldsOnlyInMixMode)
@@ -104,16 +118,16 @@ TEST(RuntimeSettingsLoad, MixModeFieldsOnlyInMixMode)
                            {"MixModeDeliveryMedia", "smtpsmsgateway"}});
     RuntimeSettings s = load(rows);
     EXPECT_EQ(s.MixModeMobileNumbers, "91937,922");
-    EXPECT_EQ(s.MixModeDeliveryMedia, "SMTPSMSGATEWAY");
+    EXPECT_EQ(s.MixModeDeliveryMedia, DeliveryMedium::SmtpGateway);
 
     rows.timer = timerRow({{"SMSDeliveryMedia", "MIXMODE"}, {"MixModeDeliveryMedia", "MIXMODE"}});
-    EXPECT_EQ(load(rows).MixModeDeliveryMedia, "");
+    EXPECT_EQ(load(rows).MixModeDeliveryMedia, DeliveryMedium::None);
 
-    rows.timer = timerRow({{"SMSDeliveryMedia", "MODEM"}, {"MixModeMobileNumbers", "+91937; 922"},
-                           {"MixModeDeliveryMedia", "MODEM"}});
+    rows.timer = timerRow(
+        {{"SMSDeliveryMedia", "MODEM"}, {"MixModeMobileNumbers", "+91937; 922"}, {"MixModeDeliveryMedia", "MODEM"}});
     s = load(rows);
     EXPECT_EQ(s.MixModeMobileNumbers, "");
-    EXPECT_EQ(s.MixModeDeliveryMedia, "");
+    EXPECT_EQ(s.MixModeDeliveryMedia, DeliveryMedium::None);
 }
 
 TEST(RuntimeSettingsLoad, SmtpTextsKeepDefaultsWhenEmptyAndTheDomainIsMasked)

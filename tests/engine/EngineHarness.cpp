@@ -12,8 +12,8 @@ namespace parlix::test {
 
 EngineHarness::EngineHarness()
 {
-    settings.SMSDeliveryMedia = QStringLiteral("MODEM");
-    settings.SIMCardDeliveryMode = QStringLiteral("DIRECT DELIVER");
+    settings.SMSDeliveryMedia = DeliveryMedium::Modem;
+    settings.SIMCardDeliveryMode = SimDeliveryMode::DirectDeliver;
     settings.ReceiveIntervalSeconds = 10;
     settings.SendIntervalSeconds = 10;
     createEngine();

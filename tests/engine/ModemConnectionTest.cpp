@@ -23,7 +23,7 @@ protected:
         connection.setDatabase(db.db());
         settings.ReceiveIntervalSeconds = 30;
         settings.SendIntervalSeconds = 20;
-        settings.SMSDeliveryMedia = QStringLiteral("MODEM");
+        settings.SMSDeliveryMedia = DeliveryMedium::Modem;
         connection.setSettings(settings);
         connection.setReconnectInterval(100);
     }
@@ -57,7 +57,7 @@ protected:
 TEST_F(ModemConnect, WithoutSettingsAsksForThem)
 {
     QSignalSpy window(&connection, &ModemConnection::settingsWindowRequested);
-    connection.start_Click();
+    connection.connectModem();
     EXPECT_EQ(prompt.texts(), QStringList{"Please set all the settings before connecting with modem."});
     EXPECT_EQ(window.count(), 1);
     EXPECT_TRUE(logHas(QStringLiteral("Connecting to GSM Modem.")));
@@ -70,7 +70,7 @@ TEST_F(ModemConnect, ConnectsConfiguresAndInitialises)
                   QStringLiteral("2"));
     QSignalSpy state(&connection, &ModemConnection::connectedChanged);
     QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
-    connection.start_Click();
+    connection.connectModem();
 
     EXPECT_TRUE(modem.ModemReady());
     EXPECT_EQ(modem.serialPort().baudRate(), 9600);
@@ -98,7 +98,7 @@ TEST_F(ModemConnect, FailedInitialisationStillShowsConnected)
     sim.setEcho(false);
     sim.failNext(QStringLiteral("ATE0"), {Fault::Silence});
     QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
-    connection.start_Click();
+    connection.connectModem();
     EXPECT_TRUE(connection.isConnected());
     EXPECT_FALSE(modem.ModemReady());
     EXPECT_FALSE(modem.PortConnected());
@@ -121,11 +121,11 @@ TEST_F(ModemConnect, MissingModem)
         log.clear();
         prompt.clear();
         prompt.scriptAnswers({false});
-        settings.SMSDeliveryMedia = c.media;
+        settings.SMSDeliveryMedia = deliveryMediumFrom(c.media);
         connection.setSettings(settings);
         QSignalSpy state(&connection, &ModemConnection::connectedChanged);
         QSignalSpy sendTimer(&connection, &ModemConnection::sendTimerStarted);
-        connection.start_Click();
+        connection.connectModem();
         EXPECT_EQ(logHas(QStringLiteral("Connection to GSM modem failed.")), c.failureLine);
         EXPECT_EQ(sendTimer.count(), c.sendTimerStarts);
         if (c.sendTimerStarts) {
@@ -141,11 +141,11 @@ TEST_F(ModemConnect, MissingModem)
 TEST_F(ModemConnect, DisconnectingTwice)
 {
     storeSettings(sim.devicePath());
-    connection.start_Click();
+    connection.connectModem();
     QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
     QSignalSpy state(&connection, &ModemConnection::connectedChanged);
-    connection.mnustop_Click();
-    connection.mnustop_Click();
+    connection.disconnectModem();
+    connection.disconnectModem();
     EXPECT_EQ(logCount(QStringLiteral("Disconnecting GSM Modem.")), 2);
     EXPECT_EQ(logCount(QStringLiteral("GSM Modem disconnected.")), 2);
     ASSERT_EQ(periods.count(), 2);
@@ -158,7 +158,7 @@ TEST_F(ModemConnect, DisconnectingTwice)
 TEST_F(ModemConnect, ReconnectsAfterTheDeviceCameBack)
 {
     storeSettings(sim.devicePath());
-    connection.start_Click();
+    connection.connectModem();
     ASSERT_TRUE(modem.ModemReady());
 
     sim.unplug();
@@ -180,10 +180,10 @@ TEST_F(ModemConnect, ReconnectsAfterTheDeviceCameBack)
 TEST_F(ModemConnect, OperatorDisconnectStopsReconnecting)
 {
     storeSettings(sim.devicePath());
-    connection.start_Click();
+    connection.connectModem();
     sim.unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return connection.isReconnecting(); }, 3000));
-    connection.mnustop_Click();
+    connection.disconnectModem();
     EXPECT_FALSE(connection.isReconnecting());
     ASSERT_TRUE(sim.replug());
     QTest::qWait(300);

@@ -50,7 +50,7 @@ TEST(OutboxPass, WithoutModemLinkTheModemMediumStopsBeforeTheFirstRow)
 
 struct ModeCase
 {
-    const char *mode;
+    SimDeliveryMode mode;
     const char *method;
     const char *via;
 };
@@ -62,7 +62,7 @@ class OutboxModemTest : public ::testing::TestWithParam<ModeCase>
 TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
 {
     EngineHarness h;
-    h.settings.SIMCardDeliveryMode = QString::fromLatin1(GetParam().mode);
+    h.settings.SIMCardDeliveryMode = GetParam().mode;
     h.applySettings();
     ASSERT_EQ(h.connectModem(), QString());
     const qint64 good = h.queue(QStringLiteral(" +447700900123 "), QStringLiteral("  Hello there  "));
@@ -104,8 +104,8 @@ TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
 }
 
 INSTANTIATE_TEST_SUITE_P(DeliveryModes, OutboxModemTest,
-                         ::testing::Values(ModeCase{"DIRECT DELIVER", "DIRECT DELIVERY", "AT+CMGS"},
-                                           ModeCase{"store and deliver", "STORE & DELIVER", "AT+CMSS"}),
+                         ::testing::Values(ModeCase{SimDeliveryMode::DirectDeliver, "DIRECT DELIVERY", "AT+CMGS"},
+                                           ModeCase{SimDeliveryMode::StoreAndDeliver, "STORE & DELIVER", "AT+CMSS"}),
                          [](const auto &info) { return std::string(info.param.via).substr(3); });
 
 TEST(OutboxPass, FailedModemSendGoesBackToWaitingAndIsRetriedNextPass)
@@ -179,7 +179,7 @@ protected:
 
 TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNextRowGoes)
 {
-    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.applySettings();
     const qint64 refused = h.queue(QStringLiteral("+15550001"), QStringLiteral("no"));
     const qint64 ok = h.queue(QStringLiteral("+447700900123"), QStringLiteral("yes"), QStringLiteral(" Sales "));
@@ -204,9 +204,9 @@ TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNex
 
 TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
 {
-    h.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    h.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
     h.settings.MixModeMobileNumbers = QStringLiteral("44,91");
-    h.settings.MixModeDeliveryMedia = QStringLiteral("MODEM");
+    h.settings.MixModeDeliveryMedia = DeliveryMedium::Modem;
     h.settings.MaskedEmailDomain = QStringLiteral("corp.example");
     h.applySettings();
     const qint64 viaModem = h.queue(QStringLiteral("+447700900123"), QStringLiteral("modem"));
@@ -243,9 +243,9 @@ TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
 
 TEST_F(OutboxGatewayTest, AnEmptyPrefixSendsEveryNumberByTheChosenMedium)
 {
-    h.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    h.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
     h.settings.MixModeMobileNumbers = QStringLiteral("77,,91");
-    h.settings.MixModeDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.MixModeDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.applySettings();
     h.queue(QStringLiteral("+447700900123"), QStringLiteral("a"));
     h.queue(QStringLiteral("+12024440123"), QStringLiteral("b"));
@@ -260,7 +260,7 @@ TEST(OutboxPass, PasswordGoesWithoutTlsOnlyOnceTheOperatorAllowsIt)
     SmtpServer server({QStringLiteral("gw"), QStringLiteral("pw"), false}); // login, no STARTTLS
     ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
     EngineHarness h;
-    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.settings.SMSSMTPServer = QStringLiteral("127.0.0.1");
     h.settings.SMSSMTPPort = qint16(server.port());
     h.settings.SMSSMTPYourEmailAddress = QStringLiteral("office@corp.example");

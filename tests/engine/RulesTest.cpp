@@ -41,14 +41,15 @@ TEST(MixMode, ChoosesByTheFirstMatchingPrefix)
         {"+4477", "", "MODEM", "4477", nullptr, ""},        // no rules at all
     };
     for (const MixCase &c : cases) {
-        const MixModeChoice choice = chooseMixModeMedium(
-            QString::fromLatin1(c.recipient), QString::fromLatin1(c.prefixes), QString::fromLatin1(c.preferred));
+        const MixModeChoice choice =
+            chooseMixModeMedium(QString::fromLatin1(c.recipient), QString::fromLatin1(c.prefixes),
+                                deliveryMediumFrom(QString::fromLatin1(c.preferred)));
         SCOPED_TRACE(c.recipient);
         EXPECT_EQ(choice.checkedNumber, QString::fromLatin1(c.checked));
         EXPECT_EQ(choice.matchedPrefix.has_value(), c.matched != nullptr);
         if (c.matched)
             EXPECT_EQ(*choice.matchedPrefix, QString::fromLatin1(c.matched));
-        EXPECT_EQ(choice.medium, QString::fromLatin1(c.medium));
+        EXPECT_EQ(choice.medium, deliveryMediumFrom(QString::fromLatin1(c.medium)));
     }
 }
 

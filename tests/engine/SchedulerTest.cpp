@@ -62,7 +62,7 @@ TEST(Scheduler, ConnectGivesBothTimersTheirPeriodsAndDisconnectStopsThem)
 TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
 {
     EngineHarness h;
-    h.engine->Timer1Tick();
+    h.engine->receiveTick();
     EXPECT_TRUE(h.logLines().isEmpty());
     EXPECT_EQ(h.engine->receiveTimer()->interval(), 0);
 
@@ -72,12 +72,12 @@ TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
     h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900001"), QStringLiteral("hi"));
     h.engine->modem()->setCallInProgress(true);
     h.clearLog();
-    h.engine->Timer1Tick();
+    h.engine->receiveTick();
     EXPECT_EQ(h.engine->receiveTimer()->interval(), 30000);
     EXPECT_TRUE(h.logLines().isEmpty());
 
     h.engine->modem()->setCallInProgress(false);
-    h.engine->Timer1Tick();
+    h.engine->receiveTick();
     EXPECT_EQ(h.logLines().mid(0, 2), (QStringList{QStringLiteral("Checking for new SMS on SIM card."),
                                                    QStringLiteral("Total 1 new SMS found.")}));
 }
@@ -85,15 +85,15 @@ TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
 TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMedium)
 {
     EngineHarness h;
-    h.engine->Timer2Tick();
+    h.engine->sendTick();
     EXPECT_TRUE(h.logLines().isEmpty());
 
-    h.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.settings.SendIntervalSeconds = 0; // automatic sending off: the first tick stops the timer
     h.applySettings();
     h.engine->startSendTimer();
     h.engine->sendTimer()->setInterval(5000);
-    h.engine->Timer2Tick();
+    h.engine->sendTick();
     EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Checking if there are any SMS to be sent."),
                                          QStringLiteral("Total 0 SMS to be sent.")}));
     EXPECT_FALSE(h.engine->sendTimer()->isRunning());
@@ -102,13 +102,13 @@ TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMe
 TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsTheSendTimer)
 {
     EngineHarness gateway;
-    gateway.settings.SMSDeliveryMedia = QStringLiteral("SMTPSMSGATEWAY");
+    gateway.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     gateway.applySettings();
     gateway.engine->startGateway();
     EXPECT_TRUE(gateway.logLines().isEmpty());
 
     EngineHarness mix;
-    mix.settings.SMSDeliveryMedia = QStringLiteral("MIXMODE");
+    mix.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
     mix.settings.SendIntervalSeconds = 7;
     mix.applySettings();
     mix.db.exec(

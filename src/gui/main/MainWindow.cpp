@@ -1,13 +1,13 @@
 #include "gui/main/MainWindow.h"
 
-#include "engine/Engine.h"
-#include "gui/main/AboutWindow.h"
-#include "core/ActivityLog.h"
-#include "gui/common/GuiPrompt.h"
-#include "gui/main/HomePage.h"
-#include "gui/common/Icons.h"
-#include "core/Prompt.h"
 #include "config/Startup.h"
+#include "core/ActivityLog.h"
+#include "core/Prompt.h"
+#include "engine/Engine.h"
+#include "gui/common/GuiPrompt.h"
+#include "gui/common/Icons.h"
+#include "gui/main/AboutWindow.h"
+#include "gui/main/HomePage.h"
 #include "gui/main/TrayIcon.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
@@ -119,8 +119,8 @@ void MainWindow::buildMenus()
     m_connect = namedAction(this, QStringLiteral("start"), QStringLiteral("Connect"));
     m_disconnect = namedAction(this, QStringLiteral("mnustop"), QStringLiteral("Disconnect"));
     modem->addActions({m_connect, m_disconnect});
-    connect(m_connect, &QAction::triggered, this, &MainWindow::start_Click);
-    connect(m_disconnect, &QAction::triggered, this, &MainWindow::mnustop_Click);
+    connect(m_connect, &QAction::triggered, this, &MainWindow::connectModem);
+    connect(m_disconnect, &QAction::triggered, this, &MainWindow::disconnectModem);
 
     QMenu *box = bar->addMenu(QStringLiteral("Message Box"));
     box->setObjectName(QStringLiteral("mnuMessageBox"));
@@ -369,13 +369,13 @@ void MainWindow::wireEngine()
 
 // The commands only queue work for the engine, which reports back through its signals; the
 // menus never wait for the modem.
-void MainWindow::start_Click()
+void MainWindow::connectModem()
 {
     if (Engine *e = engine())
         QMetaObject::invokeMethod(e, &Engine::connectModem, Qt::QueuedConnection);
 }
 
-void MainWindow::mnustop_Click()
+void MainWindow::disconnectModem()
 {
     if (Engine *e = engine())
         QMetaObject::invokeMethod(e, &Engine::disconnectModem, Qt::QueuedConnection);
@@ -416,7 +416,7 @@ void MainWindow::endProcess(bool disconnectFirst)
         prompt->setClosing(); // an engine question must not hold up the engine's stop
     if (m_services.engine != nullptr) {
         if (disconnectFirst && m_portConnected)
-            mnustop_Click();
+            disconnectModem();
         // Closes the port; the engine's own queue keeps the disconnect ahead of it.
         m_services.engine->stop();
     }

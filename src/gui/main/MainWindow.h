@@ -110,8 +110,8 @@ public:
     Engine *engine() const;
 
 public Q_SLOTS:
-    void start_Click();   // the connect command
-    void mnustop_Click(); // the disconnect command
+    void connectModem();    // the connect command
+    void disconnectModem(); // the disconnect command
     void toggleConnection();
     void exitFromMenu();
     void exitFromToolbar();

@@ -4,6 +4,8 @@
 #include "gui/main/HomePage.h"
 #include "gui/main/MainWindow.h"
 #include "gui/messages/MessageBoxWindow.h"
+#include "gui/reports/MissedCallsReportWindow.h"
+#include "gui/reports/SmsReportWindow.h"
 #include "gui/settings/CountryWindow.h"
 #include "gui/settings/SettingsWindow.h"
 #include "gui/sim/SimManagerWindow.h"
@@ -103,6 +105,18 @@ QWidget *createSettings(MainWindow &main)
     return window;
 }
 
+QWidget *createMissedCallsReport(MainWindow &main)
+{
+    const MainWindowServices &s = main.services();
+    return new MissedCallsReportWindow(s.db->db(), *s.prompt, *s.clock);
+}
+
+QWidget *createSmsReport(MainWindow &main)
+{
+    const MainWindowServices &s = main.services();
+    return new SmsReportWindow({s.db, s.prompt, s.clock, {}});
+}
+
 QWidget *createMissedCallReply(MainWindow &main)
 {
     const MainWindowServices &s = main.services();
@@ -128,6 +142,8 @@ void registerOperatorWindows(MainWindow &window)
                                    box->showFolderFor(type);
                            }});
     window.registerWindow(WindowEntry::SystemSettings, {Show::Child, false, &createSettings, {}});
+    window.registerWindow(WindowEntry::MissedCallsReport, {Show::Modal, false, &createMissedCallsReport, {}});
+    window.registerWindow(WindowEntry::ReceivedSmsReport, {Show::Modal, true, &createSmsReport, {}});
     window.registerWindow(WindowEntry::Country, {Show::Modal,
                                                  true,
                                                  [](MainWindow &main) -> QWidget * {

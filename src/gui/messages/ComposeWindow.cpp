@@ -39,7 +39,7 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     // The count follows the format the modem is set to; a new database sends in PDU.
     auto modemRow = SettingsRepository(m_db).modemSettings();
     m_pduMode = !modemRow || !modemRow.value() ||
-                modemRow.value()->value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() != smsformat::kText;
+                smsformat::isPdu(modemRow.value()->value(QStringLiteral("SMSFormat")).toString());
     setObjectName(QStringLiteral("frm_ComposeSMS"));
     setWindowTitle(QStringLiteral("Compose & Send SMS"));
     setWindowIcon(icons::compose());
@@ -84,7 +84,7 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
 
     connect(m_message, &QPlainTextEdit::textChanged, this, &ComposeWindow::limitMessage);
     limitMessage();
-    connect(send, &QPushButton::clicked, this, &ComposeWindow::Command1_Click);
+    connect(send, &QPushButton::clicked, this, &ComposeWindow::sendComposed);
 }
 
 void ComposeWindow::setNumbers(const QString &numbers)
@@ -133,7 +133,7 @@ void ComposeWindow::limitMessage()
     }
 }
 
-void ComposeWindow::Command1_Click()
+void ComposeWindow::sendComposed()
 {
     const QString message = m_message->toPlainText();
     if (m_numbers->text().trimmed().isEmpty() || message.trimmed().isEmpty()) {

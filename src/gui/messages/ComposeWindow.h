@@ -32,7 +32,7 @@ public:
     static QString missingInputText() { return QStringLiteral("You must enter the mobile number and the message."); }
 
 public Q_SLOTS:
-    void Command1_Click();
+    void sendComposed();
 
 private:
     void limitMessage();

@@ -28,6 +28,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
+#include <vector>
 
 namespace parlix {
 
@@ -51,7 +53,6 @@ QString deliveredText(const OutboxRow &row)
     return {};
 }
 constexpr int kFolderRole = Qt::UserRole + 1;
-constexpr int kTwipsPerPixel = 15;
 
 // The list shows each message on one line.
 QString oneLine(const QString &message)
@@ -88,6 +89,163 @@ void setBold(QTreeWidgetItem *item, bool bold)
     }
 }
 
+using Folder = MessageBoxWindow::Folder;
+using SortOrder = MessageBoxWindow::SortOrder;
+
+// What a folder is listed with: the unread option (inbox only), the search text and the order.
+struct FolderFilter
+{
+    bool unreadOnly = false;
+    QString search;
+    SortOrder sort;
+};
+
+struct FolderColumn
+{
+    const char *header;
+    int width;                       // pixels; 0 when the columns share the list's width
+    std::optional<SortOrder> sortBy; // the order a click on its header asks for; none keeps it
+};
+
+// Everything that differs between the folders of the list.
+struct FolderTable
+{
+    Folder folder;
+    std::vector<FolderColumn> columns;
+    SortOrder initialSort;
+    PagedListView::Source (*rows)(const QSqlDatabase &db, const FolderFilter &filter);
+    // The whole text of a row's message, as stored.
+    std::optional<QString> (*message)(const QSqlDatabase &db, qint64 key);
+    Status (*remove)(const QSqlDatabase &db, qint64 key);
+};
+
+PagedListView::Source inboxRows(const QSqlDatabase &db, const FolderFilter &filter)
+{
+    const InboxQuery query{filter.unreadOnly, filter.search, std::get<InboxSort>(filter.sort)};
+    return {[db, query] { return InboxRepository(db).count(query); },
+            [db, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                auto rows = InboxRepository(db).page(query, limit, offset, total);
+                if (!rows)
+                    return rows.status();
+                for (const InboxRow &row : rows.value()) {
+                    QTreeWidgetItem *item = rowItem(row.senderMobileNo, row.message, row.inboxDateTime, row.id);
+                    setBold(item, !row.isRead);
+                    list.addTopLevelItem(item);
+                }
+                return Status::success();
+            }};
+}
+
+// The outbox lists when a row was queued and its status; sent items when it was delivered.
+PagedListView::Source outboxRows(const QSqlDatabase &db, const FolderFilter &filter, OutboxFolder which)
+{
+    const OutboxQuery query{which, filter.search, std::get<OutboxSort>(filter.sort)};
+    return {[db, query] { return OutboxRepository(db).count(query); },
+            [db, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
+                auto rows = OutboxRepository(db).page(query, limit, offset, total);
+                if (!rows)
+                    return rows.status();
+                const bool sent = query.folder == OutboxFolder::Sent;
+                for (const OutboxRow &row : rows.value()) {
+                    QTreeWidgetItem *item = rowItem(row.recipientMobileNo, row.message,
+                                                    sent ? row.deliveryDatetime : row.outBoxDateTime, row.id);
+                    item->setText(kStatus, sent ? deliveredText(row) : row.deliveryStatus.trimmed());
+                    list.addTopLevelItem(item);
+                }
+                return Status::success();
+            }};
+}
+
+std::optional<QString> inboxMessage(const QSqlDatabase &db, qint64 key)
+{
+    if (auto found = InboxRepository(db).find(key))
+        return found->message;
+    return std::nullopt;
+}
+
+std::optional<QString> outboxMessage(const QSqlDatabase &db, qint64 key)
+{
+    if (auto found = OutboxRepository(db).find(key))
+        return found->message;
+    return std::nullopt;
+}
+
+// The outbox widths leave the message the most room; the others share the width in quarters.
+const FolderTable kFolderTables[] = {
+    {Folder::Inbox,
+     {{"Mobile Number", 0, InboxSort::Sender},
+      {"Sender's Name", 0, std::nullopt},
+      {"Message", 0, InboxSort::Message},
+      {"Received On", 0, InboxSort::OldestFirst},
+      {"", 0, std::nullopt}},
+     InboxSort::NewestFirst,
+     inboxRows,
+     inboxMessage,
+     [](const QSqlDatabase &db, qint64 key) { return InboxRepository(db).remove(key); }},
+    {Folder::Outbox,
+     {{"Mobile Number", 133, OutboxSort::Recipient},
+      {"Recipient Name", 200, std::nullopt}, // never filled, so its header keeps the order
+      {"Message", 266, OutboxSort::Message},
+      {"Outbox Date", 133, OutboxSort::Default},
+      {"", 0, std::nullopt},
+      {"Status", 100, std::nullopt}},
+     OutboxSort::Default,
+     [](const QSqlDatabase &db, const FolderFilter &f) { return outboxRows(db, f, OutboxFolder::Waiting); },
+     outboxMessage,
+     [](const QSqlDatabase &db, qint64 key) {
+         return OutboxRepository(db).removeFromFolder(key, OutboxFolder::Waiting).status();
+     }},
+    {Folder::Sent,
+     {{"Mobile Number", 0, OutboxSort::Recipient},
+      {"Recipient Name", 0, std::nullopt},
+      {"Message", 0, OutboxSort::Message},
+      {"Delivered On", 0, OutboxSort::Default},
+      {"", 0, std::nullopt},
+      {"Delivered", 0, std::nullopt}},
+     OutboxSort::Default,
+     [](const QSqlDatabase &db, const FolderFilter &f) { return outboxRows(db, f, OutboxFolder::Sent); },
+     outboxMessage,
+     [](const QSqlDatabase &db, qint64 key) {
+         return OutboxRepository(db).removeFromFolder(key, OutboxFolder::Sent).status();
+     }},
+};
+
+void setColumns(QTreeWidget *list, const FolderTable &table)
+{
+    const int count = int(table.columns.size());
+    QStringList headers;
+    for (const FolderColumn &column : table.columns)
+        headers << QString::fromLatin1(column.header);
+    list->clear();
+    list->setColumnCount(count);
+    list->setHeaderLabels(headers);
+    list->setColumnHidden(kKey, true);
+    QHeaderView *header = list->header();
+    if (table.columns.front().width > 0) {
+        // The widths were chosen for a smaller font; a date must still fit whole.
+        const int dateWidth = list->fontMetrics().horizontalAdvance(QStringLiteral("12/28/2026 12:59:59 PM")) + 16;
+        for (int c = 0; c < count; ++c) {
+            header->setSectionResizeMode(c, QHeaderView::Interactive);
+            const int width = table.columns[size_t(c)].width;
+            if (c != kKey)
+                header->resizeSection(c, c == kDate ? std::max(dateWidth, width) : width);
+        }
+    } else {
+        for (int c = 0; c < count; ++c)
+            header->setSectionResizeMode(c, c == kKey ? QHeaderView::Fixed : QHeaderView::Stretch);
+    }
+}
+
+// The table of a folder; nullptr for no folder.
+const FolderTable *tableOf(Folder folder)
+{
+    for (const FolderTable &table : kFolderTables) {
+        if (table.folder == folder)
+            return &table;
+    }
+    return nullptr;
+}
+
 QAction *toolButton(QToolBar *bar, const QString &name, const QString &text, const QString &tip, const QIcon &icon)
 {
     QAction *action = bar->addAction(icon, text);
@@ -120,6 +278,8 @@ MessageBoxWindow::MessageBoxWindow(MessageBoxServices services, const QString &m
     , m_addressBook(new QMenu(this))
 {
     ++g_openWindows;
+    for (const FolderTable &table : kFolderTables)
+        m_sorts.emplace(table.folder, table.initialSort);
     setObjectName(QStringLiteral("Frm_MessageBox"));
     setWindowTitle(QStringLiteral("Message Box"));
     setWindowIcon(icons::messageBox());
@@ -256,18 +416,13 @@ void MessageBoxWindow::buildToolbar()
     });
     connect(m_forward, &QAction::triggered, this, [this] {
         QTreeWidgetItem *row = firstSelectedRow();
-        if (row == nullptr)
+        const FolderTable *table = tableOf(m_folder);
+        if (row == nullptr || table == nullptr)
             return;
         // The list holds the text on one line; forward the message as it was received.
         const qint64 key = row->data(kNumber, Qt::UserRole).toLongLong();
-        QString text = row->text(kMessage);
-        if (m_folder == Folder::Inbox) {
-            if (auto found = InboxRepository(m_services.db).find(key))
-                text = found->message;
-        } else if (auto found = OutboxRepository(m_services.db).find(key)) {
-            text = found->message;
-        }
-        compose({}, text.trimmed());
+        const std::optional<QString> stored = table->message(m_services.db, key);
+        compose({}, stored.value_or(row->text(kMessage)).trimmed());
     });
     connect(m_delete, &QAction::triggered, this, &MessageBoxWindow::DeleteSMS);
     connect(m_autoReply, &QAction::triggered, this, [this] {
@@ -398,128 +553,27 @@ QString MessageBoxWindow::searchText() const
 
 void MessageBoxWindow::fillFolder(Folder folder)
 {
+    const FolderTable *table = tableOf(folder);
+    if (table == nullptr)
+        return;
     m_folder = folder;
     selectNode(folder);
     m_unread->setEnabled(folder == Folder::Inbox);
     m_allSms->setEnabled(folder == Folder::Inbox);
     clearPreview();
-    setColumns(folder);
-    const QSqlDatabase db = m_services.db;
-
-    if (folder == Folder::Inbox) {
-        const InboxQuery query{m_unread->isChecked(), searchText(), m_inboxSort};
-        m_paged->setSource({[db, query] { return InboxRepository(db).count(query); },
-                            [db, query](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
-                                auto rows = InboxRepository(db).page(query, limit, offset, total);
-                                if (!rows)
-                                    return rows.status();
-                                for (const InboxRow &row : rows.value()) {
-                                    QTreeWidgetItem *item =
-                                        rowItem(row.senderMobileNo, row.message, row.inboxDateTime, row.id);
-                                    setBold(item, !row.isRead);
-                                    list.addTopLevelItem(item);
-                                }
-                                return Status::success();
-                            }});
-    } else {
-        const bool sent = folder == Folder::Sent;
-        const OutboxQuery query{sent ? OutboxFolder::Sent : OutboxFolder::Waiting, searchText(),
-                                sent ? m_sentSort : m_outboxSort};
-        m_paged->setSource({[db, query] { return OutboxRepository(db).count(query); },
-                            [db, query, sent](qint64 offset, int limit, qint64 total, QTreeWidget &list) -> Status {
-                                auto rows = OutboxRepository(db).page(query, limit, offset, total);
-                                if (!rows)
-                                    return rows.status();
-                                for (const OutboxRow &row : rows.value()) {
-                                    QTreeWidgetItem *item =
-                                        rowItem(row.recipientMobileNo, row.message,
-                                                sent ? row.deliveryDatetime : row.outBoxDateTime, row.id);
-                                    if (!sent)
-                                        item->setText(kStatus, row.deliveryStatus.trimmed());
-                                    else
-                                        item->setText(kStatus, deliveredText(row));
-                                    list.addTopLevelItem(item);
-                                }
-                                return Status::success();
-                            }});
-    }
+    setColumns(m_list, *table);
+    m_paged->setSource(table->rows(m_services.db, {m_unread->isChecked(), searchText(), m_sorts.at(folder)}));
     m_paged->fill();
-}
-
-void MessageBoxWindow::setColumns(Folder folder)
-{
-    QStringList headers;
-    switch (folder) {
-    case Folder::Inbox:
-        headers = {QStringLiteral("Mobile Number"), QStringLiteral("Sender's Name"), QStringLiteral("Message"),
-                   QStringLiteral("Received On"), QString()};
-        break;
-    case Folder::Outbox:
-        headers = {QStringLiteral("Mobile Number"),
-                   QStringLiteral("Recipient Name"),
-                   QStringLiteral("Message"),
-                   QStringLiteral("Outbox Date"),
-                   QString(),
-                   QStringLiteral("Status")};
-        break;
-    case Folder::Sent:
-        headers = {QStringLiteral("Mobile Number"),
-                   QStringLiteral("Recipient Name"),
-                   QStringLiteral("Message"),
-                   QStringLiteral("Delivered On"),
-                   QString(),
-                   QStringLiteral("Delivered")};
-        break;
-    case Folder::None:
-        return;
-    }
-    m_list->clear();
-    m_list->setColumnCount(headers.size());
-    m_list->setHeaderLabels(headers);
-    m_list->setColumnHidden(kKey, true);
-    QHeaderView *header = m_list->header();
-    if (folder == Folder::Outbox) {
-        const int widths[] = {2000, 3000, 4000, 2000, 0, 1500};
-        // The widths were chosen for a smaller font; a date must still fit whole.
-        const int dateWidth = m_list->fontMetrics().horizontalAdvance(QStringLiteral("12/28/2026 12:59:59 PM")) + 16;
-        for (int c = 0; c < headers.size(); ++c) {
-            header->setSectionResizeMode(c, QHeaderView::Interactive);
-            if (c != kKey)
-                header->resizeSection(c, c == kDate ? std::max(dateWidth, widths[c] / kTwipsPerPixel)
-                                                    : widths[c] / kTwipsPerPixel);
-        }
-    } else {
-        // A quarter of the list's width each.
-        for (int c = 0; c < headers.size(); ++c)
-            header->setSectionResizeMode(c, c == kKey ? QHeaderView::Fixed : QHeaderView::Stretch);
-    }
 }
 
 void MessageBoxWindow::headerClicked(int section)
 {
-    switch (m_folder) {
-    case Folder::Inbox:
-        if (section == kNumber)
-            m_inboxSort = InboxSort::Sender;
-        else if (section == kMessage)
-            m_inboxSort = InboxSort::Message;
-        else if (section == kDate)
-            m_inboxSort = InboxSort::OldestFirst;
-        break;
-    case Folder::Outbox:
-    case Folder::Sent: {
-        // The name column is never filled, so its header keeps the current order.
-        OutboxSort &sort = m_folder == Folder::Sent ? m_sentSort : m_outboxSort;
-        if (section == kNumber)
-            sort = OutboxSort::Recipient;
-        else if (section == kMessage)
-            sort = OutboxSort::Message;
-        else if (section == kDate)
-            sort = OutboxSort::Default;
-        break;
-    }
-    case Folder::None:
+    const FolderTable *table = tableOf(m_folder);
+    if (table == nullptr)
         return;
+    if (section >= 0 && size_t(section) < table->columns.size()) {
+        if (const auto &sortBy = table->columns[size_t(section)].sortBy)
+            m_sorts.at(m_folder) = *sortBy;
     }
     refillCurrentFolder();
 }
@@ -527,7 +581,8 @@ void MessageBoxWindow::headerClicked(int section)
 void MessageBoxWindow::rowClicked(QTreeWidgetItem *item, int)
 {
     updateSelectionButtons();
-    if (item == nullptr || m_folder == Folder::None)
+    const FolderTable *table = tableOf(m_folder);
+    if (item == nullptr || table == nullptr)
         return;
     clearPreview();
     m_name->setText(item->text(kName));
@@ -549,8 +604,8 @@ void MessageBoxWindow::rowClicked(QTreeWidgetItem *item, int)
         selectNode(Folder::Inbox);
         return;
     }
-    if (auto found = OutboxRepository(m_services.db).find(key))
-        m_preview->setPlainText(found->message.trimmed());
+    if (const auto message = table->message(m_services.db, key))
+        m_preview->setPlainText(message->trimmed());
     selectNode(m_folder);
 }
 
@@ -594,9 +649,7 @@ void MessageBoxWindow::DeleteSMS()
 
     bool anySelected = false;
     int deleted = 0;
-    if (m_folder != Folder::None) {
-        InboxRepository inbox(m_services.db);
-        OutboxRepository outbox(m_services.db);
+    if (const FolderTable *table = tableOf(m_folder)) {
         // A removed row lets the next one move up into its place, so the same position is
         // looked at again after each deletion.
         int i = 0;
@@ -608,12 +661,7 @@ void MessageBoxWindow::DeleteSMS()
             }
             anySelected = true;
             const qint64 key = item->data(kNumber, Qt::UserRole).toLongLong();
-            const Status removed =
-                m_folder == Folder::Inbox
-                    ? inbox.remove(key)
-                    : outbox
-                          .removeFromFolder(key, m_folder == Folder::Sent ? OutboxFolder::Sent : OutboxFolder::Waiting)
-                          .status();
+            const Status removed = table->remove(m_services.db, key);
             if (!removed) {
                 m_services.prompt->inform(removed.error, Prompt::Icon::Critical);
                 break;

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
+#include <variant>
 
 class QAction;
 class QLabel;
@@ -51,6 +53,8 @@ class MessageBoxWindow final : public QWidget
 
 public:
     enum class Folder { None, Inbox, Outbox, Sent };
+    // The order a folder is listed in: the inbox's orders, or those of the outbox and sent items.
+    using SortOrder = std::variant<InboxSort, OutboxSort>;
     static constexpr int kPageSize = 100;
 
     // msgType: "I" opens on the inbox, "O" on the outbox, anything else on no folder.
@@ -93,7 +97,6 @@ private:
     void buildAddressBookMenu();
     void refillCurrentFolder();
     void fillFolder(Folder folder);
-    void setColumns(Folder folder);
     void folderClicked(QTreeWidgetItem *item);
     void rowClicked(QTreeWidgetItem *item, int column);
     void headerClicked(int section);
@@ -110,9 +113,7 @@ private:
 
     MessageBoxServices m_services;
     Folder m_folder = Folder::None;
-    InboxSort m_inboxSort = InboxSort::NewestFirst;
-    OutboxSort m_outboxSort = OutboxSort::Default;
-    OutboxSort m_sentSort = OutboxSort::Default;
+    std::map<Folder, SortOrder> m_sorts; // each folder's order, kept while the window is open
     QPointer<WaitWindow> m_wait;
     int m_passesRunning = 0;
 

@@ -1,7 +1,8 @@
 #include "gui/settings/AdvancedSmtpWindow.h"
 
-#include "engine/SmtpGateway.h"
+#include "config/SettingsSave.h"
 #include "core/Prompt.h"
+#include "engine/SmtpGateway.h"
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 
@@ -113,55 +114,30 @@ void AdvancedSmtpWindow::load()
 
 void AdvancedSmtpWindow::save()
 {
-    const QString user = m_user->text().trimmed();
-    const QString password = m_password->text().trimmed();
     // The login is asked for on every save, so its boxes must be open to type in even when
     // the server needs no login.
-    if (user.isEmpty() || password.isEmpty()) {
+    if (m_user->text().trimmed().isEmpty() || m_password->text().trimmed().isEmpty()) {
         m_user->setEnabled(true);
         m_password->setEnabled(true);
     }
-    if (user.isEmpty()) {
-        m_services.prompt->inform(
-            QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."));
-        m_user->setFocus();
-        return;
-    }
-    if (password.isEmpty()) {
-        m_services.prompt->inform(
-            QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."));
-        m_password->setFocus();
-        return;
-    }
-
-    QVariantMap columns = {
-        {QStringLiteral("SMSSMTPUserName"), m_user->text()},
-        {QStringLiteral("SMSSMTPPassword"), m_password->text()},
-        {QStringLiteral("IsSMSSMTPAuthenticationRequired"), sql::boolValue(m_required->isChecked())},
-        {QStringLiteral("IsSMTPClearTextLoginAllowed"), sql::boolValue(m_allowClearText->isChecked())},
-        {QStringLiteral("SMSSMTPAuthenticationType"), qMax(0, m_method->currentIndex())},
-    };
-    const int encode = m_encode->currentIndex();
-    if (encode == 0 || encode == 1)
-        columns.insert(QStringLiteral("SMSSMTPEncodeType"), encode);
+    AdvancedSmtpInput in;
+    in.userName = m_user->text();
+    in.password = m_password->text();
+    in.authenticationRequired = m_required->isChecked();
+    in.allowClearTextLogin = m_allowClearText->isChecked();
+    in.authenticationType = m_method->currentIndex();
+    in.encodeType = m_encode->currentIndex();
 
     SettingsRepository repository(m_services.db);
-    const Status written = repository.saveSingleRow(QStringLiteral("Timer_Setting"), columns);
-    if (!written) {
-        m_services.prompt->inform(written.error, Prompt::Icon::Critical);
-        return;
+    const AdvancedSmtpSaveOutcome out =
+        saveAdvancedSmtpSettings(repository, *m_services.prompt, currentSettingsOf(m_services), in);
+    if (!out.focusField.isEmpty()) {
+        if (auto *box = findChild<QWidget *>(out.focusField))
+            box->setFocus();
     }
-
-    RuntimeSettings settings = currentSettingsOf(m_services);
-    // The settings are read trimmed at start-up; the same values go to the engine now.
-    settings.SMSSMTPUserName = user;
-    settings.SMSSMTPPassword = password;
-    settings.IsSMSSMTPAuthenticationRequired = m_required->isChecked();
-    settings.SMSSMTPAllowClearTextLogin = m_allowClearText->isChecked();
-    settings.SMSSMTPAuthenticationType = qint16(qMax(0, m_method->currentIndex()));
-    if (encode == 0 || encode == 1)
-        settings.SMSSMTPEncodeType = qint16(encode);
-    Q_EMIT settingsSaved(settings);
+    if (!out.saved)
+        return;
+    Q_EMIT settingsSaved(out.settings);
     accept();
 }
 

@@ -408,8 +408,8 @@ void SettingsWindow::loadModem(const QVariantMap &row)
     showStored(m_charSet, row.value(QStringLiteral("CharacterSet")));
     showStored(m_delay, row.value(QStringLiteral("ModemDelayFactor")));
     m_callerId->setChecked(sql::boolFrom(row.value(QStringLiteral("EnabledCallerId"))));
-    const bool text = row.value(QStringLiteral("SMSFormat")).toString().trimmed().toUpper() == smsformat::kText;
-    showStored(m_smsFormat, text ? smsformat::kText : smsformat::kPdu);
+    const bool pdu = smsformat::isPdu(row.value(QStringLiteral("SMSFormat")).toString());
+    showStored(m_smsFormat, pdu ? smsformat::kPdu : smsformat::kText);
     m_deliveryReports->setChecked(sql::boolFrom(row.value(QStringLiteral("IsDeliveryReportRequested"))));
 }
 
@@ -424,10 +424,10 @@ void SettingsWindow::loadTimer(const QVariantMap &row)
     m_receiveSeconds->setEnabled(m_receiveEnabled->isChecked());
     m_sendSeconds->setEnabled(m_sendEnabled->isChecked());
 
-    const QString media = text("SMSDeliveryMedia").toUpper();
-    m_viaModem->setChecked(media == media::kModem);
-    m_viaSmtp->setChecked(media == media::kSmtpGateway);
-    m_viaMix->setChecked(media == media::kMixMode);
+    const DeliveryMedium medium = deliveryMediumFrom(text("SMSDeliveryMedia"));
+    m_viaModem->setChecked(medium == DeliveryMedium::Modem);
+    m_viaSmtp->setChecked(medium == DeliveryMedium::SmtpGateway);
+    m_viaMix->setChecked(medium == DeliveryMedium::MixMode);
     showDeliveryFrames();
 
     m_smtpServer->setText(text("SMSSMTPServer"));
@@ -438,12 +438,12 @@ void SettingsWindow::loadTimer(const QVariantMap &row)
     m_mask->setChecked(flag("IsFromNameSentByMaskingYourEmail"));
     m_mixNumbers->setText(text("MixModeMobileNumbers"));
 
-    const QString sim = text("SIMCardDeliveryMode").toUpper();
-    m_storeOnSim->setChecked(sim == simdelivery::kStoreAndDeliver);
-    m_directDelivery->setChecked(sim == simdelivery::kDirectDeliver);
-    const QString mix = text("MixModeDeliveryMedia").toUpper();
-    m_mixThroughModem->setChecked(mix == media::kModem);
-    m_mixThroughSmtp->setChecked(mix == media::kSmtpGateway);
+    const SimDeliveryMode sim = simDeliveryModeFrom(text("SIMCardDeliveryMode"));
+    m_storeOnSim->setChecked(sim == SimDeliveryMode::StoreAndDeliver);
+    m_directDelivery->setChecked(sim == SimDeliveryMode::DirectDeliver);
+    const DeliveryMedium mix = deliveryMediumFrom(text("MixModeDeliveryMedia"));
+    m_mixThroughModem->setChecked(mix == DeliveryMedium::Modem);
+    m_mixThroughSmtp->setChecked(mix == DeliveryMedium::SmtpGateway);
 }
 
 void SettingsWindow::loadMailbox(const QVariantMap &row)
@@ -570,16 +570,16 @@ SettingsInput SettingsWindow::input() const
     in.sendSeconds = m_sendSeconds->text();
     in.receiveEnabled = m_receiveEnabled->isChecked();
     in.sendEnabled = m_sendEnabled->isChecked();
-    in.deliveryMedia = m_viaModem->isChecked()  ? media::kModem
-                       : m_viaSmtp->isChecked() ? media::kSmtpGateway
-                       : m_viaMix->isChecked()  ? media::kMixMode
-                                                : QString();
-    in.simDeliveryMode = m_directDelivery->isChecked() ? simdelivery::kDirectDeliver
-                         : m_storeOnSim->isChecked()   ? simdelivery::kStoreAndDeliver
-                                                       : QString();
-    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? media::kModem
-                          : m_mixThroughSmtp->isChecked() ? media::kSmtpGateway
-                                                          : QString();
+    in.deliveryMedia = m_viaModem->isChecked()  ? DeliveryMedium::Modem
+                       : m_viaSmtp->isChecked() ? DeliveryMedium::SmtpGateway
+                       : m_viaMix->isChecked()  ? DeliveryMedium::MixMode
+                                                : DeliveryMedium::None;
+    in.simDeliveryMode = m_directDelivery->isChecked() ? SimDeliveryMode::DirectDeliver
+                         : m_storeOnSim->isChecked()   ? SimDeliveryMode::StoreAndDeliver
+                                                       : SimDeliveryMode::None;
+    in.mixDeliveryMedia = m_mixThroughModem->isChecked()  ? DeliveryMedium::Modem
+                          : m_mixThroughSmtp->isChecked() ? DeliveryMedium::SmtpGateway
+                                                          : DeliveryMedium::None;
     in.smtpServer = m_smtpServer->text();
     in.smtpEmailPostfix = m_smtpPostfix->text();
     in.smtpPort = m_smtpPort->text();

@@ -182,12 +182,12 @@ TEST_F(ModemDetectionTest, NewDatabaseToConnectedSimulatorThroughTheseWindowsOnl
     ModemConnection connection(modem, log, prompt);
     connection.setDatabase(db.db());
     connection.setSettings(saved.at(0).at(0).value<RuntimeSettings>());
-    connection.start_Click();
+    connection.connectModem();
     EXPECT_TRUE(modem.PortConnected()) << log.text().toStdString();
     EXPECT_TRUE(modem.ModemReady()) << log.text().toStdString();
     EXPECT_EQ(second.charset(), QStringLiteral("GSM"));
     EXPECT_TRUE(second.callerIdOn());
-    connection.mnustop_Click();
+    connection.disconnectModem();
 }
 
 } // namespace

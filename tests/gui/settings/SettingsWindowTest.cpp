@@ -263,7 +263,7 @@ TEST_F(SettingsWindowTest, CompleteSaveGivesWhatTheNextStartWouldLoad)
     EXPECT_EQ(s.POP3Password, l.POP3Password);
     EXPECT_EQ(s.EmailCheckInterval, l.EmailCheckInterval);
     EXPECT_EQ(s.webMailTimerMs, l.webMailTimerMs);
-    EXPECT_EQ(s.SMSDeliveryMedia, QStringLiteral("SMTPSMSGATEWAY"));
+    EXPECT_EQ(s.SMSDeliveryMedia, DeliveryMedium::SmtpGateway);
     EXPECT_EQ(s.SMSDeliveryMedia, l.SMSDeliveryMedia);
     EXPECT_EQ(s.SMSSMTPPort, 25);
     EXPECT_EQ(s.SMSSMTPPort, l.SMSSMTPPort);
