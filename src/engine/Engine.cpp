@@ -61,6 +61,10 @@ void Engine::initialise()
     m_callWatcher->setBlockingWindowOpen([this] { return m_blockingWindowOpen && m_blockingWindowOpen(); });
 
     connect(m_modem.get(), &Modem::unsolicitedLine, m_callWatcher.get(), &CallWatcher::onUnsolicitedLine);
+    connect(m_modem.get(), &Modem::unsolicitedLine, this, [this](const QString &line) {
+        if (line.startsWith(QLatin1String("+CDS:")))
+            m_receive->takePushedReport(line);
+    });
     connect(m_modem.get(), &Modem::portConnectedChanged, this, &Engine::portConnectedChanged);
     connect(m_modem.get(), &Modem::modemReadyChanged, this, &Engine::modemReadyChanged);
     connect(m_connection.get(), &ModemConnection::connectedChanged, this, &Engine::connectedChanged);

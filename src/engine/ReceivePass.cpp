@@ -8,6 +8,7 @@
 #include "engine/SimLedgerRepository.h"
 #include "engine/SmsRules.h"
 #include "modem/Modem.h"
+#include "modem/Pdu.h"
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 
@@ -154,26 +155,48 @@ bool ReceivePass::takePart(const SIMMessage &entry, const QString &sender)
 
 bool ReceivePass::takeReport(const SIMMessage &entry)
 {
+    return recordReport(entry.reportReference, entry.Number, entry.reportStatus);
+}
+
+void ReceivePass::takePushedReport(const QString &line)
+{
+    const qsizetype lineBreak = line.indexOf(QLatin1Char('\n'));
+    bool lengthOk = false;
+    const int length = line.mid(5, lineBreak - 5).trimmed().toInt(&lengthOk);
+    const QString hex = line.mid(lineBreak + 1).trimmed();
+    auto decoded = pdu::decodePdu(hex.toLatin1(), lengthOk ? length : -1);
+    const auto *report = decoded ? std::get_if<pdu::StatusReport>(&decoded.value()) : nullptr;
+    if (lineBreak < 0 || report == nullptr) {
+        m_log.WriteActivityLog(QStringLiteral("**ERROR** A delivery report from the modem could not be read (") +
+                               (decoded ? QStringLiteral("not a status report") : decoded.error()) +
+                               QStringLiteral("): ") + line.mid(lineBreak + 1));
+        return;
+    }
+    recordReport(report->messageReference, report->recipient.number, report->status);
+}
+
+bool ReceivePass::recordReport(int reference, const QString &recipient, int status)
+{
     OutboxRepository outbox(m_db);
-    auto target = outbox.findReportTarget(entry.reportReference, entry.Number);
+    auto target = outbox.findReportTarget(reference, recipient);
     if (!target) {
         m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + target.error());
         return false;
     }
     if (!target.value()) {
         m_log.WriteActivityLog(QStringLiteral("A delivery report for an unknown SMS (reference %1 to %2) was removed.")
-                                   .arg(entry.reportReference)
-                                   .arg(entry.Number));
+                                   .arg(reference)
+                                   .arg(recipient));
         return true;
     }
-    if (const Status s = outbox.recordReport(*target.value(), entry.reportStatus, m_clock.now()); !s) {
+    if (const Status s = outbox.recordReport(*target.value(), status, m_clock.now()); !s) {
         m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
         return false;
     }
     m_log.WriteActivityLog(QStringLiteral("Delivery report for the SMS to %1 (reference %2): status %3.")
-                               .arg(entry.Number)
-                               .arg(entry.reportReference)
-                               .arg(entry.reportStatus));
+                               .arg(recipient)
+                               .arg(reference)
+                               .arg(status));
     if (m_hooks.refreshMessageBox)
         m_hooks.refreshMessageBox();
     return true;

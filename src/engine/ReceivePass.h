@@ -37,6 +37,9 @@ public:
     // listDelay is handed to the SIM listing unchanged (ModemDelayFactor × 400 from the timer,
     // × 200 from the message box).
     void ReceiveSIMMessages(qint16 listDelay);
+    // A delivery report the modem pushed ("+CDS: <length>\n<PDU>", as the modem hands it on):
+    // recorded on its outbox row; one nobody asked for is only logged.
+    void takePushedReport(const QString &line);
 
 private:
     void queueKeywordReply(const QString &sender, const QString &message);
@@ -44,6 +47,7 @@ private:
     // Each returns whether the entry may leave the SIM.
     bool takePart(const SIMMessage &entry, const QString &sender);
     bool takeReport(const SIMMessage &entry);
+    bool recordReport(int reference, const QString &recipient, int status);
     void announce(qint64 id, const QString &sender, const QString &text, const QDateTime &when);
 
     QSqlDatabase m_db;

@@ -1,5 +1,7 @@
 #include "modem/UnsolicitedFilter.h"
 
+#include <utility>
+
 namespace parlix {
 
 namespace {
@@ -9,11 +11,13 @@ const QLatin1String kWholeLines[] = {QLatin1String("RING"), QLatin1String("NO CA
 
 // Line beginnings of unsolicited codes. +CLCC is handled apart: it is also the answer to AT+CLCC.
 const QLatin1String kPrefixes[] = {
-    QLatin1String("+CRING:"), QLatin1String("+CLIP:"),      QLatin1String("+CMTI:"),
-    QLatin1String("+CDSI:"),  QLatin1String("+CREG:"),      QLatin1String("+CGREG:"),
-    QLatin1String("^"),       QLatin1String("VOICE CALL:"), QLatin1String("MISSED_CALL:"),
+    QLatin1String("+CRING:"),     QLatin1String("+CLIP:"),       QLatin1String("+CMTI:"),  QLatin1String("+CDSI:"),
+    QLatin1String("+CDS:"),       QLatin1String("+CREG:"),       QLatin1String("+CGREG:"), QLatin1String("^"),
+    QLatin1String("VOICE CALL:"), QLatin1String("MISSED_CALL:"),
 };
 const QLatin1String kClcc("+CLCC:");
+// A pushed status report: "+CDS: <length>" and, on the next line, the report's PDU.
+const QLatin1String kCds("+CDS:");
 
 QString withoutLineEnd(QStringView line)
 {
@@ -43,6 +47,8 @@ bool UnsolicitedFilter::isUnsolicitedLine(const QString &line, Context context)
 
 bool UnsolicitedFilter::couldBecomeUnsolicited(const QString &partialLine) const
 {
+    if (!m_reportHead.isEmpty())
+        return true; // the PDU line of a +CDS is still arriving
     const QString line = withoutLineEnd(partialLine);
     if (line.isEmpty())
         return false;
@@ -74,6 +80,12 @@ QString UnsolicitedFilter::feed(const QString &text, QStringList &unsolicited)
         const QString line = s.mid(pos, nl + 1 - pos);
         pos = nl + 1;
         const QString content = withoutLineEnd(line);
+        if (!m_reportHead.isEmpty()) {
+            if (!content.isEmpty())
+                unsolicited << std::exchange(m_reportHead, {}) + QLatin1Char('\n') + content;
+            m_previousLineBlank = true;
+            continue;
+        }
         if (content.isEmpty()) {
             out += blank;
             blank = line;
@@ -82,7 +94,10 @@ QString UnsolicitedFilter::feed(const QString &text, QStringList &unsolicited)
         }
         const bool framed = !blank.isEmpty() || m_previousLineBlank;
         if (isUnsolicitedLine(content, m_context) && (m_context != Context::MessageList || framed)) {
-            unsolicited << content;
+            if (content.startsWith(kCds))
+                m_reportHead = content;
+            else
+                unsolicited << content;
             blank.clear();
             m_previousLineBlank = true; // the code and its framing are gone; what follows starts afresh
             continue;

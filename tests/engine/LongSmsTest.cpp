@@ -32,7 +32,7 @@ class LongSmsResumeTest : public ::testing::TestWithParam<ResumeCase>
 TEST_P(LongSmsResumeTest, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
 {
     EngineHarness h;
-    h.settings.SIMCardDeliveryMode = QString::fromLatin1(GetParam().deliveryMode);
+    h.settings.SIMCardDeliveryMode = simDeliveryModeFrom(QString::fromLatin1(GetParam().deliveryMode));
     h.applySettings();
     ASSERT_EQ(h.connectModem(), QString());
     const QString text = QStringLiteral("0123456789").repeated(40);

@@ -2,6 +2,9 @@
 #include "support/QtPrinters.h"
 
 #include "engine/AutoReplyRepository.h"
+#include "modem/Pdu.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +128,90 @@ TEST(PduReceive, DeliveryReportMarksTheRowDeliveredAndAnUnknownOneIsOnlyLogged)
     EXPECT_EQ(h.logLines().filter(QStringLiteral("A delivery report for an unknown SMS")).size(), 1)
         << h.logLines().join('\n').toStdString();
     EXPECT_TRUE(h.logLines().filter(QStringLiteral("**ERROR**")).isEmpty());
+}
+
+// Parts whose siblings never come wait their time, then go to the inbox with a marker where
+// the rest should be; none is dropped, and the next pass leaves the row alone.
+TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
+{
+    const QString text = QStringLiteral("0123456789").repeated(40);
+    const QStringList parts = pdu::splitText(text).parts;
+    ASSERT_EQ(parts.size(), 3);
+    const QString missing = QStringLiteral("[part missing]");
+    const struct
+    {
+        const char *name;
+        QList<int> arrived;
+        QString stored;
+    } cases[] = {
+        {"middle", {3, 1}, parts[0] + missing + parts[2]},
+        {"last", {1, 2}, parts[0] + parts[1] + missing},
+        {"first only arrived late", {2}, missing + parts[1] + missing},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.settings.PartsWaitHours = 2;
+        h.applySettings();
+        ASSERT_EQ(h.connectModem(true, true), QString());
+        h.modem.receiveConcatenatedSms(kNumber, text, 9, c.arrived);
+        h.engine->receiveAll(200);
+        h.clock.advanceSecs(2 * 3600 - 60);
+        h.engine->receiveAll(200);
+        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 0);
+
+        h.clock.advanceSecs(120);
+        h.engine->receiveAll(200);
+        h.engine->receiveAll(200);
+        ASSERT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 1);
+        EXPECT_EQ(h.text(QStringLiteral("SELECT Message FROM Message_InBox")), c.stored);
+        EXPECT_EQ(h.text(QStringLiteral("SELECT SenderMobileNo FROM Message_InBox")), kNumber);
+        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox_Parts")), 0);
+    }
+}
+
+// A report the modem pushes on its own (+CDS, the PDU on the next line) while the program is
+// idle: matched by reference and recipient like a listed one; unknown and unreadable ones are
+// logged and change nothing.
+TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.connectModem(true, true, true), QString());
+    const qint64 id = h.queue(kNumber, QStringLiteral("pushed"));
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 1);
+    const int reference = h.modem.sentMessages().first().reference;
+    const auto pushed = [](int ref, const QString &to) -> QByteArray {
+        pdu::StatusReport r;
+        r.messageReference = ref;
+        r.recipient.number = to;
+        r.serviceCentreTime = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
+        r.dischargeTime = r.serviceCentreTime;
+        const auto e = pdu::encodeStatusReport(r).value();
+        return "\r\n+CDS: " + QByteArray::number(e.tpduLength) + "\r\n" + e.hex + "\r\n";
+    };
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString logged;
+        QString reportStatus;
+    } cases[] = {
+        {"unknown reference", pushed(reference + 1, kNumber), "A delivery report for an unknown SMS", ""},
+        {"other recipient", pushed(reference, QStringLiteral("+447700900999")), "A delivery report for an unknown SMS",
+         ""},
+        {"not a PDU", "\r\n+CDS: 3\r\nZZ01\r\n", "**ERROR** A delivery report from the modem could not be read", ""},
+        {"its own report", pushed(reference, kNumber), "Delivery report for the SMS to", "DELIVERED"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        h.clearLog();
+        h.modem.sendRaw(c.bytes);
+        QTRY_VERIFY(!h.logLines().filter(c.logged).isEmpty());
+        EXPECT_EQ(
+            h.text(QStringLiteral("SELECT COALESCE(ReportStatus,'') FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
+            c.reportStatus);
+    }
 }
 
 } // namespace

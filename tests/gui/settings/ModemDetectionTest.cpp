@@ -62,6 +62,7 @@ protected:
 
 TEST_F(ModemDetectionTest, ProgressByPortAndBothModemsFound)
 {
+    first.setPduModeSupported(false);
     ModemSearch search(ports, 1.0, log, prompt);
     QSignalSpy progress(&search, &ModemSearch::progress);
     QSignalSpy finished(&search, &ModemSearch::finished);
@@ -85,6 +86,8 @@ TEST_F(ModemDetectionTest, ProgressByPortAndBothModemsFound)
     EXPECT_EQ(found.at(1).port, second.devicePath());
     EXPECT_EQ(found.at(1).manufacturer, QStringLiteral("Bolt"));
     EXPECT_EQ(found.at(1).model, QStringLiteral("B2 LTE"));
+    EXPECT_FALSE(found.at(0).pduMode);
+    EXPECT_TRUE(found.at(1).pduMode);
     // Every port is left closed: the simulators can be opened again at once.
     QSerialPort again(first.devicePath());
     EXPECT_TRUE(again.open(QIODevice::ReadWrite)) << again.errorString().toStdString();
@@ -93,6 +96,7 @@ TEST_F(ModemDetectionTest, ProgressByPortAndBothModemsFound)
 TEST_F(ModemDetectionTest, ClickingAManufacturerFillsTheSettingsWindow)
 {
     openSettings();
+    child<QComboBox>(window, "cmbSMSFormat")->setCurrentText(QStringLiteral("Text"));
     QTest::mouseClick(child<QAbstractButton>(window, "cmdChkModem"), Qt::LeftButton);
     EXPECT_NE(window->findChild<ModemSearchWindow *>(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return foundWindow() != nullptr; }, 20000));
@@ -119,6 +123,8 @@ TEST_F(ModemDetectionTest, ClickingAManufacturerFillsTheSettingsWindow)
     EXPECT_EQ(child<QComboBox>(window, "Combo_comportNo")->currentText(), second.devicePath());
     EXPECT_EQ(child<QComboBox>(window, "Combo_BitsPerSec")->currentText(), QStringLiteral("115200"));
     EXPECT_EQ(child<QComboBox>(window, "cmbDelay")->currentText(), QStringLiteral("2.25"));
+    // The chosen modem takes AT+CMGF=0, so PDU replaces the format picked before the search.
+    EXPECT_EQ(child<QComboBox>(window, "cmbSMSFormat")->currentText(), QStringLiteral("PDU (Unicode and long SMS)"));
     EXPECT_EQ(window->focusWidget(), child(window, "Combo_comportNo"));
     // The settings window is still open, so callers stay unidentified.
     EXPECT_TRUE(BlockingWindowOpen());

@@ -363,6 +363,37 @@ TEST_F(SettingsWindowTest, RestartQuestionOnlyForASpeedTakenFromTheFoundList)
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Settings Saved Successfully!!!")});
 }
 
+// What the operator chose is what the row holds and what the window shows when reopened.
+TEST_F(SettingsWindowTest, SmsFormatAndDeliveryReportsAreSavedAndLoaded)
+{
+    const struct
+    {
+        const char *format;
+        bool reports;
+        QString stored;
+    } cases[] = {{"Text", true, QStringLiteral("TEXT")},
+                 {"PDU (Unicode and long SMS)", false, QStringLiteral("PDU")},
+                 {"PDU (Unicode and long SMS)", true, QStringLiteral("PDU")}};
+    fillMailbox();
+    fillModem();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        combo("cmbSMSFormat")->setCurrentText(QString::fromLatin1(c.format));
+        child<QCheckBox>(window, "chkDeliveryReports")->setChecked(c.reports);
+        prompt.clear();
+        click("cmdSave1");
+        EXPECT_EQ(prompt.lastText(), QStringLiteral("Settings Saved Successfully!!!"));
+        const QVariantMap modem = row(QStringLiteral("SELECT * FROM ModemSettings"));
+        EXPECT_EQ(modem.value("SMSFormat").toString(), c.stored);
+        EXPECT_EQ(modem.value("IsDeliveryReportRequested").toBool(), c.reports);
+
+        delete window.data();
+        window = new SettingsWindow(services());
+        EXPECT_EQ(combo("cmbSMSFormat")->currentText(), QString::fromLatin1(c.format));
+        EXPECT_EQ(child<QCheckBox>(window, "chkDeliveryReports")->isChecked(), c.reports);
+    }
+}
+
 TEST_F(SettingsWindowTest, NoDeliveryOptionWritesNoTimerRow)
 {
     db.exec(QStringLiteral("UPDATE Timer_Setting SET SMSDeliveryMedia=NULL, ReceiveAllMessagesTime=10"));
