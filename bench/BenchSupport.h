@@ -13,8 +13,7 @@
 namespace parlix::bench {
 
 // Median wall time of fn over runs, in milliseconds.
-template <typename Fn>
-double medianMs(int runs, Fn &&fn)
+template <typename Fn> double medianMs(int runs, Fn &&fn)
 {
     std::vector<qint64> samples;
     for (int i = 0; i < runs; ++i) {
@@ -43,13 +42,12 @@ inline bool runAll(const QSqlDatabase &db, const QStringList &statements, const 
 // A million inbox rows over the past year, one every ~31 s, one in every `?` (bound) unread.
 inline QString inboxYearSql()
 {
-    return QStringLiteral(
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
-        "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
-        "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
-        "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
-        "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
-        "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n");
+    return QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n WHERE x<1000000) "
+                          "INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+                          "SELECT '+9198' || printf('%08d', (x * 7919) % 100000000), 0, "
+                          "'Order ' || x || ' confirmed, thank you for shopping with us. Reply STOP to opt out.', "
+                          "strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime', '-' || ((1000000-x)*31) || ' seconds'), "
+                          "CASE WHEN x % ? = 0 THEN 0 ELSE 1 END FROM n");
 }
 
 } // namespace parlix::bench

@@ -5,11 +5,11 @@
 //   build/bin/bench_messages [unread-every-nth]   (default 100: one message in a hundred unread;
 //                                                  1 makes every message unread)
 #include "BenchSupport.h"
-#include "gui/messages/MessageBoxWindow.h"
-#include "gui/common/PagedListView.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/HeadlessPrompt.h"
+#include "gui/common/PagedListView.h"
+#include "gui/messages/MessageBoxWindow.h"
 #include "store/Database.h"
 #include "store/Query.h"
 

@@ -4,9 +4,9 @@
 //
 //   build/bin/bench_store [database-path]     (default: a temporary file, removed afterwards)
 #include "BenchSupport.h"
+#include "config/Startup.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
-#include "config/Startup.h"
 #include "store/CallRepository.h"
 #include "store/Database.h"
 #include "store/InboxRepository.h"

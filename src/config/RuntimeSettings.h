@@ -26,7 +26,10 @@ namespace smsformat {
 inline const QString kText = QStringLiteral("TEXT");
 inline const QString kPdu = QStringLiteral("PDU");
 // Anything but the text format's word means PDU, as the column's default does.
-inline bool isPdu(const QString &stored) { return stored.trimmed().compare(kText, Qt::CaseInsensitive) != 0; }
+inline bool isPdu(const QString &stored)
+{
+    return stored.trimmed().compare(kText, Qt::CaseInsensitive) != 0;
+}
 } // namespace smsformat
 
 inline constexpr qint64 kDefaultMaxEmailSizeKB = 10240;

@@ -14,13 +14,14 @@ bool screenNeedsQuestion(const QSize &screen)
 QString screenQuestionText(const QSize &screen)
 {
     const QString nl = QStringLiteral("\r\n");
-    return QStringLiteral("Required Screen Resolution: 1024 x 768") + nl
-           + QStringLiteral("Current Screen Resolution: ") + QString::number(qint16(screen.width())) + QStringLiteral(" x ")
-           + QString::number(qint16(screen.height())) + nl + nl
-           + QStringLiteral("This application requires 1024 x 768 screen resolution. Application may not be displyed "
-                            "properly on your screen.")
-           + nl + nl + QStringLiteral(" It is highly recommanded that you should increase the screen resolution to 1024 x 768.")
-           + nl + nl + QStringLiteral(" Do you want to continue any way?");
+    return QStringLiteral("Required Screen Resolution: 1024 x 768") + nl +
+           QStringLiteral("Current Screen Resolution: ") + QString::number(qint16(screen.width())) +
+           QStringLiteral(" x ") + QString::number(qint16(screen.height())) + nl + nl +
+           QStringLiteral("This application requires 1024 x 768 screen resolution. Application may not be displyed "
+                          "properly on your screen.") +
+           nl + nl +
+           QStringLiteral(" It is highly recommanded that you should increase the screen resolution to 1024 x 768.") +
+           nl + nl + QStringLiteral(" Do you want to continue any way?");
 }
 
 Result<RuntimeSettings> loadSettingsAtStartup(const DbConnection &db, ActivityLog &log)

@@ -41,8 +41,8 @@ void ActivityLog::WriteActivityLog(const QString &text)
         }
         if (m_text.size() > kMaxLength) {
             // The clock is read again on purpose: the notice carries its own time.
-            const QString notice = formatLine(
-                m_clock.now(), QStringLiteral("**NOTICE** Removing old entries from the activity log."));
+            const QString notice =
+                formatLine(m_clock.now(), QStringLiteral("**NOTICE** Removing old entries from the activity log."));
             m_text = notice + m_text.left(kKeptAfterTrim);
             if (m_echo) {
                 const QByteArray out = notice.toUtf8();

@@ -13,7 +13,7 @@ bool HeadlessPrompt::ask(const Request &request)
         m_log.WriteActivityLog(text + QStringLiteral(" (answered No: no operator in headless mode)"));
         return false;
     }
-    const QString mark = request.icon == Icon::Critical ? QStringLiteral("**ERROR** ")
+    const QString mark = request.icon == Icon::Critical  ? QStringLiteral("**ERROR** ")
                          : request.icon == Icon::Warning ? QStringLiteral("**WARNING** ")
                                                          : QString();
     m_log.WriteActivityLog(mark + text);

@@ -11,7 +11,10 @@ class ActivityLog;
 class HeadlessPrompt final : public Prompt
 {
 public:
-    explicit HeadlessPrompt(ActivityLog &log) : m_log(log) {}
+    explicit HeadlessPrompt(ActivityLog &log)
+        : m_log(log)
+    {
+    }
     bool ask(const Request &request) override;
 
 private:

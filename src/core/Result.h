@@ -18,11 +18,13 @@ struct Status
     explicit operator bool() const { return ok; }
 };
 
-template <typename T>
-class Result
+template <typename T> class Result
 {
 public:
-    Result(T value) : m_value(std::move(value)) {}
+    Result(T value)
+        : m_value(std::move(value))
+    {
+    }
     static Result failure(QString message)
     {
         Result r;

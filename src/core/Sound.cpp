@@ -1,9 +1,9 @@
 #include "core/Sound.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QTimer>

@@ -7,8 +7,7 @@ namespace parlix {
 // Owns one worker object on a thread of its own: the worker is moved there at construction,
 // initialise() runs first on that thread, and the worker is deleted once the thread has ended.
 // The owner's destructor must stop the thread (each worker has its own way to wind down).
-template <typename Worker>
-class WorkerThread
+template <typename Worker> class WorkerThread
 {
     Q_DISABLE_COPY_MOVE(WorkerThread)
 
@@ -24,8 +23,7 @@ public:
     }
 
     // Settings travel to the worker as a copy, through its thread's event queue.
-    template <typename Settings>
-    void applySettings(const Settings &settings)
+    template <typename Settings> void applySettings(const Settings &settings)
     {
         QMetaObject::invokeMethod(
             m_worker, [worker = m_worker, settings] { worker->applySettings(settings); }, Qt::QueuedConnection);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/SmsRules.h"
 #include "core/Result.h"
+#include "engine/SmsRules.h"
 
 #include <QSqlDatabase>
 #include <QVector>

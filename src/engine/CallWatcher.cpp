@@ -1,13 +1,13 @@
 #include "engine/CallWatcher.h"
 
-#include "engine/GatewayTimer.h"
-#include "modem/Modem.h"
-#include "modem/ModemReplies.h"
 #include "config/CountryRepository.h"
+#include "config/RuntimeSettings.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
-#include "config/RuntimeSettings.h"
+#include "engine/GatewayTimer.h"
+#include "modem/Modem.h"
+#include "modem/ModemReplies.h"
 #include "store/CallRepository.h"
 #include "store/OutboxRepository.h"
 

@@ -3,9 +3,9 @@
 
 #include "modem/Modem.h"
 
-#include "modem/SerialSettings.h"
 #include "core/ActivityLog.h"
 #include "core/Prompt.h"
+#include "modem/SerialSettings.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -504,8 +504,8 @@ void Modem::OpenCommPort()
     m_serial.clearError();
     // Qt takes the port's lock file before it looks for the device, so a missing device can
     // also fail as a locking error; the device's absence is what the operator must hear about.
-    const bool missing = error == QSerialPort::DeviceNotFoundError
-                         || (m_portName.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_portName));
+    const bool missing = error == QSerialPort::DeviceNotFoundError ||
+                         (m_portName.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_portName));
     if (missing) {
         if (m_prompt.question(QStringLiteral("No modem found on COM Port ") + m_portName + kCrLf +
                               QStringLiteral("Do you wish to enter the correct COM port settings for the attached "

@@ -7,9 +7,9 @@ namespace parlix {
 
 Result<qint64> CallRepository::insert(const QString &callerNumber, const QDateTime &when, bool isMissCall)
 {
-    auto q = sql::run(m_db,
-                      QStringLiteral("INSERT INTO MissedCallStatistics (callDateTime,callerNumber,IsMissCall) VALUES (?,?,?)"),
-                      {sql::dateValue(when), callerNumber, sql::boolValue(isMissCall)});
+    auto q = sql::run(
+        m_db, QStringLiteral("INSERT INTO MissedCallStatistics (callDateTime,callerNumber,IsMissCall) VALUES (?,?,?)"),
+        {sql::dateValue(when), callerNumber, sql::boolValue(isMissCall)});
     if (!q)
         return Result<qint64>::failure(q.error());
     return q.value().lastInsertId().toLongLong();
@@ -34,15 +34,15 @@ Result<QVector<CallRow>> CallRepository::missedBetween(const QDate &first, const
 {
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT id,callerNumber,callDateTime FROM MissedCallStatistics WHERE "
-                                     "callDateTime>=? AND callDateTime<=? AND IsMissCall=1")
-                          + sql::orderBy({{"callDateTime"}, {"id"}}),
+                                     "callDateTime>=? AND callDateTime<=? AND IsMissCall=1") +
+                          sql::orderBy({{"callDateTime"}, {"id"}}),
                       {sql::dateValue(first.startOfDay()), sql::dateValue(QDateTime(last, QTime(23, 59, 59)))});
     if (!q)
         return Result<QVector<CallRow>>::failure(q.error());
     QVector<CallRow> rows;
     while (q.value().next()) {
-        rows.append(CallRow{q.value().value(0).toLongLong(), q.value().value(1).toString(),
-                            sql::dateFrom(q.value().value(2))});
+        rows.append(
+            CallRow{q.value().value(0).toLongLong(), q.value().value(1).toString(), sql::dateFrom(q.value().value(2))});
     }
     return rows;
 }
@@ -51,7 +51,8 @@ Status CallRepository::remove(const QVector<qint64> &ids)
 {
     return sql::inTransaction(m_db, [&]() -> Status {
         for (const qint64 id : ids) {
-            const Status s = sql::run(m_db, QStringLiteral("DELETE FROM MissedCallStatistics WHERE id=?"), {id}).status();
+            const Status s =
+                sql::run(m_db, QStringLiteral("DELETE FROM MissedCallStatistics WHERE id=?"), {id}).status();
             if (!s)
                 return s;
         }

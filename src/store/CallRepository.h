@@ -20,7 +20,10 @@ struct CallRow
 class CallRepository
 {
 public:
-    explicit CallRepository(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit CallRepository(QSqlDatabase db)
+        : m_db(std::move(db))
+    {
+    }
 
     Result<qint64> insert(const QString &callerNumber, const QDateTime &when, bool isMissCall);
     Status setMissCall(qint64 id, bool isMissCall);

@@ -66,8 +66,8 @@ Result<DbConnectionPtr> DbConnection::open(const QString &path, Mode mode)
 {
     const QFileInfo info(path);
     if (!info.dir().exists())
-        return Result<DbConnectionPtr>::failure(
-            cannotOpen(path, QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(info.absolutePath()))));
+        return Result<DbConnectionPtr>::failure(cannotOpen(
+            path, QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(info.absolutePath()))));
     if (info.exists() && !info.isFile())
         return Result<DbConnectionPtr>::failure(cannotOpen(path, QStringLiteral("it is not a file.")));
     if (!info.exists()) {
@@ -80,11 +80,13 @@ Result<DbConnectionPtr> DbConnection::open(const QString &path, Mode mode)
         file.close();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     } else if (!info.isReadable()) {
-        return Result<DbConnectionPtr>::failure(cannotOpen(path, QStringLiteral("the file cannot be read (permission denied).")));
+        return Result<DbConnectionPtr>::failure(
+            cannotOpen(path, QStringLiteral("the file cannot be read (permission denied).")));
     }
 
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
-        return Result<DbConnectionPtr>::failure(cannotOpen(path, QStringLiteral("the SQLite driver of Qt is not installed.")));
+        return Result<DbConnectionPtr>::failure(
+            cannotOpen(path, QStringLiteral("the SQLite driver of Qt is not installed.")));
 
     DbConnectionPtr conn(new DbConnection(info.absoluteFilePath(), nextConnectionName()));
     {

@@ -25,8 +25,7 @@ Result<std::optional<QVariantMap>> firstRow(const QSqlDatabase &db, const QStrin
 QVariantMap rowOf(const QSqlQuery &query);
 
 // Runs fn inside a transaction: committed when it returns success, rolled back otherwise.
-template <typename Fn>
-Status inTransaction(QSqlDatabase db, Fn &&fn)
+template <typename Fn> Status inTransaction(QSqlDatabase db, Fn &&fn)
 {
     if (!db.transaction())
         return Status::failure(QStringLiteral("A database transaction cannot start."));

@@ -237,11 +237,11 @@ const char *const kVersion5[] = {
 //
 // The step can run again over its own result (the indexes are then built afresh).
 // USER_NAME_TAGS gives the rows of that index (key, tags) for the emails of source.
-#define USER_NAME_TAGS(key, text, source)                                                                     \
-    "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "   \
-    "THEN char(10) || substr(rest, instr(lower(rest), '<smsusername>')) ELSE '' END "                          \
-    "FROM (SELECT " key " AS k, substr(" text ", instr(lower(" text "), '<smsusername>') + 13) AS rest "       \
-    source " WHERE instr(lower(" text "), '<smsusername>') > 0)"
+#define USER_NAME_TAGS(key, text, source)                                                                              \
+    "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "           \
+    "THEN char(10) || substr(rest, instr(lower(rest), '<smsusername>')) ELSE '' END "                                  \
+    "FROM (SELECT " key " AS k, substr(" text ", instr(lower(" text "), '<smsusername>') + 13) AS rest " source        \
+    " WHERE instr(lower(" text "), '<smsusername>') > 0)"
 const char *const kVersion6[] = {
     "CREATE INDEX IF NOT EXISTS ix_webmail_sent_date "
     "ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
@@ -269,8 +269,8 @@ const char *const kVersion6[] = {
     "ON WebMailToSMS_MessagesReceived BEGIN DELETE FROM WebMailToSMS_UserNameTags WHERE rowid=old.id; "
     "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("new.id", "new.EmailTextMessage", "") "; END",
     "DELETE FROM WebMailToSMS_UserNameTags",
-    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) "
-    USER_NAME_TAGS("id", "EmailTextMessage", "FROM WebMailToSMS_MessagesReceived"),
+    "INSERT INTO WebMailToSMS_UserNameTags(rowid, Tags) " USER_NAME_TAGS("id", "EmailTextMessage",
+                                                                         "FROM WebMailToSMS_MessagesReceived"),
 };
 #undef USER_NAME_TAGS
 
@@ -289,12 +289,8 @@ struct Step
 };
 
 const Step kSteps[] = {
-    {1, kVersion1, std::size(kVersion1)},
-    {2, kVersion2, std::size(kVersion2)},
-    {3, kVersion3, std::size(kVersion3)},
-    {4, kVersion4, std::size(kVersion4)},
-    {5, kVersion5, std::size(kVersion5)},
-    {6, kVersion6, std::size(kVersion6)},
+    {1, kVersion1, std::size(kVersion1)}, {2, kVersion2, std::size(kVersion2)}, {3, kVersion3, std::size(kVersion3)},
+    {4, kVersion4, std::size(kVersion4)}, {5, kVersion5, std::size(kVersion5)}, {6, kVersion6, std::size(kVersion6)},
     {7, kVersion7, std::size(kVersion7)},
 };
 

@@ -52,8 +52,8 @@ bool boolFrom(const QVariant &stored)
     const double number = text.toDouble(&isNumber);
     if (isNumber)
         return number != 0.0;
-    return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
-        || text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    return text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
 }
 
 QString lastTenDigits(const QString &column)

@@ -14,10 +14,10 @@ namespace parlix::sql {
 // Dates are stored as local wall-clock text, sortable and unambiguous.
 inline constexpr const char *kDateFormat = "yyyy-MM-dd HH:mm:ss";
 
-QVariant dateValue(const QDateTime &when);   // a bindable value; null for an invalid date
-QDateTime dateFrom(const QVariant &stored);   // invalid for null or unreadable text
+QVariant dateValue(const QDateTime &when);  // a bindable value; null for an invalid date
+QDateTime dateFrom(const QVariant &stored); // invalid for null or unreadable text
 QVariant boolValue(bool value);
-bool boolFrom(const QVariant &stored);        // non-zero numbers and "true"/"yes" words are true
+bool boolFrom(const QVariant &stored); // non-zero numbers and "true"/"yes" words are true
 
 // An expression giving the last ten characters of a text column; the schema indexes it.
 QString lastTenDigits(const QString &column);

@@ -46,7 +46,8 @@ TEST(EngineThread, CommandsRunOnTheEngineThreadAndAnswerWithSignals)
     EXPECT_EQ(prompt.texts(), QStringList{kNotCommunicatingText});
 
     db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                           "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES (?,115200,8,'n','1','0','GSM',0,1,'TEXT')"),
+                           "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
+                           "(?,115200,8,'n','1','0','GSM',0,1,'TEXT')"),
             {modem.devicePath()});
     QMetaObject::invokeMethod(engine, "connectModem", Qt::QueuedConnection);
     QTRY_COMPARE(connected.size(), 1);

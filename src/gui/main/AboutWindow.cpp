@@ -1,7 +1,7 @@
 #include "gui/main/AboutWindow.h"
 
-#include "gui/common/Icons.h"
 #include "core/Prompt.h"
+#include "gui/common/Icons.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/BlockingWindow.h"
 #include "config/ModemProbe.h"
+#include "core/BlockingWindow.h"
 
 #include <QDialog>
 
