@@ -224,6 +224,7 @@ private:
     // The parts of a text as the format in use sends them (AT+CMGS, or AT+CMGW when stored).
     QList<OutgoingPart> outgoingParts(const QString &number, const QString &text, int reference, bool stored,
                                       QString *error);
+    QList<OutgoingPart> preparedParts(const QString &number, const QString &text, int reference, bool stored);
     QString storePartOnSim(const OutgoingPart &part);
 
     ActivityLog &m_log;

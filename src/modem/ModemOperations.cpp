@@ -290,17 +290,18 @@ int Modem::smsPartCount(const QString &text) const
     return split.parts.size() > pdu::kMaxParts ? 0 : int(split.parts.size());
 }
 
-ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
+// The parts of one SMS ready for the modem; empty (with the reason logged) when the text cannot
+// be encoded. Text mode logs how many characters the set cannot carry, since they go out as '?'.
+QList<Modem::OutgoingPart> Modem::preparedParts(const QString &number, const QString &text, int reference, bool stored)
 {
-    const SendingSmsScope sending(*this);
     const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
     QString why;
-    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, false, &why);
+    QList<OutgoingPart> parts = outgoingParts(number, body, reference, stored, &why);
     if (parts.isEmpty()) {
         if (!why.isEmpty())
             m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
                                    QStringLiteral(" cannot be encoded: ") + why);
-        return ModemResult::failure();
+        return parts;
     }
     if (!m_pduMode) {
         if (const int lost = uncarriedCount(body, charset()); lost > 0)
@@ -309,6 +310,15 @@ ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, con
                                        .arg(lost)
                                        .arg(number, QLatin1String(charsetName(charset()))));
     }
+    return parts;
+}
+
+ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan)
+{
+    const SendingSmsScope sending(*this);
+    const QList<OutgoingPart> parts = preparedParts(number, text, plan.concatReference, false);
+    if (parts.isEmpty())
+        return ModemResult::failure();
 
     QString result = kOK; // every part may have gone out before
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -367,22 +377,9 @@ QString Modem::storePartOnSim(const OutgoingPart &part)
 ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
 {
     const SendingSmsScope sending(*this);
-    const QString body = QString(text).replace(kCrLf, QStringLiteral("\n"));
-    QString why;
-    const QList<OutgoingPart> parts = outgoingParts(number, body, plan.concatReference, true, &why);
-    if (parts.isEmpty()) {
-        if (!why.isEmpty())
-            m_log.WriteActivityLog(QStringLiteral("**ERROR** The SMS to ") + number +
-                                   QStringLiteral(" cannot be encoded: ") + why);
+    const QList<OutgoingPart> parts = preparedParts(number, text, plan.concatReference, true);
+    if (parts.isEmpty())
         return ModemResult::failure();
-    }
-    if (!m_pduMode) {
-        if (const int lost = uncarriedCount(body, charset()); lost > 0)
-            m_log.WriteActivityLog(QStringLiteral("%1 character(s) of the SMS to %2 cannot be carried by the %3 "
-                                                  "character set and are sent as '?'.")
-                                       .arg(lost)
-                                       .arg(number, QLatin1String(charsetName(charset()))));
-    }
 
     m_lastModemResponse = kOK;
     for (qsizetype i = 0; i < parts.size(); ++i) {
