@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ninja-build ccache clang-format qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
   libqt6sql6-psql qt6-multimedia-dev libcurl4-openssl-dev libgmime-3.0-dev libxlsxwriter-dev
-  libgtest-dev libgmock-dev socat dovecot-pop3d python3-aiosmtpd python3-openpyxl sqlite3)
+  libgtest-dev libgmock-dev socat dovecot-pop3d python3-aiosmtpd python3-openpyxl sqlite3 openssl)
 
 missing=()
 for p in "${packages[@]}"; do
