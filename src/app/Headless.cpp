@@ -40,6 +40,17 @@ int reportFatal(const QString &message)
     return 2;
 }
 
+StoredSettings openStoredSettings(const QString &databasePath)
+{
+    auto db = DbConnection::open(databasePath);
+    if (!db)
+        return {nullptr, {}, reportFatal(db.error())};
+    auto rows = SettingsRepository(db.value()->db()).readAll();
+    if (!rows)
+        return {nullptr, {}, reportFatal(rows.error())};
+    return {db.value(), rows.value(), 0};
+}
+
 int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
 {
     // Installed first, so a stop request during start-up is not lost.

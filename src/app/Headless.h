@@ -1,7 +1,12 @@
 #pragma once
 
+#include "store/Database.h"
+#include "store/SettingsRepository.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace parlix {
 
@@ -11,5 +16,15 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay);
 
 // The fatal start-up message: written to standard error; returns the exit status to use.
 int reportFatal(const QString &message);
+
+// The database a settings command works on, with its settings rows. When either cannot be
+// read the cause has been reported as fatal, db is null and status is the exit status.
+struct StoredSettings
+{
+    std::shared_ptr<DbConnection> db;
+    SettingsRows rows;
+    int status = 0;
+};
+StoredSettings openStoredSettings(const QString &databasePath);
 
 } // namespace parlix

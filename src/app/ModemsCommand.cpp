@@ -6,7 +6,6 @@
 #include "config/SettingsSave.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
-#include "store/Database.h"
 #include "store/SettingsRepository.h"
 
 #include <unistd.h>
@@ -26,15 +25,11 @@ int runModems(const CommandLine &line)
             return 1;
         }
     }
-    auto db = DbConnection::open(line.databasePath);
-    if (!db)
-        return reportFatal(db.error());
-    SettingsRepository repository(db.value()->db());
-    auto rows = repository.readAll();
-    if (!rows)
-        return reportFatal(rows.error());
-    SettingsInput input = storedSettingsInput(rows.value());
-    const auto current = loadRuntimeSettings(rows.value());
+    const StoredSettings stored = openStoredSettings(line.databasePath);
+    if (!stored.db)
+        return stored.status;
+    SettingsInput input = storedSettingsInput(stored.rows);
+    const auto current = loadRuntimeSettings(stored.rows);
     const RuntimeSettings settings = current ? current.value() : RuntimeSettings{};
 
     ModemSearchPorts ports;
@@ -82,8 +77,9 @@ int runModems(const CommandLine &line)
         return 1;
     }
     chooseFoundModem(input, found[use - 1].port, found[use - 1].pduMode);
+    SettingsRepository repository(stored.db->db());
     const SettingsSaveOutcome outcome =
-        saveSettings(repository, prompt, settings, input, SettingsSections{false, false, true});
+        saveSettings(repository, prompt, settings, input, SettingsSections{false, false, true, false});
     return outcome.completed ? 0 : 1;
 }
 

@@ -4,7 +4,6 @@
 #include "app/Headless.h"
 #include "config/SettingsColumns.h"
 #include "config/SettingsSave.h"
-#include "store/Database.h"
 #include "store/SettingsRepository.h"
 
 namespace parlix {
@@ -25,22 +24,19 @@ int runSettings(const CommandLine &line)
         printLine(stderr, QStringLiteral("settings set takes pairs of NAME VALUE.\n") + kUsage);
         return 1;
     }
-    auto db = DbConnection::open(line.databasePath);
-    if (!db)
-        return reportFatal(db.error());
-    SettingsRepository repository(db.value()->db());
-    auto rows = repository.readAll();
-    if (!rows)
-        return reportFatal(rows.error());
+    const StoredSettings stored = openStoredSettings(line.databasePath);
+    if (!stored.db)
+        return stored.status;
+    SettingsRepository repository(stored.db->db());
 
     if (action == QLatin1String("show")) {
-        for (const QString &text : settingsShowLines(rows.value()))
+        for (const QString &text : settingsShowLines(stored.rows))
             printLine(stdout, text);
         return 0;
     }
 
-    SettingsInput input = storedSettingsInput(rows.value());
-    SettingsSections sections{false, false, false};
+    SettingsInput input = storedSettingsInput(stored.rows);
+    SettingsSections sections{false, false, false, false};
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (Status applied = applySetting(input, sections, args.at(i), args.at(i + 1)); !applied) {
             printLine(stderr, applied.error);
@@ -48,11 +44,23 @@ int runSettings(const CommandLine &line)
         }
     }
     // A gateway running in another process picks the change up from the database itself.
-    const auto current = loadRuntimeSettings(rows.value());
+    const auto current = loadRuntimeSettings(stored.rows);
+    RuntimeSettings settings = current ? current.value() : RuntimeSettings{};
     CliPrompt prompt(line.parser.isSet(QStringLiteral("yes")));
-    const SettingsSaveOutcome outcome =
-        saveSettings(repository, prompt, current ? current.value() : RuntimeSettings{}, input, sections);
-    return outcome.completed ? 0 : 1;
+    if (sections.mailbox || sections.timers || sections.modem) {
+        const SettingsSaveOutcome outcome = saveSettings(repository, prompt, settings, input, sections);
+        if (!outcome.completed)
+            return 1;
+        settings = outcome.settings;
+    }
+    // The login is the advanced SMTP window's: saved with that window's checks.
+    if (sections.smtpLogin) {
+        if (!saveAdvancedSmtpSettings(repository, prompt, settings, input.smtpLogin).saved)
+            return 1;
+        if (!(sections.mailbox || sections.timers || sections.modem))
+            prompt.inform(QStringLiteral("Settings Saved Successfully!!!"));
+    }
+    return 0;
 }
 
 } // namespace

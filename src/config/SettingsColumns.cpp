@@ -8,7 +8,7 @@ namespace parlix {
 
 namespace {
 
-enum class Section { Mailbox, Timers, Modem };
+enum class Section { Mailbox, Timers, Modem, SmtpLogin };
 
 struct Column
 {
@@ -20,6 +20,9 @@ struct Column
     const char *refusal = nullptr; // the window's message for a value off its list
     // For the option groups: takes the chosen word (one of choices).
     void (*choose)(SettingsInput &, const QString &) = nullptr;
+    // The login columns the advanced SMTP window saves.
+    QString AdvancedSmtpInput::*loginText = nullptr;
+    bool AdvancedSmtpInput::*loginFlag = nullptr;
 };
 
 const QList<Column> &columns()
@@ -91,6 +94,29 @@ const QList<Column> &columns()
         {"SMSFormat", Section::Modem, &I::smsFormat, nullptr, {smsformat::kText, smsformat::kPdu}},
         {"IsDeliveryReportRequested", Section::Modem, nullptr, &I::deliveryReports},
         {"ModemDelayFactor", Section::Modem, &I::delayFactor, nullptr, delays},
+
+        {.name = "SMSSMTPUserName", .section = Section::SmtpLogin, .loginText = &AdvancedSmtpInput::userName},
+        {.name = "SMSSMTPPassword", .section = Section::SmtpLogin, .loginText = &AdvancedSmtpInput::password},
+        {.name = "IsSMSSMTPAuthenticationRequired",
+         .section = Section::SmtpLogin,
+         .loginFlag = &AdvancedSmtpInput::authenticationRequired},
+        {.name = "IsSMTPClearTextLoginAllowed",
+         .section = Section::SmtpLogin,
+         .loginFlag = &AdvancedSmtpInput::allowClearTextLogin},
+        {"SMSSMTPAuthenticationType",
+         Section::SmtpLogin,
+         nullptr,
+         nullptr,
+         {"0", "1", "2", "3"},
+         nullptr,
+         [](I &in, const QString &position) { in.smtpLogin.authenticationType = position.toInt(); }},
+        {"SMSSMTPEncodeType",
+         Section::SmtpLogin,
+         nullptr,
+         nullptr,
+         {"0", "1"},
+         nullptr,
+         [](I &in, const QString &position) { in.smtpLogin.encodeType = position.toInt(); }},
     };
     return all;
 }
@@ -141,11 +167,11 @@ Status applySetting(SettingsInput &input, SettingsSections &sections, const QStr
     if (found == nullptr)
         return Status::failure(QStringLiteral("%1 is not a setting. Settings: %2")
                                    .arg(column, settableColumns().join(QStringLiteral(", "))));
-    if (found->flag != nullptr) {
+    if (found->flag != nullptr || found->loginFlag != nullptr) {
         const auto on = flagValue(value);
         if (!on)
             return Status::failure(QStringLiteral("%1 takes 1 (yes) or 0 (no).").arg(QLatin1String(found->name)));
-        input.*found->flag = *on;
+        (found->flag != nullptr ? input.*found->flag : input.smtpLogin.*found->loginFlag) = *on;
     } else if (!found->choices.isEmpty()) {
         const auto choice = choiceValue(value, found->choices);
         if (!choice)
@@ -159,6 +185,8 @@ Status applySetting(SettingsInput &input, SettingsSections &sections, const QStr
             found->choose(input, *choice);
         else
             input.*found->text = *choice;
+    } else if (found->loginText != nullptr) {
+        input.smtpLogin.*found->loginText = value;
     } else {
         input.*found->text = value;
     }
@@ -171,6 +199,9 @@ Status applySetting(SettingsInput &input, SettingsSections &sections, const QStr
         break;
     case Section::Modem:
         sections.modem = true;
+        break;
+    case Section::SmtpLogin:
+        sections.smtpLogin = true;
         break;
     }
     return Status::success();

@@ -375,6 +375,7 @@ SettingsInput storedSettingsInput(const SettingsRows &rows)
     in.smtpYourEmailAddress = text(timer, "SMSSMTPYourEmailAddress");
     in.maskYourEmail = flag(timer, "IsFromNameSentByMaskingYourEmail");
     in.mixModeNumbers = text(timer, "MixModeMobileNumbers");
+    in.smtpLogin = storedAdvancedSmtpInput(timer);
 
     const auto &modem = rows.modem;
     if (!modem) {
@@ -474,6 +475,24 @@ AdvancedSmtpSaveOutcome saveAdvancedSmtpSettings(SettingsRepository &repository,
     if (encodeChosen)
         out.settings.SMSSMTPEncodeType = qint16(input.encodeType);
     return out;
+}
+
+AdvancedSmtpInput storedAdvancedSmtpInput(const std::optional<QVariantMap> &timer)
+{
+    AdvancedSmtpInput in;
+    if (!timer)
+        return in;
+    const QVariantMap &r = *timer;
+    in.authenticationRequired = sql::boolFrom(r.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
+    in.allowClearTextLogin = sql::boolFrom(r.value(QStringLiteral("IsSMTPClearTextLoginAllowed")));
+    const int method = r.value(QStringLiteral("SMSSMTPAuthenticationType")).toInt();
+    in.authenticationType = method >= 0 && method <= 3 ? method : 0;
+    in.userName = r.value(QStringLiteral("SMSSMTPUserName")).toString();
+    in.password = r.value(QStringLiteral("SMSSMTPPassword")).toString();
+    const QVariant encode = r.value(QStringLiteral("SMSSMTPEncodeType"));
+    if (!encode.isNull() && (encode.toInt() == 0 || encode.toInt() == 1))
+        in.encodeType = encode.toInt();
+    return in;
 }
 
 } // namespace parlix

@@ -4,11 +4,24 @@
 #include "core/Result.h"
 
 #include <QString>
+#include <QVariantMap>
+
+#include <optional>
 
 namespace parlix {
 
 class Prompt;
 class SettingsRepository;
+
+// What the advanced SMTP window holds when Save is pressed.
+struct AdvancedSmtpInput
+{
+    QString userName, password; // as typed
+    bool authenticationRequired = false;
+    bool allowClearTextLogin = false;
+    int authenticationType = 0; // the list position: 0 None, 1 POP3, 2 AUTH LOGIN, 3 AUTH PLAIN
+    int encodeType = -1;        // 0 MIME, 1 UUENCODE; anything else keeps what is stored
+};
 
 // What the settings window holds when Save is pressed: the boxes' texts as typed, the ticks,
 // and which options are chosen (None when no option of a group is chosen). Modem choices are
@@ -34,15 +47,18 @@ struct SettingsInput
     QString smsFormat; // "TEXT" or "PDU"
     bool deliveryReports = false;
     bool speedFromFoundList = false; // the port and speed were taken from the found-modems list
+
+    AdvancedSmtpInput smtpLogin; // the advanced SMTP window's part, saved by saveAdvancedSmtpSettings
 };
 
 // The groups a save checks and writes, each with its own table: the window saves all three;
 // the command line only those whose settings it was given.
 struct SettingsSections
 {
-    bool mailbox = true; // WebMailToSMS_POP3Settings
-    bool timers = true;  // Timer_Setting
-    bool modem = true;   // ModemSettings
+    bool mailbox = true;    // WebMailToSMS_POP3Settings
+    bool timers = true;     // Timer_Setting
+    bool modem = true;      // ModemSettings
+    bool smtpLogin = false; // the login columns of Timer_Setting: never part of saveSettings
 };
 
 // Where a save stopped and what it changed.
@@ -85,15 +101,6 @@ Result<MissedCallReply> loadMissedCallReply(SettingsRepository &repository);
 // with the two fields the call watcher reads changed to match.
 Result<RuntimeSettings> saveMissedCallReply(SettingsRepository &repository, const RuntimeSettings &current,
                                             const MissedCallReply &reply);
-// What the advanced SMTP window holds when Save is pressed.
-struct AdvancedSmtpInput
-{
-    QString userName, password; // as typed
-    bool authenticationRequired = false;
-    bool allowClearTextLogin = false;
-    int authenticationType = 0; // the list position: 0 None, 1 POP3, 2 AUTH LOGIN, 3 AUTH PLAIN
-    int encodeType = -1;        // 0 MIME, 1 UUENCODE; anything else keeps what is stored
-};
 
 struct AdvancedSmtpSaveOutcome
 {
@@ -106,6 +113,9 @@ struct AdvancedSmtpSaveOutcome
 // when the server needs none. Messages go through prompt.
 AdvancedSmtpSaveOutcome saveAdvancedSmtpSettings(SettingsRepository &repository, Prompt &prompt,
                                                  const RuntimeSettings &current, const AdvancedSmtpInput &input);
+// What the advanced SMTP window shows for the stored timer row: a list position out of range
+// shows None, an encoding other than MIME or UUENCODE none chosen.
+AdvancedSmtpInput storedAdvancedSmtpInput(const std::optional<QVariantMap> &timer);
 
 // The message shown when no modem delay factor is chosen.
 QString missingDelayFactorMessage();

@@ -4,7 +4,6 @@
 #include "core/Prompt.h"
 #include "engine/SmtpGateway.h"
 #include "store/SettingsRepository.h"
-#include "store/SqlDialect.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -90,26 +89,17 @@ void AdvancedSmtpWindow::load()
     }
     if (!row.value())
         return;
-    const QVariantMap &r = *row.value();
-    const bool required = sql::boolFrom(r.value(QStringLiteral("IsSMSSMTPAuthenticationRequired")));
-    m_required->setChecked(required);
-    m_user->setEnabled(required);
-    m_password->setEnabled(required);
-    m_allowClearText->setChecked(sql::boolFrom(r.value(QStringLiteral("IsSMTPClearTextLoginAllowed"))));
-    m_allowClearText->setEnabled(required);
-
-    const QVariant method = r.value(QStringLiteral("SMSSMTPAuthenticationType"));
-    const int position = method.isNull() ? 0 : method.toInt();
-    m_method->setCurrentIndex(position >= 0 && position < m_method->count() ? position : 0);
-    const QVariant user = r.value(QStringLiteral("SMSSMTPUserName"));
-    if (!user.isNull())
-        m_user->setText(user.toString());
-    const QVariant password = r.value(QStringLiteral("SMSSMTPPassword"));
-    if (!password.isNull())
-        m_password->setText(password.toString());
-    const QVariant encode = r.value(QStringLiteral("SMSSMTPEncodeType"));
-    if (!encode.isNull() && (encode.toInt() == 0 || encode.toInt() == 1))
-        m_encode->setCurrentIndex(encode.toInt());
+    const AdvancedSmtpInput stored = storedAdvancedSmtpInput(row.value());
+    m_required->setChecked(stored.authenticationRequired);
+    m_user->setEnabled(stored.authenticationRequired);
+    m_password->setEnabled(stored.authenticationRequired);
+    m_allowClearText->setChecked(stored.allowClearTextLogin);
+    m_allowClearText->setEnabled(stored.authenticationRequired);
+    m_method->setCurrentIndex(stored.authenticationType);
+    m_user->setText(stored.userName);
+    m_password->setText(stored.password);
+    if (stored.encodeType >= 0)
+        m_encode->setCurrentIndex(stored.encodeType);
 }
 
 void AdvancedSmtpWindow::save()
