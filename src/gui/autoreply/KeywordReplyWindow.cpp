@@ -2,6 +2,7 @@
 
 #include "core/Prompt.h"
 #include "engine/AutoReplyRepository.h"
+#include "gui/common/TickedList.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -161,20 +162,13 @@ void KeywordReplyWindow::rowClicked(QTreeWidgetItem *item)
 
 void KeywordReplyWindow::tickAll(bool ticked)
 {
-    {
-        const QSignalBlocker block(m_list);
-        for (int i = 0; i < m_list->topLevelItemCount(); ++i)
-            m_list->topLevelItem(i)->setCheckState(kCommand, ticked ? Qt::Checked : Qt::Unchecked);
-    }
+    setAllTicked(m_list, kCommand, ticked);
     m_delete->setEnabled(ticked);
 }
 
 void KeywordReplyWindow::updateDeleteButton()
 {
-    bool any = false;
-    for (int i = 0; i < m_list->topLevelItemCount() && !any; ++i)
-        any = m_list->topLevelItem(i)->checkState(kCommand) == Qt::Checked;
-    m_delete->setEnabled(any);
+    m_delete->setEnabled(anyTicked(m_list, kCommand));
 }
 
 void KeywordReplyWindow::save()
@@ -207,11 +201,8 @@ void KeywordReplyWindow::deleteTicked()
     if (!m_prompt.question(QStringLiteral("Are you sure to delete the items?")))
         return;
     AutoReplyRepository replies(m_db);
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = m_list->topLevelItem(i);
-        if (item->checkState(kCommand) != Qt::Checked)
-            continue;
-        if (const Status removed = replies.remove(item->text(kCommandId).toLongLong()); !removed) {
+    for (const qint64 id : tickedKeys(m_list, kCommand, kCommandId)) {
+        if (const Status removed = replies.remove(id); !removed) {
             m_prompt.inform(removed.error, Prompt::Icon::Critical);
             break;
         }

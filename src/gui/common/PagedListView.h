@@ -45,7 +45,6 @@ public:
     PagedListView(Prompt &prompt, Options options, QWidget *parent = nullptr);
 
     QTreeWidget *list() const { return m_list; }
-    QWidget *pagingBar() const { return m_bar; }
 
     void setSource(Source source) { m_source = std::move(source); }
     // What Next, Previous and the page box run to show another page; the list's own fill

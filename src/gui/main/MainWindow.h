@@ -91,7 +91,6 @@ public:
     const MainWindowServices &services() const { return m_services; }
     HomePage *homePage() const { return m_homePage; }
     TrayIcon *tray() const { return m_tray; }
-    QTimer *refreshTimer() const { return m_refreshTimer; }
 
     // One place maps each entry to the code that makes its window; an entry's menu and
     // toolbar items are enabled from the moment it is registered.

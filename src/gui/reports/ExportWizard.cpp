@@ -2,6 +2,7 @@
 
 #include "core/Prompt.h"
 #include "export/ExportJob.h"
+#include "gui/common/NamedButton.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -25,14 +26,6 @@ namespace parlix {
 
 namespace {
 
-QPushButton *button(const char *name, const QString &text)
-{
-    auto *b = new QPushButton(text);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 template <typename T> T *named(T *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -51,15 +44,10 @@ QHBoxLayout *buttonRow(QPushButton *back, QPushButton *next, QPushButton *cancel
 
 QString fileFilter(ExportFormat format)
 {
-    switch (format) {
-    case ExportFormat::Database:
-        return QStringLiteral("SQLite Database Files (*.db)");
-    case ExportFormat::Workbook:
-        return QStringLiteral("Excel Workbooks (*.xlsx)");
-    case ExportFormat::Text:
-        break;
-    }
-    return QStringLiteral("CSV Files (*.csv)");
+    const QString kind = format == ExportFormat::Database   ? QStringLiteral("SQLite Database Files")
+                         : format == ExportFormat::Workbook ? QStringLiteral("Excel Workbooks")
+                                                            : QStringLiteral("CSV Files");
+    return QStringLiteral("%1 (*%2)").arg(kind, exportExtension(format));
 }
 
 QString saveDialog(QWidget *parent, const QString &folder, const QString &name, const QString &filter)
@@ -100,9 +88,9 @@ ExportStep2Window::ExportStep2Window(Prompt &prompt, std::function<qint64()> tot
     for (QCheckBox *box : {m_mobileNo, m_message, m_sendOn})
         box->setChecked(true);
 
-    QPushButton *back = button("cmdBack", QStringLiteral("<<Back"));
-    QPushButton *next = button("cmdNext", QStringLiteral("&Next >>"));
-    QPushButton *cancel = button("cmdCancel", QStringLiteral("&Cancel"));
+    QPushButton *back = namedButton("cmdBack", QStringLiteral("<<Back"));
+    QPushButton *next = namedButton("cmdNext", QStringLiteral("&Next >>"));
+    QPushButton *cancel = namedButton("cmdCancel", QStringLiteral("&Cancel"));
     connect(back, &QPushButton::clicked, this, [this] { done(WizardBack); });
     connect(next, &QPushButton::clicked, this, &ExportStep2Window::next);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -156,15 +144,7 @@ void ExportStep2Window::next()
 
 QString ExportStep3Window::wrongExtensionText(ExportFormat format)
 {
-    switch (format) {
-    case ExportFormat::Database:
-        return QStringLiteral("please select DB Files only.");
-    case ExportFormat::Workbook:
-        return QStringLiteral("please select XLSX Files only.");
-    case ExportFormat::Text:
-        break;
-    }
-    return QStringLiteral("please select CSV Files only.");
+    return QStringLiteral("please select %1 Files only.").arg(exportExtension(format).mid(1).toUpper());
 }
 
 ExportStep3Window::ExportStep3Window(Prompt &prompt, Source source, SaveFileChooser chooser, QWidget *parent)
@@ -185,13 +165,13 @@ ExportStep3Window::ExportStep3Window(Prompt &prompt, Source source, SaveFileChoo
     , m_encoding(named(new QComboBox, "cmbEncoding"))
     , m_fileFrame(new QGroupBox)
     , m_fileName(named(new QLabel, "lblSelectedfileName"))
-    , m_browse(button("cmdBrowse", QStringLiteral("Browse")))
+    , m_browse(namedButton("cmdBrowse", QStringLiteral("Browse")))
     , m_progress(named(new QProgressBar, "ProgExport"))
     , m_percent(named(new QLabel, "lblProgress"))
     , m_update(named(new QLabel, "lblUpdate"))
-    , m_back(button("cmdBack", QStringLiteral("<<Back")))
-    , m_export(button("cmdNext", QStringLiteral("&Export")))
-    , m_cancel(button("cmdCancel", QStringLiteral("&Cancel")))
+    , m_back(namedButton("cmdBack", QStringLiteral("<<Back")))
+    , m_export(namedButton("cmdNext", QStringLiteral("&Export")))
+    , m_cancel(namedButton("cmdCancel", QStringLiteral("&Cancel")))
 {
     setObjectName(QStringLiteral("Frm_ExportSMS_Step3"));
     setWindowTitle(QStringLiteral("Export SMS"));

@@ -2,13 +2,14 @@
 
 #include "core/Clock.h"
 #include "core/Prompt.h"
+#include "gui/common/TickedList.h"
+#include "gui/reports/DateRangeFilter.h"
 #include "store/CallRepository.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -20,23 +21,12 @@ namespace {
 
 enum Column { DateColumn, NumberColumn, TimeColumn, IdColumn };
 
-QDateEdit *datePicker(const char *name, const QDate &day)
-{
-    auto *picker = new QDateEdit(day);
-    picker->setObjectName(QLatin1String(name));
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    return picker;
-}
-
 } // namespace
 
 MissedCallsReportWindow::MissedCallsReportWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent)
     : QWidget(parent)
     , m_db(std::move(db))
     , m_prompt(prompt)
-    , m_from(datePicker("DtpFrom", clock.today()))
-    , m_to(datePicker("DtpTo", clock.today()))
     , m_list(new QTreeWidget)
     , m_all(new QCheckBox(QStringLiteral("Select All")))
     , m_delete(new QPushButton(QStringLiteral("&Delete Selected")))
@@ -53,6 +43,7 @@ MissedCallsReportWindow::MissedCallsReportWindow(QSqlDatabase db, Prompt &prompt
     auto *searchButton = new QPushButton(QStringLiteral("&Search"));
     searchButton->setObjectName(QStringLiteral("cmdSearch"));
     connect(searchButton, &QPushButton::clicked, this, &MissedCallsReportWindow::search);
+    m_dates = dateRangeFilter("DtpFrom", "DtpTo", clock.today(), searchButton);
     m_all->setObjectName(QStringLiteral("chkAll"));
     connect(m_all, &QCheckBox::clicked, this, &MissedCallsReportWindow::tickAll);
     m_delete->setObjectName(QStringLiteral("cmdDelete"));
@@ -62,20 +53,13 @@ MissedCallsReportWindow::MissedCallsReportWindow(QSqlDatabase db, Prompt &prompt
     exitButton->setObjectName(QStringLiteral("cmdExit"));
     connect(exitButton, &QPushButton::clicked, this, &MissedCallsReportWindow::closeWindow);
 
-    auto *dates = new QHBoxLayout;
-    dates->addWidget(new QLabel(QStringLiteral("From Date :")));
-    dates->addWidget(m_from);
-    dates->addWidget(new QLabel(QStringLiteral("To Date :")));
-    dates->addWidget(m_to);
-    dates->addWidget(searchButton);
-    dates->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_all);
     buttons->addStretch();
     buttons->addWidget(m_delete);
     buttons->addWidget(exitButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(dates);
+    layout->addLayout(m_dates.row);
     layout->addWidget(m_list, 1);
     layout->addLayout(buttons);
     resize(540, 420);
@@ -95,7 +79,7 @@ void MissedCallsReportWindow::fill()
     m_list->setColumnWidth(TimeColumn, 2000 / 15);
     m_list->setColumnHidden(IdColumn, true);
 
-    const auto rows = CallRepository(m_db).missedBetween(m_from->date(), m_to->date());
+    const auto rows = CallRepository(m_db).missedBetween(m_dates.from->date(), m_dates.to->date());
     if (!rows) {
         m_prompt.inform(rows.error(), Prompt::Icon::Critical);
         return;
@@ -113,7 +97,7 @@ void MissedCallsReportWindow::fill()
 
 void MissedCallsReportWindow::search()
 {
-    if (m_from->date() > m_to->date()) {
+    if (m_dates.from->date() > m_dates.to->date()) {
         m_prompt.inform(fromAfterToText(), Prompt::Icon::None);
         return;
     }
@@ -122,34 +106,20 @@ void MissedCallsReportWindow::search()
 
 void MissedCallsReportWindow::tickAll(bool ticked)
 {
-    m_ticking = true;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
-        m_list->topLevelItem(i)->setCheckState(DateColumn, ticked ? Qt::Checked : Qt::Unchecked);
-    m_ticking = false;
+    setAllTicked(m_list, DateColumn, ticked);
     m_delete->setEnabled(true);
 }
 
 void MissedCallsReportWindow::rowTicked()
 {
-    if (m_ticking)
-        return;
-    bool any = false;
-    for (int i = 0; i < m_list->topLevelItemCount() && !any; ++i)
-        any = m_list->topLevelItem(i)->checkState(DateColumn) == Qt::Checked;
-    m_delete->setEnabled(any);
+    m_delete->setEnabled(anyTicked(m_list, DateColumn));
 }
 
 void MissedCallsReportWindow::deleteSelected()
 {
     if (!m_prompt.question(deleteQuestionText()))
         return;
-    QVector<qint64> ids;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *item = m_list->topLevelItem(i);
-        if (item->checkState(DateColumn) == Qt::Checked)
-            ids << item->text(IdColumn).trimmed().toLongLong();
-    }
-    if (Status s = CallRepository(m_db).remove(ids); !s) {
+    if (Status s = CallRepository(m_db).remove(tickedKeys(m_list, DateColumn, IdColumn)); !s) {
         m_prompt.inform(s.error, Prompt::Icon::Critical);
         return;
     }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "gui/reports/DateRangeFilter.h"
+
 #include <QSqlDatabase>
 #include <QWidget>
 
 class QCheckBox;
-class QDateEdit;
 class QPushButton;
 class QTreeWidget;
 
@@ -39,12 +40,10 @@ private:
 
     QSqlDatabase m_db;
     Prompt &m_prompt;
-    QDateEdit *m_from;
-    QDateEdit *m_to;
+    DateRangeFilter m_dates;
     QTreeWidget *m_list;
     QCheckBox *m_all;
     QPushButton *m_delete;
-    bool m_ticking = false;
 };
 
 } // namespace parlix

@@ -2,7 +2,10 @@
 
 #include "core/Clock.h"
 #include "core/Prompt.h"
+#include "gui/common/NamedButton.h"
 #include "gui/common/PagedListView.h"
+#include "gui/common/TickedList.h"
+#include "gui/reports/DateRangeFilter.h"
 #include "store/Database.h"
 
 #include <QCheckBox>
@@ -10,7 +13,6 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -21,23 +23,6 @@ namespace parlix {
 namespace {
 
 enum Column { NumberColumn, MessageColumn, ReceivedColumn, KeyColumn };
-
-QDateEdit *datePicker(const char *name, const QDate &day)
-{
-    auto *picker = new QDateEdit(day);
-    picker->setObjectName(QLatin1String(name));
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    return picker;
-}
-
-QPushButton *button(const char *name, const QString &text)
-{
-    auto *b = new QPushButton(text);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
 
 PagedListView::Options pageOptions()
 {
@@ -57,11 +42,9 @@ PagedListView::Options pageOptions()
 SmsReportWindow::SmsReportWindow(ReportServices services, QWidget *parent)
     : QDialog(parent)
     , m_services(std::move(services))
-    , m_from(datePicker("DtpFromDate", m_services.clock->today()))
-    , m_to(datePicker("DtpToDate", m_services.clock->today()))
     , m_paged(new PagedListView(*m_services.prompt, pageOptions()))
     , m_all(new QCheckBox(QStringLiteral("Select All")))
-    , m_delete(button("CmdDelete", QStringLiteral("&Delete Selected")))
+    , m_delete(namedButton("CmdDelete", QStringLiteral("&Delete Selected")))
 {
     setObjectName(QStringLiteral("Frm_SMSReport"));
     setWindowTitle(QStringLiteral("Received SMS Report"));
@@ -101,27 +84,21 @@ SmsReportWindow::SmsReportWindow(ReportServices services, QWidget *parent)
                             return Status::success();
                         }});
 
-    QPushButton *show = button("cmdShow", QStringLiteral("&Show"));
+    QPushButton *show = namedButton("cmdShow", QStringLiteral("&Show"));
     connect(show, &QPushButton::clicked, this, [this] {
         m_paged->setCurrentPage(1);
         fill();
     });
+    m_dates = dateRangeFilter("DtpFromDate", "DtpToDate", m_services.clock->today(), show);
     m_all->setObjectName(QStringLiteral("chkAll"));
     connect(m_all, &QCheckBox::clicked, this, &SmsReportWindow::tickAll);
     m_delete->setEnabled(false);
     connect(m_delete, &QPushButton::clicked, this, &SmsReportWindow::deleteTicked);
-    QPushButton *exportButton = button("cmdExport", QStringLiteral("&Export All"));
+    QPushButton *exportButton = namedButton("cmdExport", QStringLiteral("&Export All"));
     connect(exportButton, &QPushButton::clicked, this, &SmsReportWindow::exportAll);
-    QPushButton *exitButton = button("cmdExit", QStringLiteral("E&xit"));
+    QPushButton *exitButton = namedButton("cmdExit", QStringLiteral("E&xit"));
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto *dates = new QHBoxLayout;
-    dates->addWidget(new QLabel(QStringLiteral("From Date :")));
-    dates->addWidget(m_from);
-    dates->addWidget(new QLabel(QStringLiteral("To Date :")));
-    dates->addWidget(m_to);
-    dates->addWidget(show);
-    dates->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_all);
     buttons->addStretch();
@@ -129,7 +106,7 @@ SmsReportWindow::SmsReportWindow(ReportServices services, QWidget *parent)
     buttons->addWidget(exportButton);
     buttons->addWidget(exitButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(dates);
+    layout->addLayout(m_dates.row);
     layout->addWidget(m_paged, 1);
     layout->addLayout(buttons);
     resize(820, 560);
@@ -147,8 +124,8 @@ InboxQuery SmsReportWindow::query() const
 void SmsReportWindow::fill()
 {
     m_fillPending = false;
-    m_fromDate = m_from->date();
-    m_toDate = m_to->date();
+    m_fromDate = m_dates.from->date();
+    m_toDate = m_dates.to->date();
     {
         const QSignalBlocker quiet(m_paged->list());
         m_paged->fill();
@@ -202,34 +179,19 @@ void SmsReportWindow::sortBy(int column)
 
 void SmsReportWindow::tickAll(bool ticked)
 {
-    QTreeWidget *list = m_paged->list();
-    m_ticking = true;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setCheckState(NumberColumn, ticked ? Qt::Checked : Qt::Unchecked);
-    m_ticking = false;
+    setAllTicked(m_paged->list(), NumberColumn, ticked);
     m_delete->setEnabled(ticked);
 }
 
 void SmsReportWindow::rowTicked()
 {
-    if (m_ticking)
-        return;
-    const QTreeWidget *list = m_paged->list();
-    bool any = false;
-    for (int i = 0; i < list->topLevelItemCount() && !any; ++i)
-        any = list->topLevelItem(i)->checkState(NumberColumn) == Qt::Checked;
-    m_delete->setEnabled(any);
+    m_delete->setEnabled(anyTicked(m_paged->list(), NumberColumn));
 }
 
 void SmsReportWindow::deleteTicked()
 {
     if (m_services.prompt->question(deleteQuestionText())) {
-        const QTreeWidget *list = m_paged->list();
-        QVector<qint64> ids;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            if (list->topLevelItem(i)->checkState(NumberColumn) == Qt::Checked)
-                ids << list->topLevelItem(i)->text(KeyColumn).trimmed().toLongLong();
-        }
+        const QVector<qint64> ids = tickedKeys(m_paged->list(), NumberColumn, KeyColumn);
         if (Status s = InboxRepository(m_services.db->db()).remove(ids); !s)
             m_services.prompt->inform(s.error, Prompt::Icon::Critical);
     }

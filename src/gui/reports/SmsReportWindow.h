@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/reports/DateRangeFilter.h"
 #include "gui/reports/ExportWizard.h"
 #include "store/InboxRepository.h"
 
@@ -8,7 +9,6 @@
 #include <QPointer>
 
 class QCheckBox;
-class QDateEdit;
 class QPushButton;
 
 namespace parlix {
@@ -38,11 +38,8 @@ public:
 
     explicit SmsReportWindow(ReportServices services, QWidget *parent = nullptr);
 
-    PagedListView *pagedList() const { return m_paged; }
     // What the last fill found: the wizard exports this range.
     qint64 TotalSMSToBeExport() const { return m_total; }
-    QDate SMSReportFromDate() const { return m_fromDate; }
-    QDate SMSReportToDate() const { return m_toDate; }
     ExportStep2Window *step2() const { return m_step2; }
     ExportStep3Window *step3() const { return m_step3; }
 
@@ -72,8 +69,7 @@ private:
     void closeFromHidden();
 
     ReportServices m_services;
-    QDateEdit *m_from;
-    QDateEdit *m_to;
+    DateRangeFilter m_dates;
     PagedListView *m_paged;
     QCheckBox *m_all;
     QPushButton *m_delete;
@@ -82,7 +78,6 @@ private:
     QDate m_toDate;
     qint64 m_total = 0;
     bool m_fillPending = false;
-    bool m_ticking = false;
     QPointer<ExportStep2Window> m_step2;
     QPointer<ExportStep3Window> m_step3;
 };

@@ -3,6 +3,7 @@
 #include "config/CountryRepository.h"
 #include "config/SettingsChecks.h"
 #include "core/Prompt.h"
+#include "gui/common/TickedList.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -139,16 +140,13 @@ void CountryWindow::checkCode()
 
 void CountryWindow::tickAll(bool ticked)
 {
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
-        m_list->topLevelItem(i)->setCheckState(NameColumn, ticked ? Qt::Checked : Qt::Unchecked);
+    setAllTicked(m_list, NameColumn, ticked);
+    updateDeleteButton();
 }
 
 void CountryWindow::updateDeleteButton()
 {
-    bool any = false;
-    for (int i = 0; i < m_list->topLevelItemCount() && !any; ++i)
-        any = m_list->topLevelItem(i)->checkState(NameColumn) == Qt::Checked;
-    m_delete->setEnabled(any);
+    m_delete->setEnabled(anyTicked(m_list, NameColumn));
 }
 
 void CountryWindow::save()
@@ -214,10 +212,7 @@ void CountryWindow::removeTicked()
         return;
     CountryRepository countries(m_db);
     QStringList inUse;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = m_list->topLevelItem(i);
-        if (item->checkState(NameColumn) != Qt::Checked)
-            continue;
+    for (const QTreeWidgetItem *item : tickedItems(m_list, NameColumn)) {
         auto removed = countries.removeUnlessInUse(item->text(IdColumn).toLongLong());
         if (!removed) {
             m_prompt.inform(removed.error(), Prompt::Icon::Critical);

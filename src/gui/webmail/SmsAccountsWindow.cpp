@@ -2,6 +2,7 @@
 
 #include "config/SettingsChecks.h"
 #include "core/Prompt.h"
+#include "gui/common/TickedList.h"
 #include "webmail/SmsAccountRepository.h"
 
 #include <QCheckBox>
@@ -201,20 +202,13 @@ void SmsAccountsWindow::rowClicked(QTreeWidgetItem *item)
 
 void SmsAccountsWindow::tickAll(bool ticked)
 {
-    {
-        const QSignalBlocker block(m_list);
-        for (int i = 0; i < m_list->topLevelItemCount(); ++i)
-            m_list->topLevelItem(i)->setCheckState(kUserName, ticked ? Qt::Checked : Qt::Unchecked);
-    }
+    setAllTicked(m_list, kUserName, ticked);
     updateDeleteButton();
 }
 
 void SmsAccountsWindow::updateDeleteButton()
 {
-    bool any = false;
-    for (int i = 0; i < m_list->topLevelItemCount() && !any; ++i)
-        any = m_list->topLevelItem(i)->checkState(kUserName) == Qt::Checked;
-    m_delete->setEnabled(any);
+    m_delete->setEnabled(anyTicked(m_list, kUserName));
 }
 
 bool SmsAccountsWindow::refuse(const QString &text, QLineEdit *box)
@@ -266,11 +260,8 @@ void SmsAccountsWindow::deleteTicked()
     if (!m_prompt.question(QStringLiteral("Are you sure to delete these data?")))
         return;
     SmsAccountRepository accounts(m_db);
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = m_list->topLevelItem(i);
-        if (item->checkState(kUserName) != Qt::Checked)
-            continue;
-        if (const Status removed = accounts.remove(item->text(kUserId).trimmed().toLongLong()); !removed) {
+    for (const qint64 id : tickedKeys(m_list, kUserName, kUserId)) {
+        if (const Status removed = accounts.remove(id); !removed) {
             m_prompt.inform(removed.error, Prompt::Icon::Critical);
             break;
         }
