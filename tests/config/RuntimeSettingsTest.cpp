@@ -52,19 +52,6 @@ const QVariant kNull = QVariant(QMetaType(QMetaType::QString));
 
 } // namespace
 
-TEST(RuntimeSettingsLoad, EmptyTablesGiveTheDefaults)
-{
-    const RuntimeSettings s = load({});
-    EXPECT_FALSE(s.WebMailToSMSEnabled);
-    EXPECT_EQ(s.webMailTimerMs, 0);
-    EXPECT_EQ(s.SMSDeliveryMedia, DeliveryMedium::None);
-    EXPECT_FALSE(s.AutoReplyOnMissedCallEnabled);
-    EXPECT_DOUBLE_EQ(s.ModemDelayFactor, 1.0);
-    EXPECT_EQ(s.ReceiveIntervalSeconds, 0);
-    EXPECT_EQ(s.SendIntervalSeconds, 0);
-    EXPECT_EQ(s.RecordsPerPage, 100);
-}
-
 TEST(RuntimeSettingsLoad, Pop3ValuesAreTrimmedAndTheTimerPeriodFollowsTheInterval)
 {
     SettingsRows rows;
@@ -222,31 +209,32 @@ TEST(RuntimeSettingsLoad, FailuresNameTableColumnAndValue)
         SettingsRows rows;
         QString expected;
     };
-    SettingsRows nullPassword;
-    nullPassword.pop3 = pop3Row({{"POP3Password", kNull}});
-    SettingsRows nullEnabled;
-    nullEnabled.pop3 = pop3Row({{"IsEnabled", QVariant()}});
-    SettingsRows badInterval;
-    badInterval.pop3 = pop3Row({{"EmailCheckInterval", "soon"}});
-    SettingsRows bigPort;
-    bigPort.timer = timerRow({{"SMSSMTPPort", 70000}});
-    SettingsRows wordPeriod;
-    wordPeriod.timer = timerRow({{"ReceiveAllMessagesTime", "ten"}});
+    const auto pop3 = [](QVariantMap overrides) {
+        SettingsRows rows;
+        rows.pop3 = pop3Row(std::move(overrides));
+        return rows;
+    };
+    const auto timer = [](QVariantMap overrides) {
+        SettingsRows rows;
+        rows.timer = timerRow(std::move(overrides));
+        return rows;
+    };
     SettingsRows badFactor;
     badFactor.modem = QVariantMap{{"ModemDelayFactor", "slow"}};
-
     const QList<Case> cases = {
-        {nullPassword, "WebMailToSMS_POP3Settings.POP3Password holds (null)"},
-        {nullEnabled, "WebMailToSMS_POP3Settings.IsEnabled holds (null)"},
-        {badInterval, "WebMailToSMS_POP3Settings.EmailCheckInterval holds \"soon\": it is not a number."},
-        {bigPort, "Timer_Setting.SMSSMTPPort holds \"70000\": the number is outside -32768 to 32767."},
-        {wordPeriod, "Timer_Setting.ReceiveAllMessagesTime holds \"ten\": it is not a number."},
+        {pop3({{"POP3Password", kNull}}), "WebMailToSMS_POP3Settings.POP3Password holds (null)"},
+        {pop3({{"IsEnabled", QVariant()}}), "WebMailToSMS_POP3Settings.IsEnabled holds (null)"},
+        {pop3({{"EmailCheckInterval", "soon"}}),
+         "WebMailToSMS_POP3Settings.EmailCheckInterval holds \"soon\": it is not a number."},
+        {timer({{"SMSSMTPPort", 70000}}),
+         "Timer_Setting.SMSSMTPPort holds \"70000\": the number is outside -32768 to 32767."},
+        {timer({{"ReceiveAllMessagesTime", "ten"}}),
+         "Timer_Setting.ReceiveAllMessagesTime holds \"ten\": it is not a number."},
         {badFactor, "ModemSettings.ModemDelayFactor holds \"slow\": it is not a number."},
     };
     for (const Case &c : cases)
         EXPECT_TRUE(failure(c.rows).contains(c.expected)) << failure(c.rows).toStdString();
 
-    SettingsRows nullPortAndUser; // these two keep whatever is stored, null included
-    nullPortAndUser.pop3 = pop3Row({{"POP3Port", kNull}, {"POP3UserName", kNull}});
-    EXPECT_TRUE(loadRuntimeSettings(nullPortAndUser).ok());
+    // These two keep whatever is stored, null included.
+    EXPECT_TRUE(loadRuntimeSettings(pop3({{"POP3Port", kNull}, {"POP3UserName", kNull}})).ok());
 }

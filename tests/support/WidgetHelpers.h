@@ -9,7 +9,17 @@
 
 #include <functional>
 
+#include <gtest/gtest.h>
+
 namespace parlix::test {
+
+// The control a test drives, found by its objectName; a missing one fails the test.
+template <typename W = QWidget> W *child(const QObject *parent, const char *name)
+{
+    W *w = parent->findChild<W *>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << "no control named " << name;
+    return w;
+}
 
 // Real clicks on real widgets: the item's own rectangle in its view's viewport.
 inline void clickItem(QTreeWidget *view, QTreeWidgetItem *item, Qt::MouseButton button = Qt::LeftButton, int column = 0,

@@ -111,12 +111,6 @@ protected:
     WebmailPoller poller{EngineContext{db.path(), &log, &prompt, &clock}};
 };
 
-TEST_F(WebmailPollerTest, EmptyMailboxReportsTheCountOnly)
-{
-    EXPECT_EQ(poll(), QStringList({kChecking, total(0)}));
-    EXPECT_TRUE(prompt.texts().isEmpty());
-}
-
 TEST_F(WebmailPollerTest, ValidCommandIsQueuedChargedStoredAndDeleted)
 {
     deliver(plainEmail(tagged("Asha", "Secret", "98100-12345, 98100 54321", "Meet at 5\r\nRoom 4"), "Booking",
@@ -136,15 +130,14 @@ TEST_F(WebmailPollerTest, ValidCommandIsQueuedChargedStoredAndDeleted)
     const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
     ASSERT_EQ(stored.size(), 1);
     const QVariantMap &row = stored[0];
-    EXPECT_EQ(row.value(QStringLiteral("EmailFromName")).toString(), QStringLiteral("Asha Rao"));
-    EXPECT_EQ(row.value(QStringLiteral("EmailFromAddress")).toString(), QStringLiteral("asha@example.com"));
-    EXPECT_EQ(row.value(QStringLiteral("EmailSubject")).toString(), QStringLiteral("Booking"));
-    EXPECT_EQ(row.value(QStringLiteral("EmailDateTime")).toString(), QStringLiteral("2006-12-05 10:20:30"));
-    EXPECT_EQ(row.value(QStringLiteral("EmailContentType")).toString(), QStringLiteral("text/plain"));
+    QStringList columns;
+    for (const char *column : {"EmailFromName", "EmailFromAddress", "EmailSubject", "EmailDateTime", "EmailContentType",
+                               "MessageReceivedOn", "IsEmailSentToSMS"})
+        columns << row.value(QLatin1String(column)).toString();
+    EXPECT_EQ(columns, QStringList({"Asha Rao", "asha@example.com", "Booking", "2006-12-05 10:20:30", "text/plain",
+                                    "2026-12-05 05:11:00", "1"}));
     EXPECT_TRUE(
         row.value(QStringLiteral("EmailTextMessage")).toString().startsWith(QLatin1String("<SMSUSERNAME>Asha")));
-    EXPECT_EQ(row.value(QStringLiteral("MessageReceivedOn")).toString(), QStringLiteral("2026-12-05 05:11:00"));
-    EXPECT_EQ(row.value(QStringLiteral("IsEmailSentToSMS")).toInt(), 1);
     EXPECT_TRUE(row.value(QStringLiteral("ReasonForNotSendingSMS")).isNull());
 
     EXPECT_EQ(server.messageCount(), 0);
@@ -161,10 +154,8 @@ TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
         QByteArray body;
         QString outcome;
     };
+    // Every refusal is the command's (tested there); two kinds show what the poller does with one.
     const Case cases[] = {
-        {tagged("Asha", "Secret", "", "no numbers"), QStringLiteral("Incoming email is not in valid syntax")},
-        {tagged("Nobody", "Secret", "1", "m"),
-         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Nobody'")},
         {tagged("Asha", "wrong", "1", "m"),
          QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Asha'")},
         {tagged("Bala", "pw", "111,222,333", "three"),
@@ -173,15 +164,13 @@ TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
     for (const Case &c : cases)
         deliver(plainEmail(c.body));
 
-    const QStringList entries = poll();
-    EXPECT_EQ(entries,
-              QStringList({kChecking, total(4), parsing(1), cases[0].outcome, parsing(2), cases[1].outcome, parsing(3),
-                           cases[2].outcome, parsing(4), queuedLine(QStringLiteral("Bala"), QStringLiteral("111")),
-                           queuedLine(QStringLiteral("Bala"), QStringLiteral("222")), cases[3].outcome}));
+    EXPECT_EQ(poll(), QStringList({kChecking, total(2), parsing(1), cases[0].outcome, parsing(2),
+                                   queuedLine(QStringLiteral("Bala"), QStringLiteral("111")),
+                                   queuedLine(QStringLiteral("Bala"), QStringLiteral("222")), cases[1].outcome}));
 
     const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
-    ASSERT_EQ(stored.size(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(stored.size(), 2);
+    for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(stored[i].value(QStringLiteral("IsEmailSentToSMS")).toInt(), 0);
         EXPECT_EQ(stored[i].value(QStringLiteral("ReasonForNotSendingSMS")).toString(), cases[i].outcome);
     }
@@ -192,35 +181,27 @@ TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
     EXPECT_EQ(server.messageCount(), 0);
 }
 
-TEST_F(WebmailPollerTest, BodiesAreDecodedAndDatesKeptAsWritten)
+// Decoding and dates are the parser's (tested there); the poller queues the decoded text and
+// stores what it could not read as null.
+TEST_F(WebmailPollerTest, TheDecodedTextIsQueuedAndAnUnreadableDateStoredAsNull)
 {
     deliver("From: =?ISO-8859-1?Q?Jos=E9?= <jose@example.com>\r\n"
-            "Subject: SMS\r\nDate: Sun, 7 Feb 2010 14:02:38 -0800 (PST)\r\nMIME-Version: 1.0\r\n"
+            "Subject: SMS\r\nDate: sometime last week\r\nMIME-Version: 1.0\r\n"
             "Content-Type: multipart/alternative; boundary=\"xx\"\r\n\r\n"
             "--xx\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
             "<p>&lt;smsusername&gt;Asha&lt;/smsusername&gt;</p>\r\n"
             "--xx\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
             tagged("Asha", "Secret", "111", "Grüße aus Köln").toBase64() + "\r\n--xx--\r\n");
-    deliver("From: jose@example.com\r\nSubject: SMS\r\nDate: 5 Dec 2006 23:20:30 EST\r\n"
-            "Content-Type: text/plain; charset=ISO-8859-1\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
-            "<smsusername>Asha</smsusername><smspassword>Secret</smspassword>\r\n"
-            "<tomobilenumbers>222</tomobilenumbers><message>Caf=E9 at 5, =\r\nsee you</message>\r\n");
-    deliver(plainEmail(tagged("Asha", "Secret", "333", "m"), "SMS", "sometime last week"));
 
     poll();
     const auto queued = outbox();
-    ASSERT_EQ(queued.size(), 3);
+    ASSERT_EQ(queued.size(), 1);
     EXPECT_EQ(queued[0].message, QStringLiteral("Grüße aus Köln"));
-    EXPECT_EQ(queued[1].message, QStringLiteral("Café at 5, see you"));
-
     const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
-    ASSERT_EQ(stored.size(), 3);
+    ASSERT_EQ(stored.size(), 1);
     EXPECT_EQ(stored[0].value(QStringLiteral("EmailFromName")).toString(), QStringLiteral("José"));
     EXPECT_EQ(stored[0].value(QStringLiteral("EmailContentType")).toString(), QStringLiteral("multipart/alternative"));
-    EXPECT_EQ(stored[0].value(QStringLiteral("EmailDateTime")).toString(), QStringLiteral("2010-02-07 14:02:38"));
-    EXPECT_EQ(stored[1].value(QStringLiteral("EmailDateTime")).toString(), QStringLiteral("2006-12-05 23:20:30"));
-    EXPECT_TRUE(stored[2].value(QStringLiteral("EmailDateTime")).isNull());
-    EXPECT_EQ(stored[2].value(QStringLiteral("IsEmailSentToSMS")).toInt(), 1);
+    EXPECT_TRUE(stored[0].value(QStringLiteral("EmailDateTime")).isNull());
 }
 
 TEST_F(WebmailPollerTest, EmailWithoutTextBodyIsLeftAloneAndNotLogged)

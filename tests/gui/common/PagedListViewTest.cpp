@@ -125,23 +125,5 @@ TEST_F(PagedListViewTest, PageBoxEnterJumpsOrSaysThePageDoesNotExist)
     EXPECT_EQ(rows().first(), QStringLiteral("message 201"));
 }
 
-TEST_F(PagedListViewTest, ReportStyleWritesThePageAndBlanksAnEmptyCaption)
-{
-    PagedListView::Options report;
-    report.pageSize = 500;
-    report.writesPageBox = true;
-    report.blankCaptionWhenEmpty = true;
-    report.caption = [](qint64 pages, qint64 total, int) {
-        return QStringLiteral("of %1 Pages. Total Records : %2").arg(pages).arg(total);
-    };
-    open(1200, report);
-    EXPECT_EQ(caption(), QStringLiteral("of 3 Pages. Total Records : 1200"));
-    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
-    EXPECT_EQ(pageBox()->text(), QStringLiteral("2"));
-    db.exec(QStringLiteral("DELETE FROM Message_InBox"));
-    view->fill();
-    EXPECT_TRUE(caption().isEmpty());
-}
-
 } // namespace
 } // namespace parlix::test

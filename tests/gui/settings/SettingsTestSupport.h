@@ -1,27 +1,17 @@
 #pragma once
 
+#include "../WindowFixture.h"
 #include "config/SettingsServices.h"
 #include "core/ActivityLog.h"
 #include "store/Query.h"
-#include "support/ManualClock.h"
-#include "support/PromptRecorder.h"
 #include "support/QtPrinters.h"
-#include "support/TempDatabase.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSqlQuery>
-#include <QThread>
-#include <QWidget>
-
-#include <gtest/gtest.h>
-
-#include <ostream>
 
 namespace parlix::test {
 
-// A fresh database, a prompt that records, and the services the settings windows take.
-class SettingsFixture : public ::testing::Test
+// The services the settings windows take, and a way to read back the row they wrote.
+class SettingsFixture : public WindowFixture
 {
 protected:
     SettingsServices services(ModemSearchPorts ports = {false, {}})
@@ -44,30 +34,7 @@ protected:
         return r;
     }
 
-    TempDatabase db;
-    PromptRecorder prompt;
-    ManualClock clock;
     ActivityLog log{clock};
 };
-
-template <typename W = QWidget> W *child(const QObject *parent, const char *name)
-{
-    W *w = parent->findChild<W *>(QLatin1String(name));
-    EXPECT_NE(w, nullptr) << "no control named " << name;
-    return w;
-}
-
-// Runs the event loop until pred holds or the time is up.
-template <typename Pred> bool waitUntil(Pred pred, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 } // namespace parlix::test

@@ -1,11 +1,8 @@
 // The SMS user accounts window and the webmail inbox viewer, driven through their controls.
+#include "../WindowFixture.h"
 #include "gui/common/PagedListView.h"
 #include "gui/webmail/SmsAccountsWindow.h"
 #include "gui/webmail/WebmailInboxWindow.h"
-#include "support/ManualClock.h"
-#include "support/PromptRecorder.h"
-#include "support/TempDatabase.h"
-#include "support/WidgetHelpers.h"
 #include "webmail/ReceivedEmailRepository.h"
 
 #include <QCheckBox>
@@ -14,7 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,24 +18,10 @@
 namespace parlix::test {
 namespace {
 
-class WebmailWindowsTest : public ::testing::Test
+class WebmailWindowsTest : public WindowFixture
 {
 protected:
-    template <typename T = QWidget> T *child(QWidget *w, const char *name)
-    {
-        auto *found = w->findChild<T *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QStringList column(const char *sql)
-    {
-        QSqlQuery q(db.db());
-        EXPECT_TRUE(q.exec(QLatin1String(sql)));
-        QStringList out;
-        while (q.next())
-            out << q.value(0).toString();
-        return out;
-    }
+    WebmailWindowsTest() { clock.set(QDateTime(QDate(2026, 12, 5), QTime(14, 0))); }
     qint64 email(const QDateTime &when, bool sent, const QString &from, const QString &text)
     {
         return ReceivedEmailRepository(db.db())
@@ -47,10 +29,6 @@ protected:
                      when, sent, sent ? QString() : QStringLiteral("SMSPassword does not exist")})
             .value();
     }
-
-    TempDatabase db;
-    PromptRecorder prompt;
-    ManualClock clock{QDateTime(QDate(2026, 12, 5), QTime(14, 0))};
 };
 
 // ---- frm_ManageSMSUsers ---------------------------------------------------------------------
