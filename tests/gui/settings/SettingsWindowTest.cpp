@@ -16,8 +16,6 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include <functional>
-
 namespace parlix::test {
 namespace {
 
@@ -142,89 +140,14 @@ TEST_F(SettingsWindowTest, ReceivePeriodOfTwoStopsAfterTheMailboxWasSaved)
     EXPECT_FALSE(settings.WebMailToSMSEnabled);
 }
 
-// A save stops at the first fault with its message and the focus in its box, on its tab. The
-// tables are written in order, so what comes before the fault is kept and nothing after it.
-TEST_F(SettingsWindowTest, SaveStopsAtTheFirstFaultAndKeepsWhatCameBefore)
+TEST_F(SettingsWindowTest, MailboxIsCheckedEvenWhenWebmailIsOff)
 {
-    struct Case
-    {
-        const char *name;
-        std::function<void()> fill;
-        QString message;
-        const char *focus; // nullptr: not checked
-        const char *tab;   // likewise
-        int receiveStored; // Timer_Setting.ReceiveAllMessagesTime afterwards
-    };
-    const auto mailboxModemAndReceive = [this](const char *seconds) {
-        fillMailbox();
-        fillModem();
-        setText("txttime", QString::fromLatin1(seconds));
-    };
-    const Case cases[] = {
-        // Webmail is off, yet the mailbox is checked first.
-        {"mailbox", [] {}, QStringLiteral("Please Enter POP3 Mail Server Name / IP"), "Pop3MailServer",
-         "Email - To - SMS Settings", 10},
-        {"fromName",
-         [this] {
-             fillMailbox();
-             click("OptSMSDeliverySMTPSMSGateway");
-         },
-         QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter default From Name."),
-         "txtSMSSMTPFromName", nullptr, 10},
-        {"smtpServer",
-         [this] {
-             fillMailbox();
-             click("OptSMSDeliverySMTPSMSGateway");
-             setText("txtSMSSMTPFromName", QStringLiteral("Kovax"));
-         },
-         QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter SMTP server."), nullptr, nullptr,
-         10},
-        {"addressWithoutAt",
-         [&] {
-             mailboxModemAndReceive("20");
-             fillSmtp(QStringLiteral("gateway.example.net"));
-         },
-         QStringLiteral("Your Email Address on SMTP Server must contain '@' character."), "txtSMSSMTPYourEmailAddress",
-         nullptr, 10},
-        {"delayFactor",
-         [&] {
-             mailboxModemAndReceive("20");
-             combo("cmbDelay")->setCurrentIndex(-1);
-         },
-         QStringLiteral("Please select Modem Delay Factor."), "cmbDelay", "Modem Settings", 20},
-        {"commPort",
-         [&] {
-             mailboxModemAndReceive("25");
-             combo("Combo_comportNo")->setEditText(QString());
-         },
-         QStringLiteral("Please select Comm port Number."), nullptr, nullptr, 25},
-        {"noDeliveryOption",
-         [&] {
-             db.exec(QStringLiteral("UPDATE Timer_Setting SET SMSDeliveryMedia=NULL, ReceiveAllMessagesTime=10"));
-             delete window.data();
-             window = new SettingsWindow(services());
-             mailboxModemAndReceive("30");
-         },
-         QStringLiteral("You must select atleast one SMS delivey media"), nullptr, "SMS Timer Settings", 10},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        delete window.data();
-        window = new SettingsWindow(services());
-        window->show();
-        prompt.clear();
-        c.fill();
-        click("cmdSave1");
-        EXPECT_EQ(prompt.texts(), QStringList{c.message});
-        if (c.focus != nullptr)
-            EXPECT_EQ(focused(), QString::fromLatin1(c.focus));
-        if (c.tab != nullptr)
-            EXPECT_EQ(currentTab(), QString::fromLatin1(c.tab));
-        EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("ReceiveAllMessagesTime").toInt(),
-                  c.receiveStored);
-        EXPECT_TRUE(row(QStringLiteral("SELECT * FROM ModemSettings")).isEmpty());
-    }
-    EXPECT_TRUE(row(QStringLiteral("SELECT * FROM WebMailToSMS_POP3Settings")).value("POP3MailServer").isValid());
+    ASSERT_FALSE(child<QCheckBox>(window, "chkEnableWebMailToSMS")->isChecked());
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please Enter POP3 Mail Server Name / IP")});
+    EXPECT_EQ(focused(), QStringLiteral("Pop3MailServer"));
+    EXPECT_EQ(currentTab(), QStringLiteral("Email - To - SMS Settings"));
+    EXPECT_TRUE(row(QStringLiteral("SELECT * FROM WebMailToSMS_POP3Settings")).isEmpty());
 }
 
 TEST_F(SettingsWindowTest, CheckIntervalBounds)
@@ -254,6 +177,35 @@ TEST_F(SettingsWindowTest, CheckIntervalBounds)
             EXPECT_EQ(settings.webMailTimerMs, QString::fromLatin1(interval).toLongLong() * 1000);
         }
     }
+}
+
+TEST_F(SettingsWindowTest, SmtpGatewayNeedsAnAddressWithAnAt)
+{
+    fillMailbox();
+    fillModem();
+    fillSmtp(QStringLiteral("gateway.example.net"));
+    setText("txttime", QStringLiteral("20"));
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(),
+              QStringList{QStringLiteral("Your Email Address on SMTP Server must contain '@' character.")});
+    EXPECT_EQ(focused(), QStringLiteral("txtSMSSMTPYourEmailAddress"));
+    const QVariantMap timer = row(QStringLiteral("SELECT * FROM Timer_Setting"));
+    EXPECT_EQ(timer.value("ReceiveAllMessagesTime").toInt(), 10);
+    EXPECT_EQ(timer.value("SMSDeliveryMedia").toString(), QStringLiteral("MODEM"));
+}
+
+TEST_F(SettingsWindowTest, SmtpGatewayFieldsAreRequiredInOrder)
+{
+    fillMailbox();
+    click("OptSMSDeliverySMTPSMSGateway");
+    click("cmdSave1");
+    EXPECT_EQ(prompt.lastText(),
+              QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter default From Name."));
+    EXPECT_EQ(focused(), QStringLiteral("txtSMSSMTPFromName"));
+    setText("txtSMSSMTPFromName", QStringLiteral("Kovax"));
+    click("cmdSave1");
+    EXPECT_EQ(prompt.lastText(),
+              QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter SMTP server."));
 }
 
 TEST_F(SettingsWindowTest, MixModeDigitsAreNormalisedIntoTableBoxAndSettings)
@@ -328,6 +280,26 @@ TEST_F(SettingsWindowTest, CompleteSaveGivesWhatTheNextStartWouldLoad)
     EXPECT_EQ(combo("Combo_comportNo")->currentText(), QStringLiteral("/dev/ttyUSB0"));
     EXPECT_TRUE(child<QRadioButton>(window, "OptSMSDeliverySMTPSMSGateway")->isChecked());
     EXPECT_EQ(edit("POP3Password")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(SettingsWindowTest, ModemChoicesAreRequiredAndTheDelayFactorLast)
+{
+    fillMailbox();
+    fillModem();
+    combo("cmbDelay")->setCurrentIndex(-1);
+    setText("txttime", QStringLiteral("20"));
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please select Modem Delay Factor.")});
+    EXPECT_EQ(focused(), QStringLiteral("cmbDelay"));
+    EXPECT_EQ(currentTab(), QStringLiteral("Modem Settings"));
+    // The timer row was written before the modem checks.
+    EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("ReceiveAllMessagesTime").toInt(), 20);
+    EXPECT_TRUE(row(QStringLiteral("SELECT * FROM ModemSettings")).isEmpty());
+
+    prompt.clear();
+    combo("Combo_comportNo")->setEditText(QString());
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Please select Comm port Number.")});
 }
 
 TEST_F(SettingsWindowTest, NewDatabaseShowsTheSerialDefaultsSoThePortCompletesTheRow)
@@ -415,6 +387,19 @@ TEST_F(SettingsWindowTest, SmsFormatAndDeliveryReportsAreSavedAndLoaded)
         EXPECT_EQ(combo("cmbSMSFormat")->currentText(), QString::fromLatin1(c.format));
         EXPECT_EQ(child<QCheckBox>(window, "chkDeliveryReports")->isChecked(), c.reports);
     }
+}
+
+TEST_F(SettingsWindowTest, NoDeliveryOptionWritesNoTimerRow)
+{
+    db.exec(QStringLiteral("UPDATE Timer_Setting SET SMSDeliveryMedia=NULL, ReceiveAllMessagesTime=10"));
+    delete window.data();
+    window = new SettingsWindow(services());
+    fillMailbox();
+    setText("txttime", QStringLiteral("30"));
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("You must select atleast one SMS delivey media")});
+    EXPECT_EQ(currentTab(), QStringLiteral("SMS Timer Settings"));
+    EXPECT_EQ(row(QStringLiteral("SELECT * FROM Timer_Setting")).value("ReceiveAllMessagesTime").toInt(), 10);
 }
 
 TEST_F(SettingsWindowTest, DeliveryOptionShowsItsFrameAndTicksEnableTheirBoxes)
