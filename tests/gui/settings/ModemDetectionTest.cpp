@@ -2,15 +2,11 @@
 
 #include "ModemSimulator.h"
 #include "core/BlockingWindow.h"
-#include "engine/ModemConnection.h"
 #include "gui/settings/ModemSearchWindow.h"
 #include "gui/settings/SettingsWindow.h"
-#include "modem/Modem.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -139,44 +135,6 @@ TEST_F(ModemDetectionTest, CancelShowsNoResult)
     EXPECT_TRUE(prompt.texts().isEmpty()) << prompt.lastText().toStdString();
     // The search stopped at the silent port: the ports after it were never probed.
     EXPECT_TRUE(second.commands().isEmpty()) << second.commands().join(QLatin1Char('|')).toStdString();
-}
-
-// What a newcomer does: a new database, the simulator's device typed into the port box, the
-// search, a click on the modem found, the mailbox boxes filled, Save; then Connect works.
-TEST_F(ModemDetectionTest, NewDatabaseToConnectedSimulatorThroughTheseWindowsOnly)
-{
-    qRegisterMetaType<parlix::RuntimeSettings>();
-    window = new SettingsWindow(services());
-    window->show();
-    QSignalSpy saved(window.data(), &SettingsWindow::settingsSaved);
-    child<QComboBox>(window, "Combo_comportNo")->setEditText(second.devicePath());
-    QTest::mouseClick(child<QAbstractButton>(window, "cmdChkModem"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return foundWindow() != nullptr; }, 20000));
-    auto *grid = child<QTableWidget>(foundWindow(), "MshNumbers");
-    ASSERT_EQ(grid->rowCount(), 1);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0, 2)).center());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return foundWindow() == nullptr; }));
-
-    // The serial boxes keep the defaults a new database shows.
-    child<QCheckBox>(window, "chkEnbCallID")->setChecked(true);
-    for (auto [box, text] : {std::pair{"Pop3MailServer", "pop.example.net"}, std::pair{"Pop3Port", "110"},
-                             std::pair{"POP3UserName", "gateway"}, std::pair{"POP3Password", "secret"},
-                             std::pair{"EmailCheckInterval", "60"}})
-        child<QLineEdit>(window, box)->setText(QString::fromLatin1(text));
-    QTest::mouseClick(child<QAbstractButton>(window, "cmdSave1"), Qt::LeftButton);
-    ASSERT_EQ(prompt.lastText(), QStringLiteral("Settings Saved Successfully!!!"));
-    ASSERT_EQ(saved.count(), 1);
-
-    Modem modem(log, prompt);
-    ModemConnection connection(modem, log, prompt);
-    connection.setDatabase(db.db());
-    connection.setSettings(saved.at(0).at(0).value<RuntimeSettings>());
-    connection.connectModem();
-    EXPECT_TRUE(modem.PortConnected()) << log.text().toStdString();
-    EXPECT_TRUE(modem.ModemReady()) << log.text().toStdString();
-    EXPECT_EQ(second.charset(), QStringLiteral("GSM"));
-    EXPECT_TRUE(second.callerIdOn());
-    connection.disconnectModem();
 }
 
 } // namespace
