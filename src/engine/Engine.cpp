@@ -19,7 +19,7 @@ namespace parlix {
 Engine::Engine(EngineContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
-    , m_playSound([](const QString &file) { PlaySoundFile(file, true); })
+    , m_playSound([](const QString &name) { PlaySoundFile(shippedSound(name), true); })
     , m_blockingWindowOpen([] { return BlockingWindowOpen(); })
 {
 }

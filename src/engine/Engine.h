@@ -59,7 +59,7 @@ public:
     GatewayTimer *sendTimer() const { return m_sendTimer.get(); }
     GatewayTimer *callTimer() const { return m_callTimer.get(); }
     void setSmtpOptions(const SmtpOptions &options);
-    // Replaces PlaySoundFile (tests record the sounds asked for).
+    // Replaces playing the shipped sound of that name (tests record the sounds asked for).
     void setPlaySound(std::function<void(const QString &fileName)> play);
     // Replaces the process-wide BlockingWindowOpen() flag.
     void setBlockingWindowOpen(std::function<bool()> open);
