@@ -134,7 +134,9 @@ void CallWatcher::showCloseFormsNotice()
     Prompt *prompt = &m_prompt;
     auto showing = m_noticeShowing;
     QThreadPool::globalInstance()->start([prompt, showing] {
-        prompt->inform(kCloseFormsText);
+        Prompt::Request notice{kCloseFormsText};
+        notice.waitForClose = true; // the guard holds until the operator has closed it
+        prompt->ask(notice);
         showing->store(false);
     });
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 namespace parlix::test {
 namespace {
@@ -29,12 +30,15 @@ public:
                 return;
             texts << box->text();
             titles << box->windowTitle();
+            if (seen)
+                seen(box->text());
             box->button(button)->click();
         });
         m_poll.start(5);
     }
     QStringList texts;
     QStringList titles;
+    std::function<void(const QString &)> seen; // before the click
 
 private:
     QTimer m_poll;
@@ -64,6 +68,41 @@ TEST(GuiPrompt, MessagesFromAnotherThreadDoNotWaitAndComeOneAfterTheOther)
     EXPECT_EQ(answerer.titles.value(0), QStringLiteral("Kovax - Parlix"));
     engine->wait();
     delete engine;
+}
+
+TEST(GuiPrompt, IdenticalMessagesGiveOneBoxWithTheirCount)
+{
+    GuiPrompt prompt;
+    BoxAnswerer answerer(QMessageBox::Ok);
+    QThread *engine = QThread::create([&] {
+        for (int i = 0; i < 100; ++i)
+            prompt.inform(QStringLiteral("The SMS could not be deleted."));
+        prompt.inform(QStringLiteral("other"));
+    });
+    engine->start();
+    engine->wait(); // all posted; none shown, since this thread has not run its event loop
+
+    // A caller that keeps one notice at a time waits until it is closed.
+    std::atomic<bool> returned = false;
+    bool returnedBeforeClose = true;
+    answerer.seen = [&](const QString &text) {
+        if (text == QLatin1String("once"))
+            returnedBeforeClose = returned;
+    };
+    QThread *watcher = QThread::create([&] {
+        Prompt::Request notice{QStringLiteral("once")};
+        notice.waitForClose = true;
+        prompt.ask(notice);
+        returned = true;
+    });
+    watcher->start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
+    EXPECT_EQ(answerer.texts,
+              (QStringList{"The SMS could not be deleted.\n\n(This message came 100 times.)", "other", "once"}));
+    EXPECT_FALSE(returnedBeforeClose);
+    watcher->wait();
+    delete engine;
+    delete watcher;
 }
 
 TEST(GuiPrompt, QuestionFromAnotherThreadWaitsForTheAnswer)
