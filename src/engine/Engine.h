@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -48,6 +49,10 @@ public:
     ~Engine() override;
 
     const RuntimeSettings &settings() const { return m_settings; }
+
+    // Safe from any thread: the pass in flight ends after its current exchange, so that the
+    // shutdown queued behind it runs soon.
+    void requestStop() { m_stopRequested = true; }
 
     // ---- For tests and benchmarks, on the engine thread, after initialise() ------------------
     Modem *modem() const { return m_modem.get(); }
@@ -138,6 +143,7 @@ protected:
 
 private:
     bool requireModemLink();
+    void reportLeftSending();
     void afterBusyWork(GatewayTimer *ran = nullptr);
     void playSound(const QString &fileName);
 
@@ -153,6 +159,7 @@ private:
     std::function<void(const QString &)> m_playSound;
     std::function<bool()> m_blockingWindowOpen;
     bool m_busy = false;
+    std::atomic<bool> m_stopRequested = false;
 };
 
 // Owns the engine thread and the engine on it.
