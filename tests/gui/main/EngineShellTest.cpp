@@ -104,6 +104,13 @@ TEST_F(EngineShellTest, ToggleFollowsConnectFailedConnectAndDisconnect)
     ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM modem failed.")));
     QTest::qWait(50);
     expectShownConnected(false);
+    // Yes to it while the window sits in the tray: the window comes back with the settings on it.
+    window->hide();
+    prompt.scriptAnswers({true});
+    action("tbConnect")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QWidget *>("frm_Settings") != nullptr; }, 5000));
+    EXPECT_TRUE(window->isVisible() && !window->isMinimized());
+    EXPECT_TRUE(window->findChild<QWidget *>("frm_Settings")->isVisible());
 
     useModemAt(modem.devicePath());
     action("start")->trigger();
