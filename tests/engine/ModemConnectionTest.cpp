@@ -1,8 +1,10 @@
 #include "support/ModemTestSupport.h"
 
 #include "engine/ModemConnection.h"
+#include "modem/PortAdvice.h"
 #include "support/TempDatabase.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,7 +27,7 @@ protected:
         settings.SendIntervalSeconds = 20;
         settings.SMSDeliveryMedia = DeliveryMedium::Modem;
         connection.setSettings(settings);
-        connection.setReconnectInterval(100);
+        connection.setReconnectPauses(100, 100);
     }
 
     void storeSettings(const QString &port, const QString &bits = QStringLiteral("115200"),
@@ -175,6 +177,48 @@ TEST_F(ModemConnect, ReconnectsAfterTheDeviceCameBack)
     EXPECT_EQ(logCount(QStringLiteral("Connecting to GSM Modem.")), 2);
     EXPECT_FALSE(connection.isReconnecting());
     EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+TEST_F(ModemConnect, HeadlessWaitsForAModemNotYetPresentAndSaysWhyOnce)
+{
+    storeSettings(sim.devicePath());
+    sim.unplug();
+    connection.setKeepTrying(true);
+    connection.setReconnectPauses(50, 200);
+    connection.connectModem();
+    EXPECT_TRUE(connection.isReconnecting());
+    const QString absent = QStringLiteral("The port ") + sim.devicePath() + QStringLiteral(" is not present");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.text().count(absent) == 1; }, 3000));
+    QTest::qWait(400); // several more tries, none logged
+    EXPECT_EQ(log.text().count(absent), 1);
+
+    ASSERT_TRUE(sim.replug());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return modem.ModemReady(); }, 5000)) << log.text().toStdString();
+    EXPECT_FALSE(connection.isReconnecting());
+}
+
+TEST_F(ModemConnect, APortThatDoesNotOpenSaysWhatToDo)
+{
+    QSerialPort holder(sim.devicePath());
+    const struct
+    {
+        QString port;
+        bool held;
+        PortTrouble trouble;
+        const char *words;
+    } cases[] = {
+        {sim.devicePath(), false, PortTrouble::None, ""},
+        {links.filePath(QStringLiteral("gone")), false, PortTrouble::Missing, "is not present"},
+        {sim.devicePath(), true, PortTrouble::Busy, "is held by another program"},
+    };
+    for (const auto &c : cases) {
+        if (c.held)
+            ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+        QString qtText;
+        const PortTrouble trouble = probePort(c.port, &qtText);
+        EXPECT_EQ(trouble, c.trouble) << c.port.toStdString() << " " << qtText.toStdString();
+        EXPECT_TRUE(portTroubleText(c.port, trouble, qtText).contains(QLatin1String(c.words)));
+    }
 }
 
 TEST_F(ModemConnect, OperatorDisconnectStopsReconnecting)
