@@ -84,8 +84,7 @@ void ModemConnection::connectModem()
         const bool wasSilent = m_modemSilent;
         stopRetrying();
         m_log.WriteActivityLog(QStringLiteral("Connection to GSM Modem successful."));
-        m_modem.setSmsFormat(smsformat::isPdu(column(settings, "SMSFormat")),
-                             settings.value(QStringLiteral("IsDeliveryReportRequested")).toBool());
+        m_modem.setSmsFormat(m_settings.PduMode, m_settings.DeliveryReportsRequested);
         m_modem.InitializeModem(flowControl.trimmed(), characterSet.trimmed(), callerId);
         Q_EMIT timerPeriodsSet(m_settings.ReceiveIntervalSeconds * 1000, m_settings.SendIntervalSeconds * 1000);
         setConnected(true);

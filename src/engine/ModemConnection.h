@@ -32,8 +32,8 @@ public:
 
     // The engine thread's database connection, read by every connect command.
     void setDatabase(QSqlDatabase db) { m_db = std::move(db); }
-    // SMSDeliveryMedia, ReceiveIntervalSeconds, SendIntervalSeconds and ModemDelayFactor
-    // (handed on to the Modem) are used.
+    // SMSDeliveryMedia, ReceiveIntervalSeconds, SendIntervalSeconds, and ModemDelayFactor,
+    // PduMode and DeliveryReportsRequested (handed on to the Modem) are used.
     void setSettings(const RuntimeSettings &settings);
 
     // The connect command (menu Connect, first toolbar button, start-up).

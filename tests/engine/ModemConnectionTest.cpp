@@ -26,6 +26,7 @@ protected:
         settings.ReceiveIntervalSeconds = 30;
         settings.SendIntervalSeconds = 20;
         settings.SMSDeliveryMedia = DeliveryMedium::Modem;
+        settings.PduMode = false; // as the rows below
         connection.setSettings(settings);
         connection.setReconnectPauses(100, 100);
     }
