@@ -8,7 +8,6 @@ restarted cleanly. Prints a table of the scenarios; exits 1 when one failed.
 """
 import argparse
 import os
-import queue
 import re
 import signal
 import sqlite3
@@ -23,14 +22,13 @@ class Lines:
     """Collects the lines a child process writes, on a thread of its own."""
 
     def __init__(self, stream):
-        self.lines, self.fresh = [], queue.Queue()
+        self.lines = []
         threading.Thread(target=self._read, args=(stream,), daemon=True).start()
 
     def _read(self, stream):
         for raw in iter(stream.readline, b""):
             line = raw.decode("utf-8", "replace").rstrip("\r\n")
             self.lines.append(line)
-            self.fresh.put(line)
 
     def count(self, text):
         return sum(text in line for line in list(self.lines))
@@ -122,10 +120,6 @@ class Case:
         self.runs.append(self.gateway)
         return self.gateway[1]
 
-    @property
-    def log(self):
-        return self.gateway[1]
-
     def put_on_sim(self, count):
         for i in range(count):
             text = "%s in %d" % (self.name, i)
@@ -148,9 +142,8 @@ class Case:
         """Waits until the SIM is empty and every queued SMS is sent (or left at SENDING)."""
         end = time.monotonic() + timeout
         while time.monotonic() < end:
-            waiting = self.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus IS NOT 'SENT' "
-                                "AND DeliveryStatus IS NOT 'SENDING'")[0][0]
-            sending = self.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'")[0][0]
+            waiting, sending = self.rows("SELECT TOTAL(DeliveryStatus IS NOT 'SENT' AND DeliveryStatus IS NOT "
+                                         "'SENDING'), TOTAL(DeliveryStatus='SENDING') FROM Message_OutBox")[0]
             if waiting == 0 and sending <= allow_sending and not self.sim.sim_texts():
                 return True
             time.sleep(0.2)
@@ -160,24 +153,18 @@ class Case:
         self.gateway[0].send_signal(signal.SIGKILL)
         self.gateway[0].wait()
 
-    def stop(self):
-        """SIGTERM; the seconds it took to exit (None when it had to be killed)."""
+    def stop(self, timeout=15):
+        """SIGTERM; whether the gateway then ended cleanly in time."""
         proc = self.gateway[0]
-        if proc.poll() is not None:
-            return None
-        began = time.monotonic()
         proc.send_signal(signal.SIGTERM)
         try:
-            proc.wait(15)
+            return proc.wait(timeout) == 0
         except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-            return None
-        return time.monotonic() - began if proc.returncode == 0 else None
+            return False
 
-    def verdict(self, in_flight=0, note=""):
-        """The common checks; returns (ok, outcome text)."""
-        problems = []
+    def finish(self, timeout, in_flight=0, allow_sending=0, note=""):
+        """Waits for the gateway to settle, then the common checks; returns (ok, outcome text)."""
+        problems = [] if self.settled(timeout, allow_sending) else ["not settled"]
         inbox = [r[0] for r in self.rows("SELECT Message FROM Message_InBox")]
         on_sim = self.sim.sim_texts()
         for text in self.placed:
@@ -188,10 +175,10 @@ class Case:
         extra = sum(max(0, sent.count(t) - 1) for t in self.queued)
         if extra > in_flight:
             problems.append("%d sent twice" % extra)
-        alive = self.gateway[0].poll() is None
-        took = self.stop()
-        if not alive or took is None:
-            problems.append("gateway not alive" if not alive else "no clean stop")
+        if self.gateway[0].poll() is not None:
+            problems.append("gateway not alive")
+        elif not self.stop():
+            problems.append("no clean stop")
         outcome = "%d/%d stored, %d/%d sent, %d resent%s" % (
             sum(t in inbox for t in self.placed), len(self.placed), sum(t in sent for t in self.queued),
             len(self.queued), extra, note)
@@ -218,7 +205,7 @@ def unplug_mid_send(c):
     c.sim.ask("unplug")
     time.sleep(1)
     c.sim.ask("replug")
-    return c.verdict(in_flight=1) if c.settled(25) else (False, "not settled: " + c.verdict(1)[1])
+    return c.finish(25, in_flight=1)
 
 
 def unplug_mid_listing(c):
@@ -233,7 +220,7 @@ def unplug_mid_listing(c):
     time.sleep(1)
     c.sim.ask("latency AT+CMGL 0")
     c.sim.ask("replug")
-    return c.verdict() if c.settled(25) else (False, "not settled: " + c.verdict()[1])
+    return c.finish(25)
 
 
 def modem_faults(*faults):
@@ -245,7 +232,7 @@ def modem_faults(*faults):
             c.sim.ask(fault)
         c.start()
         # A fault after the body was accepted (a lost answer) may send that SMS once more.
-        return c.verdict(in_flight=1) if c.settled(30) else (False, "not settled: " + c.verdict(1)[1])
+        return c.finish(30, in_flight=1)
     return scenario
 
 
@@ -262,8 +249,7 @@ def kill_during_send(c):
     reported = log.wait("%d SMS in the outbox were left at \"SENDING\"" % left, 10) if left else True
     if left > 1 or not reported:
         return False, "%d left at SENDING, reported: %s" % (left, reported)
-    ok, outcome = c.verdict() if c.settled(25, allow_sending=left) else (False, "not settled: " + c.verdict()[1])
-    return ok, outcome + " (%d left at SENDING, reported at start)" % left
+    return c.finish(25, allow_sending=left, note=" (%d left at SENDING, reported at start)" % left)
 
 
 def kill_during_receive(c):
@@ -276,7 +262,7 @@ def kill_during_receive(c):
     c.kill9()
     c.sim.ask("latency AT+CMGD 0")
     c.start()
-    return c.verdict() if c.settled(20) else (False, "not settled: " + c.verdict()[1])
+    return c.finish(20)
 
 
 def database_locked(c):
@@ -292,8 +278,7 @@ def database_locked(c):
     holder.stdin.write(b"COMMIT;\n.quit\n")
     holder.stdin.close()
     holder.wait(10)
-    note = "" if locked else " (the lock was never met)"
-    return c.verdict(note=note) if c.settled(20) else (False, "not settled: " + c.verdict()[1])
+    return c.finish(20, note="" if locked else " (the lock was never met)")
 
 
 def sigterm_slow_network(c):
@@ -304,15 +289,11 @@ def sigterm_slow_network(c):
         return False, "no send began"
     time.sleep(0.3)
     began = time.monotonic()
-    c.gateway[0].send_signal(signal.SIGTERM)
-    try:
-        c.gateway[0].wait(10)
-    except subprocess.TimeoutExpired:
-        return False, "still running 10 s after SIGTERM"
+    clean = c.stop(timeout=10)
     took = time.monotonic() - began
     sending = c.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'")[0][0]
-    ok = took < 5 and sending <= 1 and c.gateway[0].returncode == 0
-    return ok, "exited in %.1f s (status %d), %d left at SENDING" % (took, c.gateway[0].returncode, sending)
+    return clean and took < 5 and sending <= 1, "%s in %.1f s, %d left at SENDING" % (
+        "exited cleanly" if clean else "no clean exit", took, sending)
 
 
 def modem_appears_late(c):
@@ -325,11 +306,9 @@ def modem_appears_late(c):
         return False, "never connected"
     connected = time.monotonic() - began
     tries = log.count("is not present")
-    if not c.settled(20):
-        return False, "connected, queued SMS not sent"
-    ok, outcome = c.verdict()
-    return ok and tries == 1, outcome + "; connected %.1f s after the modem appeared, absence logged %d time(s)" % (
-        connected, tries)
+    ok, outcome = c.finish(20, note="; connected %.1f s after the modem appeared, absence logged %d time(s)" % (
+        connected, tries))
+    return ok and tries == 1, outcome
 
 
 SCENARIOS = {
