@@ -76,6 +76,7 @@ struct Bench
         RuntimeSettings s;
         s.SMSDeliveryMedia = DeliveryMedium::Modem;
         s.SIMCardDeliveryMode = SimDeliveryMode::DirectDeliver;
+        s.PduMode = pdu;
         engine->applySettings(s);
         engine->connectModem();
         if (!engine->modem()->ModemReady()) {

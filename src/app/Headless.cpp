@@ -9,6 +9,7 @@
 #include "core/Clock.h"
 #include "core/HeadlessPrompt.h"
 #include "engine/Engine.h"
+#include "engine/ModemConnection.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 
@@ -30,6 +31,20 @@ void onSignal(int)
 {
     const char c = 1;
     [[maybe_unused]] auto n = ::write(g_signalFds[0], &c, 1);
+}
+
+// The pauses between tries to reach a missing modem: a few seconds at first, a minute at most.
+// PARLIX_RECONNECT_PAUSES_MS="first,max" shortens them for the tests.
+std::pair<int, int> reconnectPauses()
+{
+    const QStringList given = qEnvironmentVariable("PARLIX_RECONNECT_PAUSES_MS").split(QLatin1Char(','));
+    bool firstOk = false;
+    bool maxOk = false;
+    const int first = given.value(0).toInt(&firstOk);
+    const int max = given.value(1).toInt(&maxOk);
+    if (given.size() == 2 && firstOk && maxOk && first > 0 && max >= first)
+        return {first, max};
+    return {3000, 60000};
 }
 
 } // namespace
@@ -90,9 +105,16 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
     // command to start it, the send timer then runs on its own.
     const bool gatewayOnly = settings->SMSDeliveryMedia == DeliveryMedium::SmtpGateway;
+    const auto [firstPauseMs, maxPauseMs] = reconnectPauses();
     QMetaObject::invokeMethod(
         engine.engine(),
-        [e = engine.engine(), gatewayOnly] {
+        [e = engine.engine(), gatewayOnly, firstPauseMs, maxPauseMs] {
+            // Nobody answers the window's question here: a modem that is not there yet (the
+            // service started before the USB modem) is waited for.
+            if (ModemConnection *connection = e->connection()) {
+                connection->setKeepTrying(true);
+                connection->setReconnectPauses(firstPauseMs, maxPauseMs);
+            }
             e->startGateway();
             if (gatewayOnly)
                 e->startSendTimer();

@@ -24,6 +24,9 @@ public:
         QString title = appTitle();
         Icon icon = Icon::Information;
         Buttons buttons = Buttons::Ok;
+        // A message normally lets its caller go on at once; with this set the caller waits
+        // until the operator has closed it (a caller that keeps one notice at a time).
+        bool waitForClose = false;
     };
 
     virtual ~Prompt() = default;

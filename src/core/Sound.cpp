@@ -20,7 +20,8 @@ bool PlaySoundFile(const QString &fileName, bool async)
         return false;
 
     auto *effect = new QSoundEffect;
-    effect->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+    effect->setSource(fileName.startsWith(QLatin1String(":/")) ? QUrl(QStringLiteral("qrc") + fileName)
+                                                               : QUrl::fromLocalFile(info.absoluteFilePath()));
     QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
         if (!effect->isPlaying())
             effect->deleteLater();
@@ -37,6 +38,11 @@ bool PlaySoundFile(const QString &fileName, bool async)
         loop.exec();
     }
     return true;
+}
+
+QString shippedSound(const QString &name)
+{
+    return QStringLiteral(":/sounds/") + name;
 }
 
 } // namespace parlix

@@ -11,7 +11,6 @@
 #include "store/CallRepository.h"
 #include "store/OutboxRepository.h"
 
-#include <QCoreApplication>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -60,7 +59,7 @@ void CallWatcher::onUnsolicitedLine(const QString &rawLine)
         m_log.WriteActivityLog(QStringLiteral("Incoming call detected."));
         m_state.IncomingCallFlag = true;
         if (m_playSound)
-            m_playSound(QCoreApplication::applicationDirPath() + QStringLiteral("/ringing.wav"));
+            m_playSound(QStringLiteral("ringing.wav"));
         if (m_state.RingCounter == 1)
             m_state.CLIPFoundCounter = 0;
         ++m_state.RingCounter;
@@ -135,7 +134,9 @@ void CallWatcher::showCloseFormsNotice()
     Prompt *prompt = &m_prompt;
     auto showing = m_noticeShowing;
     QThreadPool::globalInstance()->start([prompt, showing] {
-        prompt->inform(kCloseFormsText);
+        Prompt::Request notice{kCloseFormsText};
+        notice.waitForClose = true; // the guard holds until the operator has closed it
+        prompt->ask(notice);
         showing->store(false);
     });
 }

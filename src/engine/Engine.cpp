@@ -13,13 +13,14 @@
 #include "engine/SmsRules.h"
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
+#include "store/OutboxRepository.h"
 
 namespace parlix {
 
 Engine::Engine(EngineContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
-    , m_playSound([](const QString &file) { PlaySoundFile(file, true); })
+    , m_playSound([](const QString &name) { PlaySoundFile(shippedSound(name), true); })
     , m_blockingWindowOpen([] { return BlockingWindowOpen(); })
 {
 }
@@ -57,6 +58,8 @@ void Engine::initialise()
                              Q_EMIT smsStored(id, sender, message, when);
                          },
                          [this] { Q_EMIT refreshMessageBoxWindow(); }, [this](const QString &f) { playSound(f); }});
+    m_outbox->setStopFlag(&m_stopRequested);
+    m_receive->setStopFlag(&m_stopRequested);
     m_callWatcher->setPlaySound([this](const QString &f) { playSound(f); });
     m_callWatcher->setBlockingWindowOpen([this] { return m_blockingWindowOpen && m_blockingWindowOpen(); });
 
@@ -86,7 +89,24 @@ void Engine::initialise()
 
     m_connection->setSettings(m_settings);
     m_callWatcher->setSettings(m_settings);
+    reportLeftSending();
     Q_EMIT initialised(true, QString());
+}
+
+void Engine::reportLeftSending()
+{
+    // A row at "SENDING" may have gone out before the process was killed: sending it again on
+    // our own could send it twice, so the operator decides.
+    auto left = OutboxRepository(m_db->db()).countSending();
+    if (!left) {
+        m_context.log->WriteActivityLog(QStringLiteral("**ERROR** ") + left.error());
+    } else if (left.value() > 0) {
+        m_context.log->WriteActivityLog(
+            QStringLiteral("**WARNING** %1 SMS in the outbox were left at \"SENDING\" by a run that did not end "
+                           "cleanly and are not sent again on their own: they may have gone out. Check them, then "
+                           "put them back with \"Yes! Reset the Status\" in the settings window.")
+                .arg(left.value()));
+    }
 }
 
 void Engine::applySettings(const RuntimeSettings &settings)
@@ -315,6 +335,7 @@ void EngineHost::stop()
 {
     if (!m_thread.isRunning())
         return;
+    m_worker->requestStop();
     QMetaObject::invokeMethod(m_worker, &Engine::shutdown, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -49,6 +50,10 @@ public:
 
     const RuntimeSettings &settings() const { return m_settings; }
 
+    // Safe from any thread: the pass in flight ends after its current exchange, so that the
+    // shutdown queued behind it runs soon.
+    void requestStop() { m_stopRequested = true; }
+
     // ---- For tests and benchmarks, on the engine thread, after initialise() ------------------
     Modem *modem() const { return m_modem.get(); }
     ModemConnection *connection() const { return m_connection.get(); }
@@ -59,7 +64,7 @@ public:
     GatewayTimer *sendTimer() const { return m_sendTimer.get(); }
     GatewayTimer *callTimer() const { return m_callTimer.get(); }
     void setSmtpOptions(const SmtpOptions &options);
-    // Replaces PlaySoundFile (tests record the sounds asked for).
+    // Replaces playing the shipped sound of that name (tests record the sounds asked for).
     void setPlaySound(std::function<void(const QString &fileName)> play);
     // Replaces the process-wide BlockingWindowOpen() flag.
     void setBlockingWindowOpen(std::function<bool()> open);
@@ -138,6 +143,7 @@ protected:
 
 private:
     bool requireModemLink();
+    void reportLeftSending();
     void afterBusyWork(GatewayTimer *ran = nullptr);
     void playSound(const QString &fileName);
 
@@ -153,6 +159,7 @@ private:
     std::function<void(const QString &)> m_playSound;
     std::function<bool()> m_blockingWindowOpen;
     bool m_busy = false;
+    std::atomic<bool> m_stopRequested = false;
 };
 
 // Owns the engine thread and the engine on it.

@@ -17,8 +17,10 @@ class Prompt;
 // which state to show. Lives on the engine thread beside the Modem it drives.
 //
 // After the port disappeared by itself (an unplugged USB modem) — not after the operator's
-// Disconnect — it probes the port every reconnectInterval() ms, logging each try, and runs
-// the connect command again once the port opens. Disconnect stops the probing.
+// Disconnect — it probes the port quietly, and runs the connect command again once the port
+// opens. Without an operator (headless) it also keeps trying after a connect that found no
+// modem or a modem that did not answer, the pause growing from a few seconds to a minute. A
+// try that fails as the one before did is not logged again. Disconnect stops the probing.
 class ModemConnection : public QObject
 {
     Q_OBJECT
@@ -30,8 +32,8 @@ public:
 
     // The engine thread's database connection, read by every connect command.
     void setDatabase(QSqlDatabase db) { m_db = std::move(db); }
-    // SMSDeliveryMedia, ReceiveIntervalSeconds, SendIntervalSeconds and ModemDelayFactor
-    // (handed on to the Modem) are used.
+    // SMSDeliveryMedia, ReceiveIntervalSeconds, SendIntervalSeconds, and ModemDelayFactor,
+    // PduMode and DeliveryReportsRequested (handed on to the Modem) are used.
     void setSettings(const RuntimeSettings &settings);
 
     // The connect command (menu Connect, first toolbar button, start-up).
@@ -44,8 +46,10 @@ public:
     bool isConnected() const { return m_connected; }
     bool isReconnecting() const { return m_reconnectTimer.isActive(); }
 
-    void setReconnectInterval(int ms) { m_reconnectTimer.setInterval(ms); }
-    int reconnectInterval() const { return m_reconnectTimer.interval(); }
+    // The pause before the first try, doubled after each failed try up to maxMs.
+    void setReconnectPauses(int firstMs, int maxMs);
+    // Headless: no operator answers the question a failed connect asks, so keep trying.
+    void setKeepTrying(bool on) { m_keepTrying = on; }
 
 Q_SIGNALS:
     // Connect disabled / Disconnect enabled / toolbar "Disconnect" when true; the reverse when false.
@@ -60,6 +64,8 @@ Q_SIGNALS:
 private:
     void setConnected(bool on);
     void onPortLost(const QString &portName);
+    void startRetrying(const QString &portName);
+    void stopRetrying();
     void tryReconnect();
 
     Modem &m_modem;
@@ -68,7 +74,14 @@ private:
     QSqlDatabase m_db;
     RuntimeSettings m_settings;
     bool m_connected = false;
+    bool m_keepTrying = false;
     QString m_lostPort;
+    QString m_lastTrouble;      // what the last failed try found, logged once
+    bool m_modemSilent = false; // the port opens but the modem does not answer
+    int m_firstPauseMs;
+    int m_maxPauseMs;
+    int m_pauseMs = 0;
+    bool m_retryingNow = false; // the connect command runs from a retry
     QTimer m_reconnectTimer;
 };
 

@@ -58,8 +58,13 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
     for (const OutboxRow &row : rows) {
         if (!withoutModem && !m_modem.PortConnected())
             break;
+        if (stopping()) {
+            m_log.WriteActivityLog(QStringLiteral("Parlix is stopping: the SMS still waiting go at the next start."));
+            break;
+        }
         switch (sendRow(settings, row, outbox)) {
         case Outcome::Abort:
+        case Outcome::Stopped:
             return;
         case Outcome::Sent:
             lastSent = true;
@@ -115,9 +120,13 @@ OutboxPass::Outcome OutboxPass::sendRow(const RuntimeSettings &settings, const O
             m_hooks.refreshMessageBox();
         if (m_pauseMs > 0)
             QThread::msleep(ulong(m_pauseMs));
-    } else if (outcome == Outcome::Failed) {
-        m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo +
-                               kFailureReasons);
+    } else if (outcome == Outcome::Failed || outcome == Outcome::Stopped) {
+        if (outcome == Outcome::Stopped)
+            m_log.WriteActivityLog(QStringLiteral("Parlix is stopping: the rest of the SMS to ") +
+                                   row.recipientMobileNo + QStringLiteral(" goes at the next start."));
+        else
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** SMS could not be sent to ") + row.recipientMobileNo +
+                                   kFailureReasons);
         if (const Status s = outbox.markPending(row.id); !s) {
             logDatabaseError(s.error);
             return Outcome::Abort;
@@ -173,7 +182,8 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     // reference that links the parts.
     OutboxRepository outbox(m_db);
     SmsSendPlan plan;
-    if (const int count = m_modem.smsPartCount(message); count > 0) {
+    const int count = m_modem.smsPartCount(message);
+    if (count > 0) {
         Status planned = outbox.planParts(row.id, count, int(row.id % 256));
         auto parts = planned ? outbox.parts(row.id) : Result<QVector<OutboxPart>>::failure(planned.error);
         if (!parts) {
@@ -194,7 +204,8 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
         const Status s = outbox.confirmPart(row.id, partNo, messageRef, m_clock.now());
         if (!s)
             logDatabaseError(s.error);
-        return bool(s);
+        // A stop ends the SMS between its parts; the confirmed ones are not sent again.
+        return bool(s) && (partNo >= count || !stopping());
     };
 
     ModemResult result;
@@ -212,7 +223,9 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
     case SimDeliveryMode::None:
         break;
     }
-    return result.ok ? Outcome::Sent : Outcome::Failed;
+    if (result.ok)
+        return Outcome::Sent;
+    return stopping() ? Outcome::Stopped : Outcome::Failed;
 }
 
 OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row)

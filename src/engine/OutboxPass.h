@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace parlix {
@@ -39,13 +40,17 @@ public:
     // The pause after each successful send, which paces the modem; 100 ms.
     void setPauseAfterSendMs(int ms) { m_pauseMs = ms; }
 
+    // Set when the program is stopping: the pass ends after the exchange in flight, between
+    // rows or between the parts of a long SMS (the rest of it goes at the next start).
+    void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
+
     // One pass over the rows waiting when it starts.
     void SendOutboxSMS(const RuntimeSettings &settings);
 
 private:
     // How a row went, and so how the pass goes on: Skipped when the operator deleted or
     // changed the row since the pass began, Abort on a database fault (the pass ends).
-    enum class Outcome { Sent, Failed, Skipped, Abort };
+    enum class Outcome { Sent, Failed, Skipped, Abort, Stopped };
     // Sends one row of the snapshot: checks the number, picks the medium, claims the row,
     // sends it and records the outcome. A faulty number is parked and counts as Failed.
     Outcome sendRow(const RuntimeSettings &settings, const OutboxRow &row, OutboxRepository &outbox);
@@ -56,6 +61,7 @@ private:
     // Claims the row; Skipped when the operator deleted or changed it, Abort on a database fault.
     Outcome claim(qint64 id);
     void logDatabaseError(const QString &error);
+    bool stopping() const { return m_stop != nullptr && m_stop->load(); }
 
     QSqlDatabase m_db;
     ActivityLog &m_log;
@@ -64,6 +70,7 @@ private:
     const SmtpGateway &m_smtp;
     Hooks m_hooks;
     int m_pauseMs = 100;
+    const std::atomic<bool> *m_stop = nullptr;
 };
 
 } // namespace parlix

@@ -59,6 +59,8 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
     SimLedgerRepository ledger(m_db);
     bool anyTaken = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
+        if (m_stop != nullptr && m_stop->load())
+            break; // what is left stays on the SIM for the next start
         const SIMMessage &entry = list.at(i);
         if (entry.Status != QLatin1String("REC READ") && entry.Status != QLatin1String("REC UNREAD"))
             continue;

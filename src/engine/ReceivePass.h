@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace parlix {
@@ -33,6 +34,8 @@ public:
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     // How long kept parts of a long SMS wait for the rest before they are stored as they are.
     void setPartsWaitHours(double hours) { m_partsWaitHours = hours; }
+    // Set when the program is stopping: the pass ends between two records.
+    void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
 
     // listDelay is handed to the SIM listing unchanged (ModemDelayFactor × 400 from the timer,
     // × 200 from the message box).
@@ -57,6 +60,7 @@ private:
     Modem &m_modem;
     Hooks m_hooks;
     double m_partsWaitHours = 24;
+    const std::atomic<bool> *m_stop = nullptr;
 };
 
 } // namespace parlix

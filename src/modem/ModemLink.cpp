@@ -2,6 +2,7 @@
 // SendATCommand and ReadModemResponse, and the reading that keeps unsolicited lines apart.
 
 #include "modem/Modem.h"
+#include "modem/PortAdvice.h"
 
 #include "core/ActivityLog.h"
 #include "core/Prompt.h"
@@ -504,16 +505,15 @@ void Modem::OpenCommPort()
     m_serial.clearError();
     // Qt takes the port's lock file before it looks for the device, so a missing device can
     // also fail as a locking error; the device's absence is what the operator must hear about.
-    const bool missing = error == QSerialPort::DeviceNotFoundError ||
-                         (m_portName.startsWith(QLatin1Char('/')) && !QFileInfo::exists(m_portName));
-    if (missing) {
+    const PortTrouble trouble = portTroubleOf(m_portName, error);
+    if (trouble == PortTrouble::Missing) {
         if (m_prompt.question(QStringLiteral("No modem found on COM Port ") + m_portName + kCrLf +
                               QStringLiteral("Do you wish to enter the correct COM port settings for the attached "
                                              "modem?")))
             Q_EMIT settingsWindowRequested();
         return;
     }
-    m_prompt.inform(why);
+    m_prompt.inform(portTroubleText(m_portName, trouble, why));
 }
 
 void Modem::CloseCommPort()

@@ -128,6 +128,12 @@ Result<qint64> OutboxRepository::resetSending()
     return qint64(q.value().numRowsAffected());
 }
 
+Result<qint64> OutboxRepository::countSending()
+{
+    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus=?"),
+                       {delivery::kSending});
+}
+
 Result<OutboxRow> OutboxRepository::find(qint64 id)
 {
     auto q = sql::run(

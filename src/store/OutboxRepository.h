@@ -97,6 +97,8 @@ public:
     Status markPending(qint64 id);
     // Puts rows stuck in "SENDING" back to waiting; returns how many.
     Result<qint64> resetSending();
+    // Rows at "SENDING": left so by a process that was killed while it sent them.
+    Result<qint64> countSending();
 
     Result<OutboxRow> find(qint64 id);
 

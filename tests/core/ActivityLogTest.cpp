@@ -3,6 +3,7 @@
 #include "core/Sound.h"
 #include "support/ManualClock.h"
 
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -129,8 +130,14 @@ TEST(HeadlessPrompt, MessagesBecomeLogLinesAndQuestionsAreAnsweredNo)
     EXPECT_TRUE(text.contains("No modem found. Open settings? (answered No"));
 }
 
-TEST(PlaySoundFile, AMissingFilePlaysNothing)
+TEST(PlaySoundFile, ShipsItsSoundsAndAMissingFileOrDevicePlaysNothing)
 {
     EXPECT_FALSE(PlaySoundFile(QStringLiteral("/nonexistent/ringing.wav"), true));
     EXPECT_FALSE(PlaySoundFile(QString(), false));
+    for (const char *name : {"ringing.wav", "SMSNotify.wav"}) {
+        QFile sound(shippedSound(QLatin1String(name)));
+        ASSERT_TRUE(sound.open(QIODevice::ReadOnly)) << name;
+        const QByteArray head = sound.read(12);
+        EXPECT_TRUE(head.startsWith("RIFF") && head.endsWith("WAVE")) << name;
+    }
 }

@@ -60,6 +60,9 @@ QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
                        "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
                        "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)"),
         {modem.devicePath(), callerId ? 1 : 0, pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT"), reports ? 1 : 0});
+    settings.PduMode = pdu;
+    settings.DeliveryReportsRequested = reports;
+    applySettings();
     engine->connectModem();
     if (!engine->modem()->ModemReady())
         return QStringLiteral("the modem did not become ready:\n") + logLines().join(QLatin1Char('\n'));

@@ -49,6 +49,9 @@ TEST(EngineThread, CommandsRunOnTheEngineThreadAndAnswerWithSignals)
                            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
                            "(?,115200,8,'n','1','0','GSM',0,1,'TEXT')"),
             {modem.devicePath()});
+    RuntimeSettings textMode;
+    textMode.PduMode = false;
+    host.applySettings(textMode);
     QMetaObject::invokeMethod(engine, "connectModem", Qt::QueuedConnection);
     QTRY_COMPARE(connected.size(), 1);
     EXPECT_TRUE(connected.first().first().toBool());

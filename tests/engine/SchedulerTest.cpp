@@ -198,7 +198,7 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
                                   QStringLiteral("ALERT : Incoming call detected from the number '+919812345678'")}));
     EXPECT_EQ(calls(), 1);
     EXPECT_EQ(h.sounds.size(), 2);
-    EXPECT_TRUE(h.sounds.first().endsWith(QStringLiteral("/ringing.wav")));
+    EXPECT_EQ(h.sounds.first(), QStringLiteral("ringing.wav"));
     EXPECT_TRUE(h.engine->callWatcher()->state().IsLastCallerNumberMobile);
 
     // While it rings the modem is locked and the gateway timers pause.

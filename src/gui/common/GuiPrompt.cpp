@@ -20,6 +20,12 @@ GuiPrompt::~GuiPrompt()
 bool GuiPrompt::askHere(const Request &request)
 {
     QMessageBox box(m_owner);
+    setUp(box, request);
+    return box.exec() != QMessageBox::No;
+}
+
+void GuiPrompt::setUp(QMessageBox &box, const Request &request)
+{
     box.setObjectName(QStringLiteral("promptBox"));
     box.setWindowTitle(request.title);
     box.setText(request.text);
@@ -47,7 +53,51 @@ bool GuiPrompt::askHere(const Request &request)
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    return box.exec() != QMessageBox::No;
+}
+
+namespace {
+
+bool sameMessage(const Prompt::Request &a, const Prompt::Request &b)
+{
+    return a.text == b.text && a.title == b.title && a.icon == b.icon && a.buttons == b.buttons;
+}
+
+} // namespace
+
+QString GuiPrompt::countedText(const Pending &pending)
+{
+    if (pending.count < 2)
+        return pending.request.text;
+    return pending.request.text + QStringLiteral("\n\n(This message came %1 times.)").arg(pending.count);
+}
+
+void GuiPrompt::finish(Answer &answer, bool yes)
+{
+    QMutexLocker lock(&answer.mutex);
+    answer.yes = yes;
+    answer.done = true;
+    answer.ready.wakeAll();
+}
+
+void GuiPrompt::enqueue(const Request &request, std::shared_ptr<Answer> answer)
+{
+    if (answer) {
+        m_queue.enqueue({request, 1, std::move(answer)});
+        return;
+    }
+    // A failure repeated every pass must not pile up boxes the operator clicks away one by one.
+    if (m_currentBox && sameMessage(m_current.request, request)) {
+        ++m_current.count;
+        m_currentBox->setText(countedText(m_current));
+        return;
+    }
+    for (Pending &waiting : m_queue) {
+        if (sameMessage(waiting.request, request)) {
+            ++waiting.count;
+            return;
+        }
+    }
+    m_queue.enqueue({request, 1, nullptr});
 }
 
 void GuiPrompt::showQueued()
@@ -55,8 +105,18 @@ void GuiPrompt::showQueued()
     if (m_showing)
         return; // the loop below, further up the stack, picks the new request up
     m_showing = true;
-    while (!m_queue.isEmpty())
-        askHere(m_queue.dequeue());
+    while (!m_queue.isEmpty()) {
+        m_current = m_queue.dequeue();
+        Request shown = m_current.request;
+        shown.text = countedText(m_current);
+        QMessageBox box(m_owner);
+        setUp(box, shown);
+        m_currentBox = &box;
+        box.exec();
+        m_currentBox = nullptr;
+        if (m_current.answer)
+            finish(*m_current.answer, true);
+    }
     m_showing = false;
 }
 
@@ -68,11 +128,12 @@ bool GuiPrompt::ask(const Request &request)
     if (QThread::currentThread() == app->thread())
         return askHere(request);
 
-    if (request.buttons == Buttons::Ok) {
+    const bool message = request.buttons == Buttons::Ok;
+    if (message && !request.waitForClose) {
         QMetaObject::invokeMethod(
             m_guiSide.get(),
             [this, request] {
-                m_queue.enqueue(request);
+                enqueue(request, nullptr);
                 showQueued();
             },
             Qt::QueuedConnection);
@@ -88,12 +149,14 @@ bool GuiPrompt::ask(const Request &request)
     }
     QMetaObject::invokeMethod(
         m_guiSide.get(),
-        [this, request, answer] {
-            const bool yes = !m_closing && askHere(request);
-            QMutexLocker lock(&answer->mutex);
-            answer->yes = yes;
-            answer->done = true;
-            answer->ready.wakeAll();
+        [this, request, answer, message] {
+            if (message) {
+                // In its turn after the messages before it; answered when it is closed.
+                enqueue(request, answer);
+                showQueued();
+                return;
+            }
+            finish(*answer, !m_closing && askHere(request));
         },
         Qt::QueuedConnection);
     bool yes = false;

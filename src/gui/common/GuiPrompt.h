@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace parlix {
@@ -18,7 +19,8 @@ namespace parlix {
 // Message boxes owned by the main window. On the GUI thread a request is shown at once. From
 // another thread (the engine, the webmail poller) a message is queued and the caller goes on
 // at once, while a Yes/No question makes the caller wait for the operator's answer, since the
-// algorithm depends on it. Queued messages are shown one after the other, never stacked.
+// algorithm depends on it. Queued messages are shown one after the other, never stacked; a
+// message identical to one on screen or still waiting is not shown again: the box counts it.
 class GuiPrompt final : public Prompt
 {
 public:
@@ -41,12 +43,25 @@ private:
         bool yes = false;
     };
 
+    struct Pending
+    {
+        Request request;
+        int count = 1;
+        std::shared_ptr<Answer> answer; // a caller waiting for the box to close
+    };
+
     bool askHere(const Request &request);
+    void setUp(QMessageBox &box, const Request &request);
+    void enqueue(const Request &request, std::shared_ptr<Answer> answer);
+    static void finish(Answer &answer, bool yes);
     void showQueued();
+    static QString countedText(const Pending &pending);
 
     QPointer<QWidget> m_owner;
     std::unique_ptr<QObject> m_guiSide; // posted work runs on its thread, and dies with it
-    QQueue<Request> m_queue;            // GUI thread only
+    QQueue<Pending> m_queue;            // GUI thread only
+    Pending m_current;                  // GUI thread only: the queued message on screen
+    QPointer<QMessageBox> m_currentBox; // GUI thread only
     bool m_showing = false;             // GUI thread only
     std::atomic<bool> m_closing = false;
     QMutex m_waitersMutex;

@@ -363,8 +363,13 @@ void MainWindow::wireEngine()
         m_portConnected = connected;
         Q_EMIT portConnectedChanged(connected);
     });
-    connect(e, &Engine::settingsWindowRequested, this,
-            [this] { openWindow(WindowEntry::SystemSettings, WindowSpec::Show::Child); });
+    connect(e, &Engine::settingsWindowRequested, this, [this] {
+        // The window may sit minimised in the tray: the settings would open where nobody sees them.
+        showMaximized();
+        raise();
+        activateWindow();
+        openWindow(WindowEntry::SystemSettings, WindowSpec::Show::Child);
+    });
 }
 
 // The commands only queue work for the engine, which reports back through its signals; the

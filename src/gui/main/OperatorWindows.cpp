@@ -55,6 +55,7 @@ MessageBoxServices messageBoxServices(MainWindow &main)
     services.db = s.db->db();
     services.prompt = s.prompt;
     services.clock = s.clock;
+    services.pduMode = [&main] { return main.settings().PduMode; };
     if (Engine *engine = main.engine()) {
         services.sendAll = [engine, &main](std::function<void()> done) {
             runPass(

@@ -6,7 +6,6 @@
 #include "gui/common/Icons.h"
 #include "modem/Pdu.h"
 #include "store/ComposeQueue.h"
-#include "store/SettingsRepository.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +26,7 @@ QLabel *label(const QString &name, const QString &text, QWidget *parent)
 
 } // namespace
 
-ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent)
+ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, bool pduMode, QWidget *parent)
     : QDialog(parent)
     , m_db(std::move(db))
     , m_prompt(prompt)
@@ -36,10 +35,7 @@ ComposeWindow::ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock
     , m_message(new QPlainTextEdit(this))
     , m_count(new QLabel(this))
 {
-    // The count follows the format the modem is set to; a new database sends in PDU.
-    auto modemRow = SettingsRepository(m_db).modemSettings();
-    m_pduMode = !modemRow || !modemRow.value() ||
-                smsformat::isPdu(modemRow.value()->value(QStringLiteral("SMSFormat")).toString());
+    m_pduMode = pduMode;
     setObjectName(QStringLiteral("frm_ComposeSMS"));
     setWindowTitle(QStringLiteral("Compose & Send SMS"));
     setWindowIcon(icons::compose());

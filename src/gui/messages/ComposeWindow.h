@@ -23,7 +23,8 @@ public:
     static constexpr int kMaxMessageLength = 160; // text mode
     static constexpr int kMaxPduParts = 10;
 
-    ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent = nullptr);
+    // pduMode: the SMS format the modem is used in (RuntimeSettings::PduMode), which the count follows.
+    ComposeWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, bool pduMode = true, QWidget *parent = nullptr);
 
     // Reply and Forward open the window with one of the two boxes filled in.
     void setNumbers(const QString &numbers);

@@ -730,7 +730,8 @@ void MessageBoxWindow::passFinished()
 
 void MessageBoxWindow::compose(const QString &numbers, const QString &message)
 {
-    ComposeWindow window(m_services.db, *m_services.prompt, *m_services.clock, this);
+    ComposeWindow window(m_services.db, *m_services.prompt, *m_services.clock,
+                         !m_services.pduMode || m_services.pduMode(), this);
     window.setNumbers(numbers);
     window.setMessage(message);
     if (window.exec() != QDialog::Accepted)

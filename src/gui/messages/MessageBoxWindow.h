@@ -41,6 +41,7 @@ struct MessageBoxServices
     std::function<void(std::function<void()> done)> receiveAll;
     std::function<void()> openAutoReply;
     std::function<void()> openSettings; // on its "SMS Timer Settings" tab
+    std::function<bool()> pduMode;      // the SMS format in use (RuntimeSettings::PduMode)
 };
 
 // Frm_MessageBox: the inbox, outbox and sent items, a page at a time, with the folder tree

@@ -1,10 +1,9 @@
-// Messages and questions that another thread raises: a message never holds its thread up, a
-// question waits for the operator, and closing releases a waiting question.
+// Messages and questions that another thread raises: a message never holds its thread up and an
+// identical one is counted, a question waits for the operator, and closing releases it.
 #include "gui/common/GuiPrompt.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QThread>
@@ -13,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 
 namespace parlix::test {
 namespace {
@@ -29,41 +29,55 @@ public:
                 return;
             texts << box->text();
             titles << box->windowTitle();
+            if (seen)
+                seen(box->text());
             box->button(button)->click();
         });
         m_poll.start(5);
     }
     QStringList texts;
     QStringList titles;
+    std::function<void(const QString &)> seen; // before the click
 
 private:
     QTimer m_poll;
 };
 
-TEST(GuiPrompt, MessagesFromAnotherThreadDoNotWaitAndComeOneAfterTheOther)
+TEST(GuiPrompt, MessagesDoNotWaitComeInTurnAndIdenticalOnesAreCounted)
 {
     GuiPrompt prompt;
     BoxAnswerer answerer(QMessageBox::Ok);
-    std::atomic<bool> done = false;
     QThread *engine = QThread::create([&] {
-        prompt.inform(QStringLiteral("first"));
-        prompt.inform(QStringLiteral("second"));
-        done = true;
+        for (int i = 0; i < 100; ++i)
+            prompt.inform(QStringLiteral("The SMS could not be deleted."));
+        prompt.inform(QStringLiteral("other"));
     });
     engine->start();
-    // The thread finishes before any box has been shown, since this thread has not yet run
-    // its event loop.
-    QElapsedTimer waited;
-    waited.start();
-    while (!done && waited.elapsed() < 5000)
-        QThread::msleep(5);
-    EXPECT_TRUE(done);
+    EXPECT_TRUE(engine->wait(5000)); // all posted; none shown, since this thread has not run its event loop
     EXPECT_TRUE(answerer.texts.isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.texts.size() == 2; }, 5000));
-    EXPECT_EQ(answerer.texts, (QStringList{"first", "second"}));
+
+    // A caller that keeps one notice at a time waits until it is closed.
+    std::atomic<bool> returned = false;
+    bool returnedBeforeClose = true;
+    answerer.seen = [&](const QString &text) {
+        if (text == QLatin1String("once"))
+            returnedBeforeClose = returned;
+    };
+    QThread *watcher = QThread::create([&] {
+        Prompt::Request notice{QStringLiteral("once")};
+        notice.waitForClose = true;
+        prompt.ask(notice);
+        returned = true;
+    });
+    watcher->start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
+    EXPECT_EQ(answerer.texts,
+              (QStringList{"The SMS could not be deleted.\n\n(This message came 100 times.)", "other", "once"}));
+    EXPECT_FALSE(returnedBeforeClose);
     EXPECT_EQ(answerer.titles.value(0), QStringLiteral("Kovax - Parlix"));
-    engine->wait();
+    watcher->wait();
     delete engine;
+    delete watcher;
 }
 
 TEST(GuiPrompt, QuestionFromAnotherThreadWaitsForTheAnswer)

@@ -52,6 +52,14 @@ TEST_F(EngineShellTest, ToggleFollowsConnectFailedConnectAndDisconnect)
     action("start")->trigger();
     ASSERT_TRUE(waitForLog(QStringLiteral("Connection to GSM modem failed.")));
     expectShownConnected(false);
+    // Yes to it while the window sits in the tray: the window comes back with the settings on it.
+    window->hide();
+    prompt.scriptAnswers({true});
+    action("tbConnect")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QWidget *>("frm_Settings") != nullptr; }, 5000));
+    EXPECT_TRUE(window->isVisible() && !window->isMinimized());
+    EXPECT_TRUE(window->findChild<QWidget *>("frm_Settings")->isVisible());
+    expectShownConnected(false);
 }
 
 TEST_F(EngineShellTest, ToolbarExitDisconnectsBeforeTheEnd)

@@ -66,8 +66,7 @@ TEST_F(ComposeTest, EmptyInputIsRefusedAndNothingIsWritten)
 
 TEST_F(ComposeTest, MessageStopsAt160CharactersTypedOrPasted)
 {
-    db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, SMSFormat) VALUES ('COM3', 'TEXT')"));
-    ComposeWindow textMode(db.db(), prompt, clock);
+    ComposeWindow textMode(db.db(), prompt, clock, false);
     auto *message = textMode.findChild<QPlainTextEdit *>(QStringLiteral("Message"));
     QTest::keyClicks(message, QString(158, QLatin1Char('a')));
     QTest::keyClicks(message, QStringLiteral("bcdef"));
