@@ -145,6 +145,17 @@ QString Modem::finalLineOf(const QString &reply) const
         return finalResultLine(reply);
     if (reply == QLatin1String("ERROR")) // the error mark of this exchange
         return reply;
+    // Most reads end inside a record: only a last line that could end the listing (a final
+    // result, or a code the modem sent after it) is worth reading the whole listing for.
+    qsizetype end = reply.size();
+    while (end > 0 && isLineEnd(reply[end - 1]))
+        --end;
+    if (end == reply.size() || end == 0)
+        return {};
+    const QString last = reply.mid(reply.lastIndexOf(QLatin1Char('\n'), end - 1) + 1, -1).trimmed();
+    if (finalResultLine(last + kCrLf).isEmpty() &&
+        !UnsolicitedFilter::isUnsolicitedLine(last, UnsolicitedFilter::Context::Reply))
+        return {};
     return (m_pduMode ? scanCmglPdu(reply) : scanCmglText(reply)).finalLine;
 }
 
