@@ -118,8 +118,10 @@ bool Modem::readAvailable()
     if (!dev || !dev->isOpen() || m_reading)
         return false;
     m_reading = true;
-    // A serial port only learns of new bytes when asked; a zero wait asks without blocking.
-    dev->waitForReadyRead(0);
+    // A serial port only learns of new bytes when asked; a zero wait asks without blocking
+    // (not needed when a wait has just brought bytes in).
+    if (dev->bytesAvailable() == 0)
+        dev->waitForReadyRead(0);
     const QByteArray bytes = dev->readAll();
     m_reading = false;
     if (deviceFailed()) {
@@ -422,6 +424,8 @@ QString Modem::ReadModemResponse(const QString &target)
 
     bool errorMark = false;
     bool counted = false;
+    // The wait before the burst may already have read the whole answer: nothing more to ask.
+    const bool answered = !m_receiveBuffer.isEmpty() && judgeReply(m_receiveBuffer, target) != ReplyState::Pending;
     for (int bursts = 0;;) {
         if (!m_portConnected || m_portLost)
             return finish({});
@@ -429,7 +433,8 @@ QString Modem::ReadModemResponse(const QString &target)
             ++m_stats.readBursts;
             counted = true;
         }
-        readAvailable();
+        if (!answered)
+            readAvailable();
         if (m_receiveBuffer.isEmpty())
             break;
         const ReplyState state = judgeReply(m_receiveBuffer, target);
