@@ -16,10 +16,12 @@ namespace parlix {
 
 namespace {
 
-// What identifies a SIM message across passes while it is still on the SIM.
+// What identifies a SIM message across passes while it is still on the SIM: the same sender
+// may well send the same text to the same slot again, but not with the same time stamp.
 QString messageKey(const SIMMessage &m, const QString &text)
 {
-    return m.Index.trimmed() + QLatin1Char('\x1f') + m.Number.trimmed() + QLatin1Char('\x1f') + text;
+    return m.Index.trimmed() + QLatin1Char('\x1f') + m.Number.trimmed() + QLatin1Char('\x1f') + m.Timestamp +
+           QLatin1Char('\x1f') + text;
 }
 
 // Where the parts that never arrived stood in a long SMS stored without them.
@@ -44,11 +46,32 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
     }
     storeStaleParts();
     SIMMessageList list;
+    bool complete = false;
     if (!m_modem.ModemBusy()) {
         m_modem.setReadingSIM(true);
         m_modem.ListSIMMessages(QStringLiteral("ALL"), listDelay);
         m_modem.setReadingSIM(false);
         list = m_modem.SIMMessages();
+        complete = m_modem.listingComplete();
+    }
+    // The listing leaves the line breaks that end the last record on its text; the same
+    // message read in another position would not have them.
+    auto textOf = [&](qsizetype i) {
+        QString text = list.at(i).Text;
+        if (i == list.size() - 1 && !m_modem.pduMode()) {
+            while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+                text.chop(1);
+        }
+        return text;
+    };
+    SimLedgerRepository ledger(m_db);
+    if (complete) {
+        // What the SIM no longer holds was deleted after all: its key may come back.
+        QStringList keys;
+        for (qsizetype i = 0; i < list.size(); ++i)
+            keys << messageKey(list.at(i), textOf(i));
+        if (const Status s = ledger.forgetAllBut(keys); !s)
+            m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
     }
     if (list.isEmpty()) {
         m_log.WriteActivityLog(QStringLiteral("No new SMS found."));
@@ -56,7 +79,6 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
     }
     m_log.WriteActivityLog(QStringLiteral("Total %1 new SMS found.").arg(list.size()));
 
-    SimLedgerRepository ledger(m_db);
     bool anyTaken = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (m_stop != nullptr && m_stop->load())
@@ -67,13 +89,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         anyTaken = true;
         const QString number = QString::number(i + 1);
         const QString sender = normaliseSenderNumber(entry.Number);
-        // The listing leaves the line breaks that end the last record on its text; the same
-        // message read in another position would not have them.
-        QString text = entry.Text;
-        if (i == list.size() - 1 && !m_modem.pduMode()) {
-            while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-                text.chop(1);
-        }
+        const QString text = textOf(i);
         const QString key = messageKey(entry, text);
         m_log.WriteActivityLog(QStringLiteral("Retrieving SMS No. ") + number);
 

@@ -39,4 +39,24 @@ Status SimLedgerRepository::forget(const QString &messageKey)
     return sql::run(m_db, QStringLiteral("DELETE FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey}).status();
 }
 
+Status SimLedgerRepository::forgetAllBut(const QStringList &messageKeys)
+{
+    return sql::inTransaction(m_db, [&] {
+        auto rows = sql::run(m_db, QStringLiteral("SELECT MessageKey FROM SIM_StoredMessages"));
+        if (!rows)
+            return rows.status();
+        QStringList gone;
+        while (rows.value().next()) {
+            const QString key = rows.value().value(0).toString();
+            if (!messageKeys.contains(key))
+                gone << key;
+        }
+        for (const QString &key : std::as_const(gone)) {
+            if (const Status s = forget(key); !s)
+                return s;
+        }
+        return Status::success();
+    });
+}
+
 } // namespace parlix

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace parlix {
 
@@ -24,6 +25,8 @@ public:
     Result<bool> isStored(const QString &messageKey);
     // The message has left the SIM, so its key may come back for a new message.
     Status forget(const QString &messageKey);
+    // Forgets every key but these: the messages a complete listing still shows.
+    Status forgetAllBut(const QStringList &messageKeys);
 
 private:
     QSqlDatabase m_db;

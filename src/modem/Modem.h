@@ -72,11 +72,13 @@ public:
     // ---- Serial link and exchange ---------------------------------------------------------
 
     // Writes command unchanged, then waits and reads by the exchange's counting rules: the
-    // first read after one pause, then up to 3 "ERROR" replies, 2 "NO CARRIER" replies,
-    // retries + 1 silent and 2 unexpected cycles. A pause of delay ms ends as soon as the
-    // buffer holds the expected text as a line (or "ERROR"/"NO CARRIER"), so a prompt modem
-    // costs no fixed delays. After 3 errors a non-blank errorText is shown once; 2 unexpected
-    // replies are logged. Returns the reply (space-trimmed, line breaks kept), or empty.
+    // first read after one pause, then up to 3 error replies, 2 "NO CARRIER" replies,
+    // retries + 1 silent and 2 unexpected cycles. Only a final result on a line of its own
+    // ("OK", "ERROR", "+CMS ERROR: n", "+CME ERROR: n", "NO CARRIER", or the "> " prompt)
+    // ends the wait, at once, so a prompt modem costs no fixed delays; a listing is read by its
+    // records, so no message text ends it. A reply still growing is progress, not a failed
+    // cycle. After 3 errors a non-blank errorText is shown once; 2 unexpected replies are
+    // logged. Returns the reply (space-trimmed, line breaks kept), or empty.
     QString SendATCommand(const QString &command, qint16 delay, const QString &expected, qint16 retries,
                           const QString &errorText);
     // One read burst: appends what waits at the port to ReceiveBuffer and returns it trimmed.
@@ -124,8 +126,12 @@ public:
     // (CR LF "OK" CR LF when the line is idle), or empty.
     QString GetCallStatus();
     // Fills SIMMessages() (status "ALL", "REC READ", …, upper-cased here). Skipped (empty list)
-    // while a call is in progress (which then sets the call lock), while busy or without port.
+    // while a call is in progress (which then sets the call lock), while busy or without port;
+    // a listing without its final "OK" is no listing. Unsolicited codes found between the
+    // records come out of unsolicitedLine().
     void ListSIMMessages(const QString &status, qint16 delay);
+    // The last ListSIMMessages read the whole listing (so SIMMessages() is all there is).
+    bool listingComplete() const { return m_listingComplete; }
     // Lists the messages of a status and deletes each; ok when every delete was confirmed.
     ModemResult DeleteSIMMessagesByStatus(const QString &status);
     // ok when the modem answered "OK" to AT+CMGD.
@@ -140,8 +146,9 @@ public:
     // 7-bit or UCS-2. plan skips parts already sent and hears of each one the modem accepts.
     ModemResult SendSMSDirect(const QString &number, const QString &text, const SmsSendPlan &plan = {});
     // Per part: AT+CMGW, AT+CMSS, AT+CMGD. Ok when every part went out, even when its copy
-    // could not be deleted; not ok when a part could not be stored or sent (a part that was
-    // not sent stays on the SIM).
+    // could not be deleted; not ok when a part could not be stored or sent. The copy of a part
+    // that was not sent is removed, or, when that fails, sent again by the retry instead of a
+    // new one; so is an unsent copy of the same part an earlier run left on the SIM.
     ModemResult StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan = {});
     // How many SMS the text goes out as in the format in use; 0 when it cannot be sent.
     int smsPartCount(const QString &text) const;
@@ -206,7 +213,9 @@ private:
     void writeText(const QString &text);
     bool readAvailable();
     bool waitForData(int timeoutMs, const QString &expected);
-    bool conclusive(const QString &expected) const;
+    enum class ReplyState { Pending, Success, Error, NoCarrier, Other };
+    QString finalLineOf(const QString &reply) const;
+    ReplyState judgeReply(const QString &reply, const QString &expected) const;
     void discardInput();
     void handlePortLoss();
     bool deviceFailed() const;
@@ -226,6 +235,19 @@ private:
                                       QString *error);
     QList<OutgoingPart> preparedParts(const QString &number, const QString &text, int reference, bool stored);
     QString storePartOnSim(const OutgoingPart &part);
+    // A copy this program stored on the SIM that did not go out.
+    struct UnsentCopy
+    {
+        int index;
+        QString number;
+        QString text;
+        int concatRef = 0;
+        int partNo = 0;
+    };
+    void listUnsentCopies();
+    UnsentCopy copyOf(int index, const QString &number, const OutgoingPart &part) const;
+    int takeUnsentCopy(const QString &number, const OutgoingPart &part);
+    void dropCopy(int index, const QString &number, const OutgoingPart &part);
 
     ActivityLog &m_log;
     Prompt &m_prompt;
@@ -242,6 +264,9 @@ private:
     QString m_receiveBuffer;
     QString m_lastModemResponse;
     SIMMessageList m_simMessages;
+    bool m_listingComplete = false;
+    QList<UnsentCopy> m_unsentCopies;
+    bool m_unsentListed = false;
 
     bool m_exchangeBusy = false;
     bool m_callInProgress = false;
@@ -251,6 +276,7 @@ private:
     bool m_sendingSMS = false;
     bool m_readingSIM = false;
     bool m_inExchange = false;
+    bool m_listing = false; // the exchange in flight is an AT+CMGL
     bool m_reading = false;
     bool m_portLost = false;
     bool m_configValid = false;

@@ -119,8 +119,10 @@ bool Modem::readAvailable()
     if (!dev || !dev->isOpen() || m_reading)
         return false;
     m_reading = true;
-    // A serial port only learns of new bytes when asked; a zero wait asks without blocking.
-    dev->waitForReadyRead(0);
+    // A serial port only learns of new bytes when asked; a zero wait asks without blocking
+    // (not needed when a wait has just brought bytes in).
+    if (dev->bytesAvailable() == 0)
+        dev->waitForReadyRead(0);
     const QByteArray bytes = dev->readAll();
     m_reading = false;
     if (deviceFailed()) {
@@ -130,7 +132,7 @@ bool Modem::readAvailable()
     if (bytes.isEmpty())
         return false;
     QStringList codes;
-    m_receiveBuffer += m_filter.feed(m_decoder.decode(bytes), codes);
+    m_receiveBuffer += m_decoder.decode(m_filter.feed(bytes, codes));
     if (!codes.isEmpty()) {
         m_unsolicited += codes;
         flushUnsolicited();
@@ -138,29 +140,41 @@ bool Modem::readAvailable()
     return true;
 }
 
-// True when the buffer already ends in an answer that more waiting cannot change: the
-// expected text as the last complete line (or the prompt), or a final error. Only the last
-// line counts because a listing may hold a line "OK" inside a message text long before the
-// listing's own final "OK".
-bool Modem::conclusive(const QString &expected) const
+// The final result of the reply so far, read line by line: a listing by its records, so that
+// a message text never ends the wait.
+QString Modem::finalLineOf(const QString &reply) const
 {
-    const QString &buffer = m_receiveBuffer;
-    if (expected == QLatin1String(">"))
-        return buffer.contains(expected);
-    if (buffer == QLatin1String("ERROR")) // the error mark of this exchange
-        return true;
-    qsizetype end = buffer.size();
-    if (end == 0 || !isLineEnd(buffer[end - 1]))
-        return false;
-    while (end > 0 && isLineEnd(buffer[end - 1]))
+    if (!m_listing)
+        return finalResultLine(reply);
+    if (reply == QLatin1String("ERROR")) // the error mark of this exchange
+        return reply;
+    // Most reads end inside a record: only a last line that could end the listing (a final
+    // result, or a code the modem sent after it) is worth reading the whole listing for.
+    qsizetype end = reply.size();
+    while (end > 0 && isLineEnd(reply[end - 1]))
         --end;
-    if (end == 0)
-        return false;
-    const qsizetype start = buffer.lastIndexOf(QLatin1Char('\n'), end - 1) + 1;
-    const QStringView last = QStringView(buffer).mid(start, end - start);
-    return (!expected.isEmpty() && last == expected) || last == QLatin1String("ERROR") ||
-           last == QLatin1String("NO CARRIER") || last == QLatin1String("COMMAND NOT SUPPORT") ||
-           last.startsWith(QLatin1String("+CMS ERROR")) || last.startsWith(QLatin1String("+CME ERROR"));
+    if (end == reply.size() || end == 0)
+        return {};
+    const QString last = reply.mid(reply.lastIndexOf(QLatin1Char('\n'), end - 1) + 1, -1).trimmed();
+    if (finalResultLine(last + kCrLf).isEmpty() &&
+        !UnsolicitedFilter::isUnsolicitedLine(last, UnsolicitedFilter::Context::Reply))
+        return {};
+    return (m_pduMode ? scanCmglPdu(reply) : scanCmglText(reply)).finalLine;
+}
+
+Modem::ReplyState Modem::judgeReply(const QString &reply, const QString &expected) const
+{
+    // The prompt is a line of its own that starts with ">" (no message text comes before it).
+    if (expected == QLatin1String(">") && (reply.startsWith(QLatin1Char('>')) || reply.contains(QLatin1String("\n>"))))
+        return ReplyState::Success;
+    const QString last = finalLineOf(reply);
+    if (last.isEmpty())
+        return ReplyState::Pending;
+    if (last == expected)
+        return ReplyState::Success;
+    if (isErrorResult(last))
+        return ReplyState::Error;
+    return last == QLatin1String("NO CARRIER") ? ReplyState::NoCarrier : ReplyState::Other;
 }
 
 bool Modem::waitForData(int timeoutMs, const QString &expected)
@@ -172,7 +186,7 @@ bool Modem::waitForData(int timeoutMs, const QString &expected)
         if (m_portLost)
             return false;
         readAvailable();
-        if (conclusive(expected))
+        if (judgeReply(m_receiveBuffer, expected) != ReplyState::Pending)
             return true;
         const qint64 remaining = timeoutMs - clock.elapsed();
         if (remaining <= 0) {
@@ -315,6 +329,7 @@ QString Modem::SendATCommand(const QString &command, qint16 delay, const QString
     auto finish = [this](QString reply) {
         m_exchangeBusy = false;
         m_inExchange = false;
+        m_listing = false;
         m_filter.setContext(UnsolicitedFilter::Context::Reply);
         return reply;
     };
@@ -330,29 +345,44 @@ QString Modem::SendATCommand(const QString &command, qint16 delay, const QString
     if (!m_portConnected)
         return finish({});
 
-    m_filter.setContext(contextFor(command));
+    const UnsolicitedFilter::Context context = contextFor(command);
+    m_filter.setContext(context);
+    m_listing = command.startsWith(QLatin1String("AT+CMGL"));
     ++m_stats.commandsWritten;
+    QElapsedTimer since;
+    since.start();
     writeText(command);
     if (delay > 0)
         waitForData(delay, expected);
     QString reply = ReadModemResponse(expected);
 
+    // Only a final result line ends the exchange. A reply still growing is a modem still
+    // talking (a long listing, a slow SIM), not an unexpected answer, for as long as a send
+    // may take at most.
     int errors = 0;
     int noCarrier = 0;
     int silent = 0;
     int unexpected = 0;
-    while (!m_portLost && !reply.contains(expected) && errors < 3 && noCarrier < 2 && silent < retries + 1 &&
+    ReplyState state = judgeReply(reply, expected);
+    while (!m_portLost && state != ReplyState::Success && errors < 3 && noCarrier < 2 && silent < retries + 1 &&
            unexpected < 2) {
+        const qsizetype before = reply.size();
         if (delay > 0)
             waitForData(delay, expected);
         reply = ReadModemResponse(expected);
-        if (reply.contains(QLatin1String("ERROR")))
+        state = judgeReply(reply, expected);
+        const bool grew = reply.size() > before;
+        if (m_listing && grew)
+            silent = 0; // only a pause as long as the silence allowed gives a listing up
+        if (state == ReplyState::Error)
             ++errors;
-        else if (reply.isEmpty())
-            ++silent;
-        else if (reply.contains(QLatin1String("NO CARRIER")))
+        else if (reply.isEmpty() || (m_listing && state == ReplyState::Pending && !grew))
+            ++silent; // a listing that paused: the modem said nothing this time
+        else if (state == ReplyState::NoCarrier)
             ++noCarrier;
-        else if (!reply.contains(expected))
+        else if (state == ReplyState::Pending && grew && since.elapsed() < m_bodyResponseTimeoutMs)
+            continue;
+        else if (state != ReplyState::Success)
             ++unexpected;
     }
 
@@ -395,6 +425,8 @@ QString Modem::ReadModemResponse(const QString &target)
 
     bool errorMark = false;
     bool counted = false;
+    // The wait before the burst may already have read the whole answer: nothing more to ask.
+    const bool answered = !m_receiveBuffer.isEmpty() && judgeReply(m_receiveBuffer, target) != ReplyState::Pending;
     for (int bursts = 0;;) {
         if (!m_portConnected || m_portLost)
             return finish({});
@@ -402,17 +434,17 @@ QString Modem::ReadModemResponse(const QString &target)
             ++m_stats.readBursts;
             counted = true;
         }
-        readAvailable();
+        if (!answered)
+            readAvailable();
         if (m_receiveBuffer.isEmpty())
             break;
-        if (!m_receiveBuffer.contains(target) && m_receiveBuffer.contains(QLatin1String("ERROR\r\n"))) {
+        const ReplyState state = judgeReply(m_receiveBuffer, target);
+        if (state == ReplyState::Error && finalLineOf(m_receiveBuffer) == QLatin1String("ERROR")) {
             errorMark = true;
             break;
         }
-        if (m_receiveBuffer.contains(QLatin1String("NO CARRIER\r\n")))
-            break;
         ++bursts;
-        if (m_receiveBuffer.contains(target) || bursts > 5)
+        if (state != ReplyState::Pending || bursts > 5)
             break;
     }
     if (errorMark)
@@ -532,6 +564,8 @@ void Modem::CloseCommPort()
     m_readingSIM = false;
     m_exchangeBusy = false;
     m_callInProgress = false;
+    m_unsentListed = false;
+    m_unsentCopies.clear();
 }
 
 } // namespace parlix

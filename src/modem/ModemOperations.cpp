@@ -6,6 +6,8 @@
 #include "core/ActivityLog.h"
 #include "modem/Pdu.h"
 
+#include <utility>
+
 #include <QElapsedTimer>
 
 namespace parlix {
@@ -56,7 +58,7 @@ const char *charsetName(ModemCharset charset)
 // A delete is done when the modem said "OK" and no error came with it.
 ModemResult deleteResult(const QString &reply)
 {
-    return reply.contains(kOK) && !reply.contains(kError) ? ModemResult::success(reply) : ModemResult::failure(reply);
+    return finalResultLine(reply) == kOK ? ModemResult::success(reply) : ModemResult::failure(reply);
 }
 
 } // namespace
@@ -84,6 +86,8 @@ void Modem::InitializeModem(const QString &flowControl, const QString &character
         return m_lastCommandOK;
     };
     auto fail = [this] { CloseCommPort(); };
+    m_unsentListed = false;
+    m_unsentCopies.clear();
 
     if (flowControl.trimmed().toDouble() != 0)
         step(QStringLiteral("AT+FLO=") + flowControl, QString(), true); // its outcome is not judged
@@ -117,6 +121,9 @@ void Modem::InitializeModem(const QString &flowControl, const QString &character
     if (!step(QStringLiteral("AT+CMGF=1"), QStringLiteral("Error occured while executing this command: AT+CMGF=1"),
               false))
         return fail();
+    // Listings then give each text's length, so that no text is ever read as a listing line.
+    // A modem that refuses it is used without; its outcome is not judged.
+    step(QStringLiteral("AT+CSDH=1"), QString(), false);
     setModemReady(true);
 }
 
@@ -152,6 +159,7 @@ QString Modem::GetCallStatus()
 void Modem::ListSIMMessages(const QString &status, qint16 delay)
 {
     m_readingSIM = true;
+    m_listingComplete = false;
     const QString wanted = status.toUpper();
 
     const QString line = withoutCrLf(GetCallStatus()).trimmed().toUpper();
@@ -173,7 +181,16 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     m_lastModemResponse = reply;
     if (!m_lastCommandOK || reply.isEmpty())
         return giveUp();
-    m_simMessages = m_pduMode ? parseCmglPdu(reply) : parseCmglText(reply);
+    CmglListing listing = m_pduMode ? scanCmglPdu(reply) : scanCmglText(reply);
+    if (listing.finalLine != kOK)
+        return giveUp(); // never store or delete from a listing that did not end
+    for (const QString &line : std::as_const(listing.strayLines)) {
+        if (UnsolicitedFilter::isUnsolicitedLine(line, UnsolicitedFilter::Context::Reply))
+            m_unsolicited << line;
+    }
+    flushUnsolicited();
+    m_simMessages = std::move(listing.messages);
+    m_listingComplete = true;
     m_readingSIM = false;
 }
 
@@ -209,7 +226,7 @@ QString Modem::awaitFinalAnswer(QString reply, const QElapsedTimer &since)
     const bool wasBusy = m_exchangeBusy;
     m_exchangeBusy = true;
     m_inExchange = true;
-    while (!reply.contains(kOK) && !reply.contains(kError) && !m_portLost && m_portConnected) {
+    while (finalResultLine(reply).isEmpty() && !m_portLost && m_portConnected) {
         const qint64 remaining = m_bodyResponseTimeoutMs - since.elapsed();
         if (remaining <= 0)
             break;
@@ -223,14 +240,8 @@ QString Modem::awaitFinalAnswer(QString reply, const QElapsedTimer &since)
 
 QString Modem::StoreSMSOnSIM(const QString &number, const QString &text)
 {
-    QString body = sanitizeMessageBody(QString(text).replace(kCrLf, QStringLiteral("\n")));
-    const QString reply =
-        SendATCommand(QStringLiteral("AT+CMGW=\"") + number + QStringLiteral("\"\r") + body + kCtrlZ, scaledDelay(75),
-                      kOK, 5, QStringLiteral("Error occured while executing this command: AT+CMGW"));
-    m_lastModemResponse = reply;
-    if (!m_lastCommandOK || reply.contains(kError) || !m_portConnected)
-        return {};
-    return parseCmgwIndex(reply);
+    return storePartOnSim({QStringLiteral("AT+CMGW=\"") + number + QLatin1Char('"'),
+                           sanitizeMessageBody(QString(text).replace(kCrLf, QStringLiteral("\n")))});
 }
 
 QString Modem::SendStoredSMS(qint16 index)
@@ -240,7 +251,7 @@ QString Modem::SendStoredSMS(qint16 index)
     QString reply =
         SendATCommand(QStringLiteral("AT+CMSS=") + QString::number(index) + QLatin1Char('\r'), scaledDelay(1000), kOK,
                       5, QStringLiteral("Error occured while executing this command: AT+CMSS"));
-    if (!reply.contains(kOK) && !reply.contains(kError))
+    if (finalResultLine(reply).isEmpty())
         reply = awaitFinalAnswer(reply, since);
     m_lastModemResponse = reply;
     return reply;
@@ -345,18 +356,18 @@ ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, con
         since.start();
         reply = SendATCommand(part.payload + kCtrlZ, scaledDelay(200), kOK, 10, QString());
         m_lastModemResponse = reply;
-        if (reply.contains(kError))
-            return ModemResult::failure(reply);
-        if (!reply.contains(kOK)) {
+        QString last = finalResultLine(reply);
+        if (last.isEmpty()) {
             reply = awaitFinalAnswer(reply, since);
             m_lastModemResponse = reply;
-            if (reply.contains(kError))
-                return ModemResult::failure(reply);
-            // The message reference alone is the network's acceptance; without it and without
-            // "OK" the modem never confirmed the send.
-            if (!reply.contains(kOK) && !reply.contains(QLatin1String("+CMGS:")))
-                return ModemResult::failure(reply);
+            last = finalResultLine(reply);
         }
+        if (isErrorResult(last))
+            return ModemResult::failure(reply);
+        // The message reference alone is the network's acceptance; without it and without
+        // "OK" the modem never confirmed the send.
+        if (last != kOK && !reply.contains(QLatin1String("+CMGS:")))
+            return ModemResult::failure(reply);
         if (plan.partSent && !plan.partSent(partNo, messageReferenceIn(reply, QLatin1String("+CMGS:"))))
             return ModemResult::failure(m_lastModemResponse);
         result = reply;
@@ -366,12 +377,92 @@ ModemResult Modem::SendSMSDirect(const QString &number, const QString &text, con
 
 QString Modem::storePartOnSim(const OutgoingPart &part)
 {
-    const QString reply = SendATCommand(part.command + QLatin1Char('\r') + part.payload + kCtrlZ, scaledDelay(75), kOK,
-                                        5, QStringLiteral("Error occured while executing this command: AT+CMGW"));
+    // The text goes only after the prompt: a modem still busy with the command line drops
+    // whatever comes before it, and would then take the next command as the text.
+    const QString errorText = QStringLiteral("Error occured while executing this command: AT+CMGW");
+    QString reply =
+        SendATCommand(part.command + QLatin1Char('\r'), scaledDelay(20), QStringLiteral("> "), 10, errorText);
     m_lastModemResponse = reply;
-    if (!m_lastCommandOK || reply.contains(kError) || !m_portConnected)
+    if (!m_lastCommandOK) {
+        if (m_portConnected && !m_portLost)
+            writeText(QString(kEsc));
+        return {};
+    }
+    reply = SendATCommand(part.payload + kCtrlZ, scaledDelay(75), kOK, 5, errorText);
+    m_lastModemResponse = reply;
+    if (!m_lastCommandOK || isErrorResult(finalResultLine(reply)) || !m_portConnected)
         return {};
     return parseCmgwIndex(reply);
+}
+
+namespace {
+
+QString withoutTrailingBreaks(QString text)
+{
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+Modem::UnsentCopy Modem::copyOf(int index, const QString &number, const OutgoingPart &part) const
+{
+    UnsentCopy copy{index, number, {}};
+    if (!m_pduMode) {
+        // As the SIM holds it: what the set cannot carry is '?' there.
+        copy.text = withoutTrailingBreaks(decodeFromModem(encodeForModem(part.payload, charset()), charset()));
+        return copy;
+    }
+    const auto decoded = pdu::decodePdu(part.payload.toLatin1());
+    if (const auto *submit = decoded ? std::get_if<pdu::SubmitPdu>(&decoded.value()) : nullptr) {
+        copy.text = submit->text;
+        if (submit->concat && submit->concat->total > 1) {
+            copy.concatRef = submit->concat->reference;
+            copy.partNo = submit->concat->sequence;
+        }
+    }
+    return copy;
+}
+
+// Once per connection: the unsent copies an earlier run may have left, to be sent again
+// rather than stored anew.
+void Modem::listUnsentCopies()
+{
+    const QString command = m_pduMode ? QStringLiteral("AT+CMGL=2") : QStringLiteral("AT+CMGL=\"STO UNSENT\"");
+    const QString reply = SendATCommand(command + QStringLiteral("\r\n"), scaledDelay(200), kOK, 5, QString());
+    const CmglListing listing = m_pduMode ? scanCmglPdu(reply) : scanCmglText(reply);
+    if (!m_lastCommandOK || listing.finalLine != kOK)
+        return; // asked again before the next send
+    m_unsentListed = true;
+    for (const SIMMessage &m : listing.messages) {
+        bool numeric = false;
+        const int index = m.Index.toInt(&numeric);
+        if (numeric && m.Status == QLatin1String("STO UNSENT") && m.decodeError.isEmpty())
+            m_unsentCopies.append({index, m.Number, withoutTrailingBreaks(m.Text), m.concatRef, m.partNo});
+    }
+}
+
+int Modem::takeUnsentCopy(const QString &number, const OutgoingPart &part)
+{
+    if (m_unsentCopies.isEmpty())
+        return -1;
+    const UnsentCopy wanted = copyOf(-1, number, part);
+    for (qsizetype i = 0; i < m_unsentCopies.size(); ++i) {
+        const UnsentCopy &c = m_unsentCopies.at(i);
+        if (c.number == number && c.text == wanted.text && c.concatRef == wanted.concatRef && c.partNo == wanted.partNo)
+            return m_unsentCopies.takeAt(i).index;
+    }
+    return -1;
+}
+
+// A copy whose send was refused leaves the SIM; when it cannot, the retry sends it again.
+void Modem::dropCopy(int index, const QString &number, const OutgoingPart &part)
+{
+    const QString reply = SendATCommand(QStringLiteral("AT+CMGD=") + QString::number(index) + QLatin1Char('\r'),
+                                        scaledDelay(150), kOK, 5, QString());
+    if (finalResultLine(reply) != kOK && parseCmsErrorCode(reply) != 321 && !m_portLost)
+        m_unsentCopies.append(copyOf(index, number, part));
 }
 
 ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text, const SmsSendPlan &plan)
@@ -382,23 +473,32 @@ ModemResult Modem::StoreAndSendSMS(const QString &number, const QString &text, c
         return ModemResult::failure();
 
     m_lastModemResponse = kOK;
+    if (!m_unsentListed && !sendRefused())
+        listUnsentCopies();
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const int partNo = int(i + 1);
         if (plan.confirmedParts.contains(partNo))
             continue;
         if (sendRefused())
             return ModemResult::failure();
-        const QString stored = storePartOnSim(parts.at(i)).trimmed();
-        if (stored.isEmpty() || !m_lastCommandOK)
-            return ModemResult::failure(m_lastModemResponse);
-        bool numeric = false;
-        const int index = stored.toInt(&numeric);
-        if (!numeric || index < 0 || index > 32767)
-            return ModemResult::failure(m_lastModemResponse);
+        int index = takeUnsentCopy(number, parts.at(i));
+        if (index < 0) {
+            const QString stored = storePartOnSim(parts.at(i)).trimmed();
+            if (stored.isEmpty() || !m_lastCommandOK)
+                return ModemResult::failure(m_lastModemResponse);
+            bool numeric = false;
+            index = stored.toInt(&numeric);
+            if (!numeric || index < 0 || index > 32767)
+                return ModemResult::failure(m_lastModemResponse);
+        }
+        const QString stored = QString::number(index);
 
         const QString sent = SendStoredSMS(qint16(index));
-        if (!sent.contains(QLatin1String("CMSS")))
+        if (!sent.contains(QLatin1String("+CMSS:"))) {
+            if (m_portConnected && !m_portLost)
+                dropCopy(index, number, parts.at(i));
             return ModemResult::failure(sent);
+        }
         const int reference = messageReferenceIn(sent, QLatin1String("+CMSS:"));
 
         if (DeleteSIMMessage(qint16(index)).ok) {

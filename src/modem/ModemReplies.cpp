@@ -1,6 +1,8 @@
 #include "modem/ModemReplies.h"
 
+#include "modem/ModemCharset.h"
 #include "modem/Pdu.h"
+#include "modem/UnsolicitedFilter.h"
 
 #include <QStringList>
 
@@ -56,92 +58,241 @@ std::optional<QString> firstLineWith(const QString &text, QLatin1String prefix)
 
 } // namespace
 
-SIMMessageList parseCmglText(const QString &reply)
-{
-    // Some modems write "+CMGL:1," with no blank; the record then starts right after the colon.
-    const QStringList pieces = reply.split(QStringLiteral("+CMGL:"));
-    SIMMessageList list;
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        QString record = pieces[i];
-        if (record.startsWith(QLatin1Char(' ')))
-            record.remove(0, 1);
-        const bool last = i == pieces.size() - 1;
-
-        const qsizetype firstBreak = record.indexOf(kCrLf);
-        const QString header = firstBreak >= 1 ? record.left(firstBreak) : QStringLiteral(" , , ,");
-        const QString body = firstBreak >= 0 ? record.mid(firstBreak + 2) : record.mid(1);
-
-        const QStringList fields = header.split(QLatin1Char(','));
-        SIMMessage m;
-        m.Index = fields.value(0).trimmed();
-        m.Status = unquoted(fields.value(1));
-        m.Number = unquoted(fields.value(2));
-
-        const qsizetype end = last ? body.lastIndexOf(QStringLiteral("\r\nOK\r\n")) : body.lastIndexOf(kCrLf);
-        m.Text = end >= 0 ? body.left(end) : QString();
-        list.append(m);
-    }
-    return list;
-}
-
 namespace {
 
 const QStringList kStatusNames = {QStringLiteral("REC UNREAD"), QStringLiteral("REC READ"),
                                   QStringLiteral("STO UNSENT"), QStringLiteral("STO SENT")};
 
+bool isFinal(QStringView line)
+{
+    return line == QLatin1String("OK") || line == QLatin1String("NO CARRIER") || isErrorResult(line.toString());
+}
+
+bool allDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+bool isQuoted(QStringView field)
+{
+    return field.size() >= 2 && field.startsWith(QLatin1Char('"')) && field.endsWith(QLatin1Char('"'));
+}
+
+// The length of a text in septets, as the modem counts a GSM 7-bit message.
+int septets(QStringView text)
+{
+    int n = 0;
+    for (const QChar c : text)
+        n += gsmDefaultCode(c.unicode()) < 0 && gsmExtensionCode(c.unicode()) >= 0 ? 2 : 1;
+    return n;
+}
+
+// The lines of a reply: content without its line break, and whether the break has come.
+struct Line
+{
+    qsizetype start;
+    qsizetype end;
+    bool terminated;
+};
+
+QList<Line> linesOf(const QString &text)
+{
+    QList<Line> lines;
+    for (qsizetype pos = 0; pos < text.size();) {
+        const qsizetype nl = text.indexOf(QLatin1Char('\n'), pos);
+        if (nl < 0) {
+            lines.append({pos, text.size(), false});
+            break;
+        }
+        qsizetype end = nl;
+        while (end > pos && text[end - 1] == QLatin1Char('\r'))
+            --end;
+        lines.append({pos, end, true});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+// A listing header that validates: "+CMGL:", a numeric index, a known status (quoted in
+// text mode, a number in PDU mode). Anything else is not the start of a record.
+struct Header
+{
+    SIMMessage message;
+    int length = -1;     // the body's length when the modem gave it
+    bool noBody = false; // a status report in text mode
+};
+
+std::optional<Header> readHeader(QStringView line, bool pdu)
+{
+    if (!line.startsWith(QLatin1String("+CMGL:")))
+        return std::nullopt;
+    QStringList fields = splitFields(line.mid(6).toString());
+    for (QString &f : fields)
+        f = f.trimmed();
+    if (fields.size() < 3 || !allDigits(fields[0]))
+        return std::nullopt;
+    Header h;
+    h.message.Index = fields[0];
+    if (pdu) {
+        bool numeric = false;
+        const int stat = fields[1].toInt(&numeric);
+        if (!numeric || stat < 0 || stat >= kStatusNames.size())
+            return std::nullopt;
+        h.message.Status = kStatusNames.at(stat);
+        if (allDigits(fields.last()))
+            h.length = fields.last().toInt();
+        return h;
+    }
+    if (!isQuoted(fields[1]) || !kStatusNames.contains(unquoted(fields[1])))
+        return std::nullopt;
+    h.message.Status = unquoted(fields[1]);
+    h.noBody = allDigits(fields[2]); // <fo> of a status report where a number would stand
+    h.message.Number = unquoted(fields[2]);
+    for (qsizetype k = 3; k < fields.size(); ++k) {
+        if (fields[k].contains(QLatin1Char('/'))) {
+            h.message.Timestamp = unquoted(fields[k]);
+            break;
+        }
+    }
+    if (fields.size() >= 6 && allDigits(fields.last()) && allDigits(fields.at(fields.size() - 2)))
+        h.length = fields.last().toInt();
+    return h;
+}
+
+CmglListing scanCmgl(const QString &reply, bool pdu)
+{
+    CmglListing out;
+    const QList<Line> lines = linesOf(reply);
+    auto content = [&](qsizetype k) { return QStringView(reply).mid(lines[k].start, lines[k].end - lines[k].start); };
+    // A final result ends the listing when nothing but unsolicited codes comes after it.
+    auto finalAt = [&](qsizetype k) {
+        if (!lines[k].terminated || !isFinal(content(k)))
+            return false;
+        for (qsizetype j = k + 1; j < lines.size(); ++j) {
+            const QString c = content(j).toString();
+            if (!c.isEmpty() && !UnsolicitedFilter::isUnsolicitedLine(c, UnsolicitedFilter::Context::Reply))
+                return false;
+        }
+        return true;
+    };
+    for (qsizetype i = 0; i < lines.size();) {
+        const QStringView line = content(i);
+        if (auto header = readHeader(line, pdu)) {
+            ++i;
+            if (header->noBody)
+                continue;
+            SIMMessage m = header->message;
+            if (i < lines.size()) {
+                // The first line after a header is always its body, even when it reads "OK".
+                const qsizetype bodyStart = lines[i].start;
+                qsizetype last = i;
+                auto lengthTo = [&](qsizetype k) {
+                    return septets(QStringView(reply).mid(bodyStart, lines[k].end - bodyStart));
+                };
+                if (header->length >= 0 || pdu) {
+                    // A line that would start a record or end the listing belongs to the text
+                    // only when the length says so: a text whose length the modem counted
+                    // differently never swallows the next record.
+                    while (!pdu && last + 1 < lines.size() && lengthTo(last) < header->length &&
+                           ((!readHeader(content(last + 1), false) && !isFinal(content(last + 1))) ||
+                            lengthTo(last + 1) <= header->length))
+                        ++last;
+                } else {
+                    while (last + 1 < lines.size() && !readHeader(content(last + 1), false) && !finalAt(last + 1))
+                        ++last;
+                }
+                m.Text = reply.mid(bodyStart, lines[last].end - bodyStart);
+                i = last + 1;
+            }
+            if (pdu) {
+                const QString hex = m.Text.trimmed();
+                m.Text.clear();
+                auto decoded = pdu::decodePdu(hex.toLatin1(), header->length);
+                if (!decoded) {
+                    m.decodeError = decoded.error();
+                } else if (const auto *d = std::get_if<pdu::DeliverPdu>(&decoded.value())) {
+                    m.Number = d->originator.number;
+                    m.Text = d->text;
+                    m.Timestamp = d->serviceCentreTime.toString(Qt::ISODate);
+                    if (d->concat && d->concat->total > 1) {
+                        m.concatRef = d->concat->reference;
+                        m.partCount = d->concat->total;
+                        m.partNo = d->concat->sequence;
+                    }
+                } else if (const auto *s = std::get_if<pdu::SubmitPdu>(&decoded.value())) {
+                    m.Number = s->destination.number;
+                    m.Text = s->text;
+                    if (s->concat && s->concat->total > 1) {
+                        m.concatRef = s->concat->reference;
+                        m.partCount = s->concat->total;
+                        m.partNo = s->concat->sequence;
+                    }
+                } else if (const auto *r = std::get_if<pdu::StatusReport>(&decoded.value())) {
+                    m.Number = r->recipient.number;
+                    m.isReport = true;
+                    m.reportReference = r->messageReference;
+                    m.reportStatus = r->status;
+                }
+            }
+            out.messages.append(m);
+            continue;
+        }
+        if (finalAt(i)) {
+            out.finalLine = line.toString();
+            for (++i; i < lines.size(); ++i) {
+                if (!content(i).isEmpty())
+                    out.strayLines << content(i).toString();
+            }
+            break;
+        }
+        if (!line.isEmpty())
+            out.strayLines << line.toString();
+        ++i;
+    }
+    return out;
+}
+
 } // namespace
+
+bool isErrorResult(const QString &finalLine)
+{
+    return finalLine == QLatin1String("ERROR") || finalLine == QLatin1String("COMMAND NOT SUPPORT") ||
+           finalLine.startsWith(QLatin1String("+CMS ERROR")) || finalLine.startsWith(QLatin1String("+CME ERROR"));
+}
+
+QString finalResultLine(const QString &reply)
+{
+    qsizetype end = reply.size();
+    while (end > 0 && (reply[end - 1] == QLatin1Char('\r') || reply[end - 1] == QLatin1Char('\n') ||
+                       reply[end - 1] == QLatin1Char(' ')))
+        --end;
+    if (end == 0 || (end == reply.size() && reply != QLatin1String("ERROR")))
+        return {}; // the last line is still arriving (the bare "ERROR" is this exchange's error mark)
+    const qsizetype start = reply.lastIndexOf(QLatin1Char('\n'), end - 1) + 1;
+    const QStringView last = QStringView(reply).mid(start, end - start);
+    return isFinal(last) ? last.toString() : QString();
+}
+
+CmglListing scanCmglText(const QString &reply)
+{
+    return scanCmgl(reply, false);
+}
+
+CmglListing scanCmglPdu(const QString &reply)
+{
+    return scanCmgl(reply, true);
+}
 
 int pduListStatus(const QString &status)
 {
     const qsizetype at = kStatusNames.indexOf(status.trimmed().toUpper());
     return at < 0 ? 4 : int(at);
-}
-
-SIMMessageList parseCmglPdu(const QString &reply)
-{
-    const QStringList pieces = reply.split(QStringLiteral("+CMGL:"));
-    SIMMessageList list;
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        const QString &record = pieces[i];
-        const qsizetype firstBreak = record.indexOf(kCrLf);
-        const QStringList fields = (firstBreak >= 0 ? record.left(firstBreak) : record).split(QLatin1Char(','));
-        SIMMessage m;
-        m.Index = fields.value(0).trimmed();
-        bool numeric = false;
-        const int stat = fields.value(1).trimmed().toInt(&numeric);
-        m.Status =
-            numeric && stat >= 0 && stat < kStatusNames.size() ? kStatusNames.at(stat) : unquoted(fields.value(1));
-        bool haveLength = false;
-        const int length = fields.size() >= 3 ? fields.last().trimmed().toInt(&haveLength) : -1;
-
-        QString hex = firstBreak >= 0 ? record.mid(firstBreak + 2) : QString();
-        hex = hex.left(hex.indexOf(kCrLf)).trimmed();
-        auto decoded = pdu::decodePdu(hex.toLatin1(), haveLength ? length : -1);
-        if (!decoded) {
-            m.decodeError = decoded.error();
-            list.append(m);
-            continue;
-        }
-        if (const auto *d = std::get_if<pdu::DeliverPdu>(&decoded.value())) {
-            m.Number = d->originator.number;
-            m.Text = d->text;
-            if (d->concat && d->concat->total > 1) {
-                m.concatRef = d->concat->reference;
-                m.partCount = d->concat->total;
-                m.partNo = d->concat->sequence;
-            }
-        } else if (const auto *s = std::get_if<pdu::SubmitPdu>(&decoded.value())) {
-            m.Number = s->destination.number;
-            m.Text = s->text;
-        } else if (const auto *r = std::get_if<pdu::StatusReport>(&decoded.value())) {
-            m.Number = r->recipient.number;
-            m.isReport = true;
-            m.reportReference = r->messageReference;
-            m.reportStatus = r->status;
-        }
-        list.append(m);
-    }
-    return list;
 }
 
 QString parseCmgwIndex(const QString &reply)
@@ -156,11 +307,8 @@ QString parseCmgwIndex(const QString &reply)
 
 QString parseCallState(const QString &reply)
 {
-    QString line = reply;
-    if (auto call = firstLineWith(reply, QLatin1String("+CLCC:")))
-        line = *call;
-    if (line.contains(QLatin1Char(','))) {
-        const QStringList pieces = line.split(QLatin1Char(','));
+    if (auto line = firstLineWith(reply, QLatin1String("+CLCC:"))) {
+        const QStringList pieces = line->split(QLatin1Char(','));
         if (pieces.size() < 3)
             return {};
         static const QStringList kStates = {
@@ -174,7 +322,7 @@ QString parseCallState(const QString &reply)
             return {};
         return kStates[state];
     }
-    if (reply.contains(QLatin1String("ERROR")))
+    if (isErrorResult(finalResultLine(reply)))
         return QStringLiteral("ERROR");
     return reply;
 }

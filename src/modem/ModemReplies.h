@@ -8,10 +8,11 @@ namespace parlix {
 // One message of a SIM listing, fields as the modem wrote them (quotes removed).
 struct SIMMessage
 {
-    QString Index;  // storage index, e.g. "3"
-    QString Status; // "REC UNREAD", "REC READ", "STO UNSENT" or "STO SENT"
-    QString Number; // sender (or recipient of a stored outgoing message), with its leading +
-    QString Text;   // the message text; the last entry keeps one trailing CR LF
+    QString Index;     // storage index, e.g. "3"
+    QString Status;    // "REC UNREAD", "REC READ", "STO UNSENT" or "STO SENT"
+    QString Number;    // sender (or recipient of a stored outgoing message), with its leading +
+    QString Text;      // the message text; the last entry keeps one trailing CR LF
+    QString Timestamp; // the service centre's time stamp as the modem wrote it (PDU mode: ISO form)
 
     // PDU mode only: the part of a long SMS (partCount > 1), a delivery report, or why the
     // PDU could not be read (the entry is then left alone).
@@ -31,17 +32,39 @@ using SIMMessageList = QList<SIMMessage>;
 // Pure parsers of the modem's text-mode replies: text in, value out, no port. Every one of
 // them accepts any input (garbage, truncated lines, echo) without reading out of range.
 
-// The records of an AT+CMGL reply. The reply is cut at every "+CMGL: "; each record's
-// header runs to its first CR LF, its body after it. A record's text is its body up to the
-// last CR LF (for the last record: up to the last CR LF "OK" CR LF, so it keeps one CR LF);
-// a body without that mark gives an empty text. Missing header fields stay empty.
-SIMMessageList parseCmglText(const QString &reply);
+// The final result line of a reply: its last complete line when that is "OK", "ERROR",
+// "+CMS ERROR: …", "+CME ERROR: …", "NO CARRIER" or "COMMAND NOT SUPPORT"; empty while none
+// has come. A word inside a text ("OK see you", "PAYMENT ERROR") is never one.
+QString finalResultLine(const QString &reply);
+bool isErrorResult(const QString &finalLine);
 
-// The records of an AT+CMGL reply in PDU mode ("+CMGL: <index>,<stat>,[<alpha>],<length>"
-// and the PDU on the next line), decoded: received and stored SMS give their number and text
-// exactly as sent, delivery reports their reference, recipient and status. The numeric status
-// becomes its text-mode name.
-SIMMessageList parseCmglPdu(const QString &reply);
+// An AT+CMGL reply read as far as it has come.
+struct CmglListing
+{
+    SIMMessageList messages;
+    QStringList strayLines; // lines outside every record: unsolicited codes, noise
+    QString finalLine;      // the listing's own final result; empty while it is still arriving
+};
+
+// A text-mode listing. Records start only at header lines that hold a numeric index and a
+// known status; the text of a message is never read as protocol. With the length the modem
+// gives (AT+CSDH=1) a body is exactly that long; without it, it runs to the next header or to
+// the final result (then the last text keeps the one CR LF before "OK"). Lines between
+// records go to strayLines; status reports (no body) are left out.
+CmglListing scanCmglText(const QString &reply);
+// A PDU-mode listing ("+CMGL: <index>,<stat>,[<alpha>],<length>" and the PDU on the next
+// line), decoded: received and stored SMS give their number and text exactly as sent,
+// delivery reports their reference, recipient and status. The numeric status becomes its
+// text-mode name.
+CmglListing scanCmglPdu(const QString &reply);
+inline SIMMessageList parseCmglText(const QString &reply)
+{
+    return scanCmglText(reply).messages;
+}
+inline SIMMessageList parseCmglPdu(const QString &reply)
+{
+    return scanCmglPdu(reply).messages;
+}
 // The numeric AT+CMGL status of a text-mode name ("ALL" 4, "REC UNREAD" 0, ...); 4 when unknown.
 int pduListStatus(const QString &status);
 
@@ -51,9 +74,10 @@ int pduListStatus(const QString &status);
 QString parseCmgwIndex(const QString &reply);
 
 // The call state of an AT+CLCC reply: "Active", "Held", "Dialing", "Alerting", "Incoming"
-// or "Waiting" from the third field of the first call; empty for an unknown code or a line
-// with too few fields; "ERROR" for a reply without a call line that holds "ERROR"; otherwise
-// the reply unchanged (CR LF "OK" CR LF when there is no call, empty when the modem was silent).
+// or "Waiting" from the third field of the first "+CLCC:" line; empty for an unknown code or
+// a line with too few fields; "ERROR" for a reply without a call line that ends in an error;
+// otherwise the reply unchanged (CR LF "OK" CR LF when there is no call, empty when the modem
+// was silent). Only a "+CLCC:" line is ever read as a call.
 QString parseCallState(const QString &reply);
 
 // The answer line of AT+CGMI / AT+CGMM: the second CR LF-separated piece, trimmed, without a

@@ -302,34 +302,56 @@ template <typename T> bool failed(const std::variant<T, Bad> &v, QString &error)
     return false;
 }
 
+// The address, protocol identifier and coding that open an SMS-DELIVER and an SMS-SUBMIT
+// (after the SUBMIT's message reference). Returns the coding octet, or fails with a reason.
+template <typename P>
+std::optional<int> readAddressAndCoding(Reader &r, const char *what, Address &address, P &p, QString &error)
+{
+    const auto read = readAddress(r, what);
+    if (failed(read, error))
+        return std::nullopt;
+    address = std::get<Address>(read);
+    if (!r.has(2)) {
+        error = cutShort("protocol and coding fields").message;
+        return std::nullopt;
+    }
+    p.protocolId = r.octet();
+    const int dataCoding = r.octet();
+    const Coding coding = readCoding(dataCoding);
+    p.alphabet = coding.alphabet;
+    p.messageClass = coding.messageClass;
+    return dataCoding;
+}
+
+// The user data that closes both, into the message's text, data and concatenation.
+template <typename P> bool readUserDataInto(Reader &r, int firstOctet, P &p, QString &error)
+{
+    auto ud = readUserData(r, p.alphabet, firstOctet & 0x40);
+    if (failed(ud, error))
+        return false;
+    auto &u = std::get<UserData>(ud);
+    p.text = std::move(u.text);
+    p.data = std::move(u.data);
+    p.concat = u.concat;
+    return true;
+}
+
 Result<DecodedPdu> decodeDeliver(Reader &r, int firstOctet, const QString &smsc)
 {
     QString error;
     DeliverPdu p;
     p.smsc = smsc;
     p.statusReportIndication = firstOctet & 0x20;
-    const auto originator = readAddress(r, "originating address");
-    if (failed(originator, error))
+    const auto dataCoding = readAddressAndCoding(r, "originating address", p.originator, p, error);
+    if (!dataCoding)
         return Result<DecodedPdu>::failure(error);
-    p.originator = std::get<Address>(originator);
-    if (!r.has(2))
-        return Result<DecodedPdu>::failure(cutShort("protocol and coding fields").message);
-    p.protocolId = r.octet();
-    p.dataCoding = r.octet();
-    const Coding coding = readCoding(p.dataCoding);
-    p.alphabet = coding.alphabet;
-    p.messageClass = coding.messageClass;
+    p.dataCoding = *dataCoding;
     const auto stamp = readTimestamp(r, "service centre time stamp");
     if (failed(stamp, error))
         return Result<DecodedPdu>::failure(error);
     p.serviceCentreTime = std::get<QDateTime>(stamp);
-    auto ud = readUserData(r, p.alphabet, firstOctet & 0x40);
-    if (failed(ud, error))
+    if (!readUserDataInto(r, firstOctet, p, error))
         return Result<DecodedPdu>::failure(error);
-    auto &u = std::get<UserData>(ud);
-    p.text = std::move(u.text);
-    p.data = std::move(u.data);
-    p.concat = u.concat;
     return DecodedPdu(std::move(p));
 }
 
@@ -343,16 +365,8 @@ Result<DecodedPdu> decodeSubmit(Reader &r, int firstOctet, const QString &smsc)
     if (!r.has(1))
         return Result<DecodedPdu>::failure(cutShort("message reference").message);
     p.messageReference = r.octet();
-    const auto destination = readAddress(r, "destination address");
-    if (failed(destination, error))
+    if (!readAddressAndCoding(r, "destination address", p.destination, p, error))
         return Result<DecodedPdu>::failure(error);
-    p.destination = std::get<Address>(destination);
-    if (!r.has(2))
-        return Result<DecodedPdu>::failure(cutShort("protocol and coding fields").message);
-    p.protocolId = r.octet();
-    const Coding coding = readCoding(r.octet());
-    p.alphabet = coding.alphabet;
-    p.messageClass = coding.messageClass;
     switch ((firstOctet >> 3) & 0x3) {
     case 2: // relative
         if (!r.has(1))
@@ -368,13 +382,8 @@ Result<DecodedPdu> decodeSubmit(Reader &r, int firstOctet, const QString &smsc)
     default:
         break;
     }
-    auto ud = readUserData(r, p.alphabet, firstOctet & 0x40);
-    if (failed(ud, error))
+    if (!readUserDataInto(r, firstOctet, p, error))
         return Result<DecodedPdu>::failure(error);
-    auto &u = std::get<UserData>(ud);
-    p.text = std::move(u.text);
-    p.data = std::move(u.data);
-    p.concat = u.concat;
     return DecodedPdu(std::move(p));
 }
 

@@ -16,45 +16,51 @@ const QLatin1String kPrefixes[] = {
     QLatin1String("VOICE CALL:"), QLatin1String("MISSED_CALL:"),
 };
 const QLatin1String kClcc("+CLCC:");
-// A pushed status report: "+CDS: <length>" and, on the next line, the report's PDU.
-const QLatin1String kCds("+CDS:");
 
-QString withoutLineEnd(QStringView line)
+QByteArrayView withoutLineEnd(QByteArrayView line)
 {
     qsizetype end = line.size();
-    while (end > 0 && (line[end - 1] == QLatin1Char('\r') || line[end - 1] == QLatin1Char('\n')))
+    while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n'))
         --end;
     qsizetype start = 0;
-    while (start < end && line[start] == QLatin1Char('\r'))
+    while (start < end && line[start] == '\r')
         ++start;
-    return line.mid(start, end - start).toString();
+    return line.sliced(start, end - start);
 }
 
 } // namespace
 
 bool UnsolicitedFilter::isUnsolicitedLine(const QString &line, Context context)
 {
+    return isUnsolicitedLine(QByteArrayView(line.toLatin1()), context);
+}
+
+bool UnsolicitedFilter::isUnsolicitedLine(QByteArrayView line, Context context)
+{
     for (const auto &whole : kWholeLines) {
-        if (line == whole)
+        if (line == QByteArrayView(whole.data(), whole.size()))
             return true;
     }
     for (const auto &prefix : kPrefixes) {
-        if (line.startsWith(prefix))
+        if (line.startsWith(QByteArrayView(prefix.data(), prefix.size())))
             return true;
     }
-    return context != Context::CallList && line.startsWith(kClcc);
+    return context != Context::CallList && line.startsWith(QByteArrayView(kClcc.data(), kClcc.size()));
 }
 
-bool UnsolicitedFilter::couldBecomeUnsolicited(const QString &partialLine) const
+bool UnsolicitedFilter::couldBecomeUnsolicited(QByteArrayView partialLine) const
 {
     if (!m_reportHead.isEmpty())
         return true; // the PDU line of a +CDS is still arriving
-    const QString line = withoutLineEnd(partialLine);
+    const QByteArrayView line = withoutLineEnd(partialLine);
     if (line.isEmpty())
         return false;
-    auto grows = [&line](QLatin1String code) { return code.startsWith(line) || line.startsWith(code); };
+    auto grows = [&line](QLatin1String code) {
+        const QByteArrayView c(code.data(), code.size());
+        return c.startsWith(line) || line.startsWith(c);
+    };
     for (const auto &whole : kWholeLines) {
-        if (whole.startsWith(line))
+        if (QByteArrayView(whole.data(), whole.size()).startsWith(line))
             return true;
     }
     for (const auto &prefix : kPrefixes) {
@@ -64,66 +70,63 @@ bool UnsolicitedFilter::couldBecomeUnsolicited(const QString &partialLine) const
     return m_context != Context::CallList && grows(kClcc);
 }
 
-QString UnsolicitedFilter::feed(const QString &text, QStringList &unsolicited)
+QByteArray UnsolicitedFilter::feed(const QByteArray &bytes, QStringList &unsolicited)
 {
-    const QString s = m_pending + text;
+    if (m_context == Context::MessageList)
+        return std::exchange(m_pending, {}) + bytes;
+    const QByteArray s = m_pending.isEmpty() ? bytes : m_pending + bytes;
     m_pending.clear();
 
-    QString out;
+    QByteArray out;
     out.reserve(s.size());
-    QString blank; // a blank line not yet passed on: it may be the framing of a code that follows
+    QByteArrayView blank; // a blank line not yet passed on: it may be the framing of a code that follows
     qsizetype pos = 0;
     while (pos < s.size()) {
-        const qsizetype nl = s.indexOf(QLatin1Char('\n'), pos);
+        const qsizetype nl = s.indexOf('\n', pos);
         if (nl < 0)
             break;
-        const QString line = s.mid(pos, nl + 1 - pos);
+        const QByteArrayView line = QByteArrayView(s).sliced(pos, nl + 1 - pos);
         pos = nl + 1;
-        const QString content = withoutLineEnd(line);
+        const QByteArrayView content = withoutLineEnd(line);
         if (!m_reportHead.isEmpty()) {
-            if (!content.isEmpty())
-                unsolicited << std::exchange(m_reportHead, {}) + QLatin1Char('\n') + content;
-            m_previousLineBlank = true;
+            if (!content.isEmpty()) {
+                QByteArray report = std::exchange(m_reportHead, {});
+                report.append('\n').append(content);
+                unsolicited << QString::fromLatin1(report);
+            }
             continue;
         }
         if (content.isEmpty()) {
             out += blank;
             blank = line;
-            m_previousLineBlank = true;
             continue;
         }
-        const bool framed = !blank.isEmpty() || m_previousLineBlank;
-        if (isUnsolicitedLine(content, m_context) && (m_context != Context::MessageList || framed)) {
-            if (content.startsWith(kCds))
-                m_reportHead = content;
+        if (isUnsolicitedLine(content, m_context)) {
+            if (content.startsWith("+CDS:"))
+                m_reportHead = content.toByteArray();
             else
-                unsolicited << content;
-            blank.clear();
-            m_previousLineBlank = true; // the code and its framing are gone; what follows starts afresh
+                unsolicited << QString::fromLatin1(content);
+            blank = {};
             continue;
         }
         out += blank;
-        blank.clear();
+        blank = {};
         out += line;
-        m_previousLineBlank = false;
     }
 
-    const QString tail = s.mid(pos);
+    const QByteArrayView tail = QByteArrayView(s).sliced(pos);
     if (!tail.isEmpty() && !couldBecomeUnsolicited(tail)) {
         out += blank;
         out += tail;
     } else {
-        m_pending = blank + tail;
+        m_pending = blank.toByteArray() + tail.toByteArray();
     }
     return out;
 }
 
-QString UnsolicitedFilter::flush()
+QByteArray UnsolicitedFilter::flush()
 {
-    QString held;
-    held.swap(m_pending);
-    m_previousLineBlank = true;
-    return held;
+    return std::exchange(m_pending, {});
 }
 
 } // namespace parlix

@@ -81,7 +81,7 @@ TEST_F(ModemConnect, ConnectsConfiguresAndInitialises)
     EXPECT_EQ(modem.serialPort().dataBits(), QSerialPort::Data7);
     EXPECT_EQ(modem.serialPort().stopBits(), QSerialPort::TwoStop);
     EXPECT_EQ(modem.serialPort().flowControl(), QSerialPort::HardwareControl);
-    EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"}));
+    EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1", "AT+CSDH=1"}));
     for (const char *line : {"Connecting to GSM Modem.", "Connection to GSM Modem successful.",
                              "Response for AT+CSCS=\"GSM\" is 'OK'", "Response for AT+CMGF=1 is 'OK'"})
         EXPECT_TRUE(logHas(QString::fromUtf8(line))) << line;

@@ -17,81 +17,73 @@ class ModemLink : public test::ModemOnPty
 {
 };
 
-TEST_F(ModemLink, PromptAnswerCostsNoFixedDelay)
+// The counting rules, and what each way of ending costs: a final answer ends the wait at
+// once, silence costs every pause, a reply still growing is no failed cycle; two unexpected
+// replies are logged with the command.
+TEST_F(ModemLink, CountingRules)
 {
-    const QString reply = modem.SendATCommand(QStringLiteral("AT\r"), 2000, kOK, 5, QString());
-    EXPECT_EQ(reply, QStringLiteral("AT\r\r\nOK\r\n")); // echo still on: it counts as a reply
-    EXPECT_TRUE(modem.LastCommandOK());
-    EXPECT_FALSE(modem.ModemBusy());
-    EXPECT_EQ(modem.linkStats().commandsWritten, 1);
-    EXPECT_EQ(modem.linkStats().readBursts, 1);
-    EXPECT_EQ(modem.linkStats().fullWaits, 0);
-}
-
-TEST_F(ModemLink, SilentModemIsReadOncePlusRetriesPlusOneTimes)
-{
-    sim.setEcho(false);
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
-    const QString reply = modem.SendATCommand(QStringLiteral("AT+CGMI\r"), 50, kOK, 5, QStringLiteral("never shown"));
-    EXPECT_EQ(reply, QString());
-    EXPECT_FALSE(modem.LastCommandOK());
-    EXPECT_EQ(modem.linkStats().readBursts, 7);
-    EXPECT_EQ(modem.linkStats().waits, 7);
-    EXPECT_EQ(modem.linkStats().fullWaits, 7);
-    EXPECT_TRUE(prompt.texts().isEmpty());
-}
-
-TEST_F(ModemLink, RepeatedErrorShowsTheCallersTextOnceAndFast)
-{
+    const QString errorText = QStringLiteral("Error occured while executing this command: AT");
     struct Case
     {
-        Fault fault;
-        QString errorText;
-        QStringList shown;
+        const char *name;
+        Fault::Kind fault; // injected into the answer to AT+CGMI, unless Unplug (none)
+        int latency;       // before the answer to AT+CGMI
+        QString command;
+        qint16 delay;
+        qint16 retries;
+        QString reply; // what the reply holds; empty: nothing at all
+        bool ok;
+        int bursts = -1;    // -1: not counted
+        int fullWaits = -1; // pauses that ran their whole delay
+        bool shown = false;
     };
     const Case cases[] = {
-        {{Fault::Error},
-         QStringLiteral("Error occured while executing this command: ATE0"),
-         {QStringLiteral("Error occured while executing this command: ATE0")}},
-        {{Fault::CmsError, 500},
-         QStringLiteral("Error occured while executing this command: ATE0"),
-         {QStringLiteral("Error occured while executing this command: ATE0")}},
-        {{Fault::Error}, QStringLiteral("   "), {}},
+        {"prompt answer, echo on", Fault::Unplug, 0, "AT\r", 2000, 5, "AT\r\r\nOK\r\n", true, 1, 0},
+        {"silent modem: 1 + retries + 1 reads", Fault::Silence, 0, "AT+CGMI\r", 50, 5, {}, false, 7, 7},
+        {"error", Fault::Error, 0, "AT+CGMI\r", 1000, 5, "ERROR", false, -1, 0, true},
+        {"+CMS error", Fault::CmsError, 0, "AT+CGMI\r", 1000, 5, "+CMS ERROR: 500", false, -1, 0, true},
+        {"two unexpected replies", Fault::Garbage, 0, "AT+CGMI\r", 30, 5, "#~%", false},
+        {"expected only in the last tolerated cycle", Fault::Unplug, 700, "AT+CGMI\r", 200, 2, "OK", false},
+        {"a listing still arriving", Fault::Unplug, 0, "AT+CMGL=\"ALL\"\r\n", 50, 1, "OK then\r\n\r\nOK\r\n", true},
     };
+    for (int i = 0; i < 4; ++i)
+        sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+1"), QStringLiteral("OK then"));
+    sim.setListChunkDelay(150);
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fault != Fault::Unplug)
+            sim.failNext(QStringLiteral("AT+CGMI"), {c.fault});
+        sim.setCommandLatency(QStringLiteral("AT+CGMI"), c.latency);
         prompt.clear();
         modem.resetLinkStats();
-        sim.failNext(QStringLiteral("ATE0"), c.fault);
-        const QString reply = modem.SendATCommand(QStringLiteral("ATE0\r"), 1000, kOK, 5, c.errorText);
-        EXPECT_TRUE(reply.contains(QLatin1String("ERROR"))) << reply.toStdString();
-        EXPECT_FALSE(modem.LastCommandOK());
-        EXPECT_EQ(prompt.texts(), c.shown);
-        EXPECT_EQ(modem.linkStats().fullWaits, 0) << "an error answer must not cost the delays";
+        const QString reply = modem.SendATCommand(c.command, c.delay, QStringLiteral(" OK "), c.retries, errorText);
+        if (c.reply.isEmpty())
+            EXPECT_EQ(reply, QString());
+        else
+            EXPECT_TRUE(reply.contains(c.reply)) << reply.toStdString();
+        EXPECT_EQ(modem.LastCommandOK(), c.ok);
+        EXPECT_FALSE(modem.ModemBusy());
+        if (c.bursts >= 0)
+            EXPECT_EQ(modem.linkStats().readBursts, c.bursts);
+        if (c.fullWaits >= 0)
+            EXPECT_EQ(modem.linkStats().fullWaits, c.fullWaits) << "an answer must not cost the delays";
+        EXPECT_EQ(prompt.texts(), c.shown ? QStringList{errorText} : QStringList{});
+        if (c.fault == Fault::Garbage) {
+            EXPECT_TRUE(logHas(QStringLiteral("Modem gives non expected response\r\nCommand: AT+CGMI\r\r\n"
+                                              "Expected response: OK\r\nReturned response: ") +
+                               reply))
+                << log.text().toStdString();
+        }
+        sim.setEcho(false);
     }
-}
-
-TEST_F(ModemLink, TwoUnexpectedRepliesAreLoggedWithTheCommand)
-{
-    sim.setEcho(false);
-    sim.failNext(QStringLiteral("AT+CGMM"), {Fault::Garbage});
-    const QString reply = modem.SendATCommand(QStringLiteral("AT+CGMM\r"), 30, QStringLiteral(" OK "), 5, QString());
+    // A blank error text shows nothing.
+    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Error});
+    modem.SendATCommand(QStringLiteral("AT+CGMI\r"), 50, QStringLiteral("OK"), 5, QStringLiteral("   "));
     EXPECT_FALSE(modem.LastCommandOK());
-    EXPECT_TRUE(logHas(QStringLiteral("Modem gives non expected response\r\nCommand: AT+CGMM\r\r\n"
-                                      "Expected response: OK\r\nReturned response: ") +
-                       reply))
-        << log.text().toStdString();
+    EXPECT_EQ(prompt.texts(), QStringList{});
 }
 
-TEST_F(ModemLink, ExpectedTextInTheLastToleratedCycleIsReturnedButNotOK)
-{
-    sim.setEcho(false);
-    sim.setCommandLatency(QStringLiteral("AT+CGMI"), 700); // reads at 200, 400, 600 are silent
-    const QString reply = modem.SendATCommand(QStringLiteral("AT+CGMI\r"), 200, kOK, 2, QString());
-    EXPECT_TRUE(reply.contains(kOK));
-    EXPECT_FALSE(modem.LastCommandOK());
-}
-
-TEST_F(ModemLink, ClosedPortAsksToConnect)
+TEST_F(ModemLink, ClosedPortAsksToConnectAndClosingStillClearsTheFlags)
 {
     modem.CloseCommPort();
     const QString reply = modem.SendATCommand(QStringLiteral("AT\r"), 50, kOK, 5, QString());
@@ -100,6 +92,14 @@ TEST_F(ModemLink, ClosedPortAsksToConnect)
     EXPECT_FALSE(modem.PortConnected());
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Modem is currently not connected to the application. Please "
                                                          "click on 'Connect' button before executing any commands.")});
+    modem.setSendingSMS(true);
+    modem.setReadingSIM(true);
+    modem.setCallInProgress(true);
+    modem.CloseCommPort();
+    EXPECT_FALSE(modem.SendingSMS());
+    EXPECT_FALSE(modem.ReadingSIM());
+    EXPECT_FALSE(modem.ModemBusy());
+    EXPECT_FALSE(modem.ModemReady());
 }
 
 TEST_F(ModemLink, CallCodesAreTakenOutOfRepliesAndDeliveredAfterwards)
@@ -129,12 +129,16 @@ TEST_F(ModemLink, CallCodesAreTakenOutOfRepliesAndDeliveredAfterwards)
     EXPECT_EQ(got, (QStringList{"RING", "RING", "+CLIP: \"+919812345678\",145,,,,0"}));
 }
 
-TEST_F(ModemLink, RingWhileIdleIsDeliveredFromTheEventLoop)
+TEST_F(ModemLink, RingAndUnplugWhileIdleAreNoticed)
 {
     QSignalSpy lines(&modem, &Modem::unsolicitedLine);
     sim.ring(QStringLiteral("+441234567890"));
     EXPECT_TRUE(lines.wait(2000));
     EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("RING"));
+    QSignalSpy lost(&modem, &Modem::portLost);
+    sim.unplug();
+    EXPECT_TRUE(lost.wait(2000));
+    EXPECT_FALSE(modem.PortConnected());
 }
 
 TEST_F(ModemLink, UnpluggedPortEndsTheExchangeAtOnce)
@@ -154,14 +158,6 @@ TEST_F(ModemLink, UnpluggedPortEndsTheExchangeAtOnce)
     EXPECT_TRUE(log.text().contains(QStringLiteral("] : **ERROR** The GSM modem on port ") + sim.devicePath()))
         << log.text().toStdString();
     EXPECT_TRUE(prompt.texts().isEmpty());
-}
-
-TEST_F(ModemLink, UnplugWhileIdleIsNoticed)
-{
-    QSignalSpy lost(&modem, &Modem::portLost);
-    sim.unplug();
-    EXPECT_TRUE(lost.wait(2000));
-    EXPECT_FALSE(modem.PortConnected());
 }
 
 TEST_F(ModemLink, ConfiguringAnOpenPortChangesNothing)
@@ -193,19 +189,6 @@ TEST_F(ModemLink, MissingDeviceAsksForTheSettings)
         EXPECT_EQ(prompt.requests()[0].buttons, Prompt::Buttons::YesNo);
     }
     EXPECT_EQ(settings.count(), 1);
-}
-
-TEST_F(ModemLink, ClosingAClosedPortStillClearsTheFlags)
-{
-    modem.CloseCommPort();
-    modem.setSendingSMS(true);
-    modem.setReadingSIM(true);
-    modem.setCallInProgress(true);
-    modem.CloseCommPort();
-    EXPECT_FALSE(modem.SendingSMS());
-    EXPECT_FALSE(modem.ReadingSIM());
-    EXPECT_FALSE(modem.ModemBusy());
-    EXPECT_FALSE(modem.ModemReady());
 }
 
 TEST(SerialSettings, SettingsTexts)

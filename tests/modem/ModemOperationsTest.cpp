@@ -1,9 +1,12 @@
+#include "AtMachine.h"
+#include "modem/Pdu.h"
 #include "support/ModemTestSupport.h"
 
 #include <QSignalSpy>
 
 using namespace parlix;
 using Fault = sim::ModemSimulator::Fault;
+using Sim = sim::ModemSimulator;
 
 namespace {
 
@@ -17,32 +20,83 @@ protected:
             out << m.text;
         return out;
     }
+    // The listed messages as "index|status|number|text".
+    QStringList listed() const
+    {
+        QStringList out;
+        for (const SIMMessage &m : modem.SIMMessages())
+            out << m.Index + '|' + m.Status + '|' + m.Number + '|' + m.Text;
+        return out;
+    }
 };
 
 // ---- Initialisation and identification ---------------------------------------------------
 
+// Each step as the modem answers it; a failed step closes the port.
 TEST_F(ModemOperations, InitialisationSequences)
 {
     struct Case
     {
+        const char *name;
         QString flow;
         bool callerId;
         QStringList commands;
+        QStringList shown = {};
+        QString failing = {};
+        Fault fault = {};
+        QString set = QStringLiteral("GSM");
     };
+    const QStringList start = {"ATE0", "AT+CSCS=\"GSM\""};
+    const QStringList text = {"AT+CMGF=1", "AT+CSDH=1"};
     const Case cases[] = {
-        {"0", false, {"ATE0", "AT+CSCS=\"GSM\"", "AT+CMGF=1"}},
-        {"1", false, {"AT+FLO=1", "ATE0", "AT+CSCS=\"GSM\"", "AT+CMGF=1"}},
-        {"2", true, {"AT+FLO=2", "ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"}},
+        {"plain", "0", false, start + text},
+        {"flow control", "1", false, QStringList{"AT+FLO=1"} + start + text},
+        {"flow control and caller ID", "2", true, QStringList{"AT+FLO=2"} + start + QStringList{"AT+CLIP=1"} + text},
+        {"caller ID refused",
+         "0",
+         true,
+         start + QStringList{"AT+CLIP=1"},
+         {"Your modem does not support 'CallerID' feature."},
+         "AT+CLIP",
+         {Fault::Error}},
+        {"silent modem", "0", true, {"ATE0"}, {}, "ATE0", {Fault::Silence}},
+        {"a set the modem does not know",
+         "0",
+         true,
+         {"ATE0", "AT+CSCS=\"ANSI\""},
+         {"Error occured while executing this command: AT+CSCS"},
+         {},
+         {},
+         "ANSI"},
+        {"text mode refused",
+         "0",
+         true,
+         start + QStringList{"AT+CLIP=1", "AT+CMGF=1"},
+         {"Error occured while executing this command: AT+CMGF=1"},
+         "AT+CMGF",
+         {Fault::Error}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.flow.toStdString());
+        SCOPED_TRACE(c.name);
+        const bool ready = c.commands.last() == QLatin1String("AT+CSDH=1");
+        if (!modem.PortConnected()) {
+            modem.ConfigureCommPort(sim.devicePath(), QStringLiteral("115200,n,8,1"));
+            modem.OpenCommPort();
+        }
         sim.clearLog();
         sim.setEcho(true);
         log.clear();
-        modem.InitializeModem(c.flow, QStringLiteral("GSM"), c.callerId);
+        prompt.clear();
+        modem.setDelayFactor(0.2); // the silent case waits 7 × 10 ms
+        if (!c.failing.isEmpty())
+            sim.failNext(c.failing, c.fault);
+        modem.InitializeModem(c.flow, c.set, c.callerId);
         EXPECT_EQ(sim.commands(), c.commands);
-        EXPECT_TRUE(modem.ModemReady());
-        EXPECT_TRUE(modem.PortConnected());
+        EXPECT_EQ(prompt.texts(), c.shown);
+        EXPECT_EQ(modem.ModemReady(), ready);
+        EXPECT_EQ(modem.serialPort().isOpen(), ready);
+        if (!ready)
+            continue;
         EXPECT_EQ(sim.callerIdOn(), c.callerId);
         EXPECT_EQ(modem.charset(), ModemCharset::Gsm);
         EXPECT_TRUE(logHas(QStringLiteral("Response for AT+CMGF=1 is 'OK'"))) << log.text().toStdString();
@@ -53,71 +107,14 @@ TEST_F(ModemOperations, InitialisationSequences)
                                c.flow + QStringLiteral("\r\r\nOK\r\n'")));
         }
     }
-    EXPECT_TRUE(prompt.texts().isEmpty());
 }
 
-TEST_F(ModemOperations, FailedInitialisationStepsCloseThePort)
-{
-    struct Case
-    {
-        const char *name;
-        QString failing;
-        Fault fault;
-        QStringList commands;
-        QStringList shown;
-    };
-    const Case cases[] = {
-        {"caller ID refused",
-         "AT+CLIP",
-         {Fault::Error},
-         {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1"},
-         {"Your modem does not support 'CallerID' feature."}},
-        {"silent modem", "ATE0", {Fault::Silence}, {"ATE0"}, {}},
-        {"character set refused",
-         "AT+CSCS",
-         {Fault::CmsError, 303},
-         {"ATE0", "AT+CSCS=\"GSM\""},
-         {"Error occured while executing this command: AT+CSCS"}},
-        {"text mode refused",
-         "AT+CMGF",
-         {Fault::Error},
-         {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1"},
-         {"Error occured while executing this command: AT+CMGF=1"}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        modem.ConfigureCommPort(sim.devicePath(), QStringLiteral("115200,n,8,1"));
-        modem.OpenCommPort();
-        ASSERT_TRUE(modem.PortConnected());
-        sim.clearLog();
-        sim.setEcho(false);
-        prompt.clear();
-        modem.setDelayFactor(0.2); // the silent case waits 7 × 10 ms
-        sim.failNext(c.failing, c.fault);
-        modem.InitializeModem(QStringLiteral("0"), QStringLiteral("GSM"), true);
-        EXPECT_EQ(sim.commands(), c.commands);
-        EXPECT_EQ(prompt.texts(), c.shown);
-        EXPECT_FALSE(modem.ModemReady());
-        EXPECT_FALSE(modem.PortConnected());
-        EXPECT_FALSE(modem.serialPort().isOpen());
-    }
-}
-
-TEST_F(ModemOperations, ManufacturerAndModel)
+TEST_F(ModemOperations, IdentificationAndCallState)
 {
     EXPECT_EQ(modem.GetModemManufacturer(), QStringLiteral("Parlix")); // echo on: second line still
     initialise();
+    sim.setNoise("^RSSI:14"); // in ASCII amid the GSM set: never part of an answer
     EXPECT_EQ(modem.GetModemModel(), QStringLiteral("SIM-900 simulator"));
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
-    modem.setDelayFactor(0.2);
-    EXPECT_EQ(modem.GetModemManufacturer(), QString());
-}
-
-// ---- Call state and listings ---------------------------------------------------------------
-
-TEST_F(ModemOperations, CallStatus)
-{
-    initialise();
     EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("\r\nOK\r\n"));
     sim.ring(QStringLiteral("+919812345678"));
     EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("Incoming"));
@@ -125,13 +122,19 @@ TEST_F(ModemOperations, CallStatus)
     EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("Active"));
     sim.failNext(QStringLiteral("AT+CLCC"), {Fault::Error});
     EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("ERROR"));
+    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
+    modem.setDelayFactor(0.2);
+    EXPECT_EQ(modem.GetModemManufacturer(), QString());
 }
 
-TEST_F(ModemOperations, ListingFillsTheMessageList)
+// ---- Listings and deletes ------------------------------------------------------------------
+
+TEST_F(ModemOperations, ListingFillsTheMessageListUnlessCutOffOrDuringACall)
 {
     initialise();
     modem.ListSIMMessages(QStringLiteral("ALL"), 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
+    EXPECT_TRUE(modem.listingComplete());
 
     sim.receiveSms(QStringLiteral("+447700900123"), QStringLiteral("First £5 @ home"));
     sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("07700900456"),
@@ -139,11 +142,8 @@ TEST_F(ModemOperations, ListingFillsTheMessageList)
     sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4915"), QStringLiteral("draft"));
     sim.clearLog();
     modem.ListSIMMessages(QStringLiteral("all"), 400);
-    const SIMMessageList &list = modem.SIMMessages();
-    ASSERT_EQ(list.size(), 3);
-    EXPECT_EQ(list[0], (SIMMessage{"1", "REC UNREAD", "+447700900123", "First £5 @ home"}));
-    EXPECT_EQ(list[1], (SIMMessage{"2", "REC READ", "07700900456", "Line one\nOK\nline three"}));
-    EXPECT_EQ(list[2], (SIMMessage{"3", "STO UNSENT", "+4915", "draft\r\n"}));
+    EXPECT_EQ(listed(), (QStringList{"1|REC UNREAD|+447700900123|First £5 @ home",
+                                     "2|REC READ|07700900456|Line one\nOK\nline three", "3|STO UNSENT|+4915|draft"}));
     EXPECT_EQ(sim.commands().mid(1), QStringList{"AT+CMGL=\"ALL\""});
     EXPECT_FALSE(modem.ReadingSIM());
 
@@ -151,12 +151,15 @@ TEST_F(ModemOperations, ListingFillsTheMessageList)
     modem.ListSIMMessages(QStringLiteral("rec unread"), 400);
     EXPECT_EQ(sim.commands(), (QStringList{"AT+CLCC", "AT+CMGL=\"REC UNREAD\""}));
     EXPECT_TRUE(modem.SIMMessages().isEmpty()); // the first listing marked it read
-}
 
-TEST_F(ModemOperations, ListingDuringACallIsSkippedAndLocksTheModem)
-{
-    initialise();
-    sim.receiveSms(QStringLiteral("+1"), QStringLiteral("x"));
+    // A listing cut off before its final "OK" is no listing.
+    sim.failNext(QStringLiteral("AT+CMGL"), {Fault::Garbage});
+    modem.ListSIMMessages(QStringLiteral("ALL"), 50);
+    EXPECT_TRUE(modem.SIMMessages().isEmpty());
+    EXPECT_FALSE(modem.listingComplete());
+
+    // During a call the listing is skipped and the modem stays locked: nothing is written.
+    sim.clearLog();
     sim.ring(QStringLiteral("+441234567890"));
     modem.ListSIMMessages(QStringLiteral("ALL"), 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
@@ -174,20 +177,18 @@ TEST_F(ModemOperations, ListingDuringACallIsSkippedAndLocksTheModem)
 TEST_F(ModemOperations, DeletingByStatusAndByIndex)
 {
     initialise();
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+1"), QStringLiteral("a"));
-    sim.addMessage(QStringLiteral("STO SENT"), QStringLiteral("+2"), QStringLiteral("b"));
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+3"), QStringLiteral("c"));
+    sim.setStrictDelete(true);
+    for (const auto &[status, number] : {std::pair{"REC READ", "+1"}, {"STO SENT", "+2"}, {"REC READ", "+3"}})
+        sim.addMessage(QString::fromLatin1(status), QString::fromLatin1(number), QStringLiteral("x"));
     EXPECT_TRUE(modem.DeleteSIMMessagesByStatus(QStringLiteral("rec read")).ok);
     const auto left = sim.messages();
     ASSERT_EQ(left.size(), 1);
     EXPECT_EQ(left[0].index, 2);
     EXPECT_TRUE(sim.commands().contains(QStringLiteral("AT+CMGD=3")));
-
     EXPECT_TRUE(modem.DeleteSIMMessage(2).ok);
     EXPECT_TRUE(sim.messages().isEmpty());
 
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321});
-    const ModemResult refused = modem.DeleteSIMMessage(5);
+    const ModemResult refused = modem.DeleteSIMMessage(5); // an empty slot
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.cmsError, 321);
     EXPECT_EQ(refused.reply, QStringLiteral("\r\n+CMS ERROR: 321\r\n"));
@@ -206,92 +207,114 @@ TEST_F(ModemOperations, DirectSendCutsLongTextsIntoSeparateSms)
 {
     initialise();
     const QString x160(160, QLatin1Char('x'));
-    struct Case
-    {
-        QString text;
-        QStringList parts;
-    };
-    const Case cases[] = {
+    const std::pair<QString, QStringList> cases[] = {
         {x160 + QStringLiteral("y"), {x160, QStringLiteral("y")}},
         {x160, {x160}},
         {QStringLiteral("Line one\r\nline two"), {QStringLiteral("Line one\nline two")}},
     };
-    for (const Case &c : cases) {
+    for (const auto &[text, parts] : cases) {
         sim.clearLog();
-        const ModemResult result = modem.SendSMSDirect(QStringLiteral("+919812345678"), c.text);
+        const ModemResult result = modem.SendSMSDirect(QStringLiteral("+919812345678"), text);
         EXPECT_TRUE(result.ok) << result.reply.toStdString();
         EXPECT_TRUE(result.reply.contains(QLatin1String("OK"))) << result.reply.toStdString();
-        EXPECT_EQ(sentTexts(), c.parts);
+        EXPECT_EQ(sentTexts(), parts);
         for (const auto &m : sim.sentMessages())
             EXPECT_EQ(m.number, QStringLiteral("+919812345678"));
     }
     EXPECT_TRUE(logHas(QStringLiteral("Response for AT+CMGS=\"+919812345678\" is '>'")));
     EXPECT_FALSE(modem.SendingSMS());
     EXPECT_EQ(sim.protocolViolations(), 0);
+    sim.clearLog();
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QString()).ok); // nothing to send is no send
+    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()).ok);
+    EXPECT_TRUE(sim.commands().isEmpty());
 }
 
 TEST_F(ModemOperations, TextsTravelInTheSetNamedToTheModem)
 {
+    sim.setSupportedCharsets({"GSM", "ASCII", "ANSI"});
     const QString text = QStringLiteral("£10 for 2 [€] é@home");
-    struct Case
-    {
-        QString set;
-        QString arrives;
-    };
-    const Case cases[] = {
-        {"GSM", text},
-        {"ASCII", "?10 for 2 [?] ?@home"},
-        {"ANSI", text},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.set.toStdString());
-        initialise(c.set);
+    const std::pair<QString, QString> cases[] = {{"GSM", text}, {"ASCII", "?10 for 2 [?] ?@home"}, {"ANSI", text}};
+    for (const auto &[set, arrives] : cases) {
+        SCOPED_TRACE(set.toStdString());
+        initialise(set);
         ASSERT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), text).ok);
-        EXPECT_EQ(sentTexts(), QStringList{c.arrives});
+        EXPECT_EQ(sentTexts(), QStringList{arrives});
         sim.receiveSms(QStringLiteral("+4477"), text);
         modem.ListSIMMessages(QStringLiteral("REC UNREAD"), 400);
         ASSERT_EQ(modem.SIMMessages().size(), 1);
-        EXPECT_EQ(modem.SIMMessages()[0].Text, c.arrives + QStringLiteral("\r\n"));
+        EXPECT_EQ(modem.SIMMessages()[0].Text.trimmed(), arrives);
         sim.clearMessages();
     }
 }
 
-TEST_F(ModemOperations, DirectSendFailuresCarryTheModemsErrorCode)
+// Every way a send can fail, on both paths: the modem's code is passed on, nothing went out,
+// no copy stays on the SIM, and the modem takes the next send.
+TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
 {
     initialise();
     modem.setBodyResponseTimeout(400);
-    modem.setDelayFactor(0.5);
+    modem.setDelayFactor(0.2);
+    const QString cmgw = QStringLiteral("Error occured while executing this command: AT+CMGW");
     struct Case
     {
         const char *name;
+        bool stored;
         QString failing;
         Fault fault;
         std::optional<int> cmsError;
+        QStringList shown = {};
     };
     const Case cases[] = {
-        {"no prompt", "AT+CMGS", {Fault::Silence}, std::nullopt},
-        {"refused number", "AT+CMGS", {Fault::Error}, std::nullopt},
-        {"network refusal", "BODY", {Fault::CmsError, 500}, 500},
-        {"silence after the body", "BODY", {Fault::Silence}, std::nullopt},
+        {"no prompt", false, "AT+CMGS", {Fault::Silence}, std::nullopt},
+        {"refused number", false, "AT+CMGS", {Fault::Error}, std::nullopt},
+        {"network refusal", false, "BODY", {Fault::CmsError, 500}, 500},
+        {"silence after the body", false, "BODY", {Fault::Silence}, std::nullopt},
+        {"no prompt to store", true, "AT+CMGW", {Fault::Silence}, std::nullopt},
+        {"SIM full", true, "BODY", {Fault::CmsError, 322}, 322, {cmgw}},
+        {"send refused",
+         true,
+         "AT+CMSS",
+         {Fault::CmsError, 500},
+         500,
+         {"Error occured while executing this command: AT+CMSS"}},
+        {"send unanswered", true, "AT+CMSS", {Fault::Silence}, std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        auto send = [&](const QString &text) {
+            return c.stored ? modem.StoreAndSendSMS(QStringLiteral("+4477"), text)
+                            : modem.SendSMSDirect(QStringLiteral("+4477"), text);
+        };
         sim.clearLog();
+        prompt.clear();
         sim.failNext(c.failing, c.fault);
-        const ModemResult failed = modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello"));
+        const ModemResult failed = send(QStringLiteral("hello"));
         EXPECT_FALSE(failed.ok);
         EXPECT_EQ(failed.cmsError, c.cmsError);
         EXPECT_TRUE(sim.sentMessages().isEmpty());
+        EXPECT_TRUE(sim.messages().isEmpty());
+        EXPECT_EQ(prompt.texts(), c.shown);
         EXPECT_FALSE(modem.SendingSMS());
-        // The modem is usable afterwards: a half-open entry was cancelled, nothing is pending.
         sim.clearLog();
-        EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("again")).ok);
+        EXPECT_TRUE(send(QStringLiteral("again")).ok);
         EXPECT_EQ(sentTexts(), QStringList{"again"});
+        EXPECT_TRUE(sim.messages().isEmpty());
     }
-    EXPECT_TRUE(prompt.texts().isEmpty());
+
+    // Sent, but the copy could not be deleted: still a success, so it is not sent twice.
+    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321}, -1);
+    sim.clearLog();
+    const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
+    EXPECT_TRUE(result.ok) << result.reply.toStdString();
+    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMSS:")));
+    EXPECT_EQ(sim.sentMessages().size(), 1);
+    EXPECT_TRUE(logHas(QStringLiteral("**WARNING** The sent SMS could not be removed from the SIM card (storage index "
+                                      "1).")));
+    sim.clearFaults();
 }
 
-TEST_F(ModemOperations, DirectSendWaitsForASlowNetwork)
+TEST_F(ModemOperations, DirectSendWaitsForASlowNetworkButNotForAnUnpluggedOne)
 {
     initialise();
     modem.setBodyResponseTimeout(5000);
@@ -302,11 +325,7 @@ TEST_F(ModemOperations, DirectSendWaitsForASlowNetwork)
     EXPECT_TRUE(result.reply.contains(QLatin1String("+CMGS:"))) << result.reply.toStdString();
     EXPECT_EQ(sim.sentMessages().size(), 2);
     EXPECT_EQ(sim.protocolViolations(), 0) << "a command was written while the modem was still sending";
-}
 
-TEST_F(ModemOperations, UnpluggedDuringASendIsAFailure)
-{
-    initialise();
     sim.failNext(QStringLiteral("BODY"), {Fault::Unplug});
     EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
     EXPECT_FALSE(modem.PortConnected());
@@ -314,11 +333,16 @@ TEST_F(ModemOperations, UnpluggedDuringASendIsAFailure)
     EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
 }
 
+// The text goes only after the prompt: a modem still busy with the command drops what comes
+// before it.
 TEST_F(ModemOperations, StoreAndSend)
 {
     initialise();
+    sim.setStrictPrompt(true);
+    sim.setCommandLatency(QStringLiteral("AT+CMGW"), 30);
     EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("0123456789")).ok);
-    EXPECT_EQ(sim.commands(), (QStringList{"AT+CMGW=\"+4477\"", "<body>", "AT+CMSS=1", "AT+CMGD=1"}));
+    EXPECT_EQ(sim.commands(),
+              (QStringList{"AT+CMGL=\"STO UNSENT\"", "AT+CMGW=\"+4477\"", "<body>", "AT+CMSS=1", "AT+CMGD=1"}));
     ASSERT_EQ(sim.sentMessages().size(), 1);
     EXPECT_EQ(sim.sentMessages()[0].via, QStringLiteral("AT+CMSS"));
     EXPECT_EQ(sim.sentMessages()[0].text, QStringLiteral("0123456789"));
@@ -333,64 +357,20 @@ TEST_F(ModemOperations, StoreAndSend)
     EXPECT_EQ(sim.messages().value(0).text, QStringLiteral("a\nb"));
 }
 
-TEST_F(ModemOperations, StoreAndSendFailures)
+// Refused sends do not fill the SIM: a copy left by an earlier run is used again, and the copy
+// of a refused send is removed (or used again by the retry).
+TEST_F(ModemOperations, RefusedStoredSendsLeaveAtMostOneCopy)
 {
     initialise();
-    modem.setBodyResponseTimeout(300);
     modem.setDelayFactor(0.2);
-    struct Case
-    {
-        const char *name;
-        QString failing;
-        Fault fault;
-        std::optional<int> cmsError;
-        int leftOnSim;
-        QStringList shown;
-    };
-    const Case cases[] = {
-        {"SIM full", "BODY", {Fault::CmsError, 322}, 322, 0, {"Error occured while executing this command: AT+CMGW"}},
-        {"send refused",
-         "AT+CMSS",
-         {Fault::CmsError, 500},
-         500,
-         1,
-         {"Error occured while executing this command: AT+CMSS"}},
-        {"send unanswered", "AT+CMSS", {Fault::Silence}, std::nullopt, 1, {}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        sim.clearMessages();
-        sim.clearLog();
-        prompt.clear();
-        sim.failNext(c.failing, c.fault);
-        const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.cmsError, c.cmsError);
-        EXPECT_TRUE(sim.sentMessages().isEmpty());
-        EXPECT_EQ(sim.messages().size(), c.leftOnSim);
-        EXPECT_EQ(prompt.texts(), c.shown);
-        EXPECT_FALSE(modem.SendingSMS());
-    }
-
-    // Sent, but the copy could not be deleted: still a success, so it is not sent twice.
-    sim.clearMessages();
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321}, -1);
-    prompt.clear();
-    const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
-    EXPECT_TRUE(result.ok) << result.reply.toStdString();
-    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMSS:")));
+    sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4477"), QStringLiteral("hello"));
+    sim.failNext(QStringLiteral("AT+CMSS"), {Fault::CmsError, 500}, 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+    EXPECT_LE(sim.messages().size(), 1);
+    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+    EXPECT_TRUE(sim.messages().isEmpty());
     EXPECT_EQ(sim.sentMessages().size(), 1);
-    EXPECT_TRUE(logHas(QStringLiteral("**WARNING** The sent SMS could not be removed from the SIM card (storage index "
-                                      "1).")));
-    sim.clearFaults();
-}
-
-TEST_F(ModemOperations, EmptyTextIsNotASend)
-{
-    initialise();
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QString()).ok);
-    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()).ok);
-    EXPECT_TRUE(sim.commands().isEmpty());
 }
 
 TEST_F(ModemOperations, DelayFactorScalesAndRoundsHalfToEven)
@@ -404,6 +384,67 @@ TEST_F(ModemOperations, DelayFactorScalesAndRoundsHalfToEven)
     EXPECT_EQ(modem.scaledDelay(1), 2); // 2.5 -> 2
     modem.setDelayFactor(3.5);
     EXPECT_EQ(modem.scaledDelay(1), 4); // 3.5 -> 4
+}
+
+// ---- The simulator in PDU mode (long texts, both routings of delivery reports and parts
+// listed in reverse go through the engine: tests/engine/PduModeTest) ---------------------------
+
+// A part sent again replaces its refused sibling: the joined text is the text exactly.
+TEST_F(ModemOperations, FailedPartIsResentAloneAndJoinsItsSiblings)
+{
+    modem.setSmsFormat(true, false);
+    initialise();
+    ASSERT_TRUE(modem.pduMode());
+    const QString text = QString(300, QLatin1Char('x'));
+    sim.failNext(QStringLiteral("BODY"), {Sim::Fault::CmsError, 500}, 1, 1);
+    SmsSendPlan plan;
+    plan.concatReference = 9;
+    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
+    EXPECT_EQ(sim.sentMessages().size(), 1);
+    EXPECT_TRUE(sim.sentTexts().isEmpty()); // part 2 is still missing
+    plan.confirmedParts = {1};
+    EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
+    ASSERT_EQ(sim.sentTexts().size(), 1);
+    EXPECT_EQ(sim.sentTexts().first().text, text);
+}
+
+TEST(AtMachine, AnswersBytesWithoutADevice)
+{
+    sim::AtMachine machine(Sim::Options{});
+    auto answer = [&machine](const QByteArray &bytes) {
+        machine.input(bytes);
+        QByteArray out;
+        for (const sim::Reply &r : machine.takeReplies())
+            out += r.bytes;
+        return out;
+    };
+    EXPECT_EQ(answer("ATE0\rAT+CMGF=0\rAT+CMGS=200\rAT+CMGS=5\r"),
+              QByteArray("ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n+CMS ERROR: 304\r\n\r\n> "));
+    EXPECT_EQ(answer("\x1b"), QByteArray("\r\nOK\r\n")); // ESC cancels the entry
+
+    // A length that does not match the PDU is refused, as a modem does.
+    pdu::SubmitPdu submit;
+    submit.destination.number = QStringLiteral("+447700900123");
+    submit.text = QStringLiteral("hi");
+    const auto e = pdu::encodeSubmit(submit);
+    answer("AT+CMGS=" + QByteArray::number(e->tpduLength + 1) + "\r");
+    EXPECT_EQ(answer(e->hex + "\x1a"), QByteArray("\r\n+CMS ERROR: 304\r\n"));
+
+    // Texts are listed as SMS-DELIVER PDUs, raw PDUs as they came; the listing marks them read.
+    const QByteArray raw("07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
+    machine.receive(QStringLiteral("Play"), QStringLiteral("short"));
+    machine.receive(QString(), QString(), raw);
+    const QByteArray listing = answer("AT+CMGL=4\r");
+    EXPECT_TRUE(listing.contains(QByteArray("\r\n+CMGL: 2,0,,28\r\n" + raw + "\r\n\r\nOK\r\n")))
+        << listing.toStdString();
+    const SIMMessageList listed = parseCmglPdu(QString::fromLatin1(listing));
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0].Number, QStringLiteral("Play"));
+    EXPECT_EQ(listed[0].Text, QStringLiteral("short"));
+    EXPECT_EQ(answer("AT+CMGL=0\r"), QByteArray("\r\nOK\r\n"));
+
+    machine.pduSupported = false;
+    EXPECT_EQ(answer("AT+CMGF=0\rAT+CMGF=?\r"), QByteArray("\r\nERROR\r\n\r\n+CMGF: (1)\r\n\r\nOK\r\n"));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "support/ModemTestSupport.h"
 
+#include "modem/ModemCharset.h"
 #include "modem/ModemReplies.h"
+#include "modem/UnsolicitedFilter.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -9,66 +11,93 @@ using namespace parlix;
 
 namespace {
 
-const QString kListing = QStringLiteral("\r\n+CMGL: 1,\"REC UNREAD\",\"+447700900123\",,\"26/12/05,05:11:00+04\"\r\n"
-                                        "Meet at 5\r\n"
-                                        "+CMGL: 4,\"REC READ\",\"07700900456\",,\"26/12/05,06:00:00+04\"\r\n"
-                                        "Second \"quoted\" line\r\nand more\r\n"
-                                        "\r\nOK\r\n");
-
-TEST(CmglParser, SplitsRecordsAndKeepsTheLastTextsTrailingBreak)
+// Records as "index|status|number|text".
+QStringList records(const SIMMessageList &list)
 {
-    const SIMMessageList list = parseCmglText(kListing);
-    ASSERT_EQ(list.size(), 2);
-    EXPECT_EQ(list[0], (SIMMessage{"1", "REC UNREAD", "+447700900123", "Meet at 5"}));
-    EXPECT_EQ(list[1], (SIMMessage{"4", "REC READ", "07700900456", "Second \"quoted\" line\r\nand more\r\n"}));
+    QStringList out;
+    for (const SIMMessage &m : list)
+        out << m.Index + '|' + m.Status + '|' + m.Number + '|' + m.Text;
+    return out;
 }
 
-struct CmglCase
-{
-    const char *name;
-    QString reply;
-    int count;
-    SIMMessage first;
-};
+const QString kHeader = QStringLiteral("+CMGL: 1,\"REC UNREAD\",\"+447700900123\",,\"26/12/05,05:11:00+04\"");
 
-TEST(CmglParser, AwkwardReplies)
+TEST(CmglParser, RecordsStartOnlyAtHeadersThatValidate)
 {
-    const CmglCase cases[] = {
-        {"empty SIM", "\r\nOK\r\n", 0, {}},
-        {"silent modem", "", 0, {}},
+    struct Case
+    {
+        const char *name;
+        QString reply;
+        QStringList records;
+        QString final;
+        QStringList strays = {};
+        bool pdu = false;
+    };
+    const Case cases[] = {
+        {"two records, the last keeps the CR LF before OK",
+         "\r\n" + kHeader +
+             "\r\nMeet at 5\r\n+CMGL: 4,\"REC READ\",\"07700900456\",,\"26/12/05,06:00:00+04\"\r\n"
+             "Second \"quoted\" line\r\nand more\r\n\r\nOK\r\n",
+         {"1|REC UNREAD|+447700900123|Meet at 5", "4|REC READ|07700900456|Second \"quoted\" line\r\nand more\r\n"},
+         "OK"},
+        {"empty SIM", "\r\nOK\r\n", {}, "OK"},
+        {"silent modem", "", {}, ""},
+        {"refused", "\r\n+CMS ERROR: 321\r\n", {}, "+CMS ERROR: 321"},
         {"echo on",
          "AT+CMGL=\"ALL\"\r\r\n+CMGL: 2,\"STO UNSENT\",\"+4915\",,\r\nDraft\r\n\r\nOK\r\n",
-         1,
-         {"2", "STO UNSENT", "+4915", "Draft\r\n"}},
-        {"no blank after the colon",
-         "\r\n+CMGL:7,\"REC READ\",\"+1\",,\"x\"\r\nHi\r\n\r\nOK\r\n",
-         1,
-         {"7", "REC READ", "+1", "Hi\r\n"}},
-        {"blanks after commas",
-         "\r\n+CMGL: 3, \"REC READ\", \"+4123\", \"2009/8/18,19:11:45\"\r\nBody\r\n\r\nOK\r\n",
-         1,
-         {"3", "REC READ", "+4123", "Body\r\n"}},
-        {"header only, no line break",
-         "\r\n+CMGL: 1,\"REC READ\",\"+79\",\"1\",\"15/09/23,00:34:17+24\"",
-         1,
-         {"", "", "", ""}},
-        {"missing fields", "+CMGL: 9\r\nText\r\n\r\nOK\r\n", 1, {"9", "", "", "Text\r\n"}},
-        {"record without any line break", "+CMGL: garbage", 1, {"", "", "", ""}},
-        {"final OK missing", "\r\n+CMGL: 1,\"REC READ\",\"+1\",,\"t\"\r\nCut off", 1, {"1", "REC READ", "+1", ""}},
-        {"+CMS ERROR", "\r\n+CMS ERROR: 321\r\n", 0, {}},
+         {"2|STO UNSENT|+4915|Draft\r\n"},
+         "OK",
+         {"AT+CMGL=\"ALL\""}},
+        {"no blank after the colon, blanks after commas",
+         "\r\n+CMGL:7, \"REC READ\", \"+4123\", \"2009/8/18,19:11:45\"\r\nHi\r\n\r\nOK\r\n",
+         {"7|REC READ|+4123|Hi\r\n"},
+         "OK"},
+        {"texts that are or hold result words",
+         "\r\n" + kHeader +
+             "\r\nOK\r\n+CMGL: 2,\"REC READ\",\"+2\",,\"t\"\r\nPAYMENT ERROR\r\nOK see you\r\n\r\nOK\r\n",
+         {"1|REC UNREAD|+447700900123|OK", "2|REC READ|+2|PAYMENT ERROR\r\nOK see you\r\n"},
+         "OK"},
+        {"still arriving", "\r\n" + kHeader + "\r\nOK see", {"1|REC UNREAD|+447700900123|OK see"}, ""},
+        {"header without its body yet", "\r\n" + kHeader + "\r\n", {"1|REC UNREAD|+447700900123|"}, ""},
+        {"headers that do not validate are no records",
+         "+CMGL: 9\r\n+CMGL: x,\"REC READ\",\"+1\"\r\n+CMGL: 3,\"UNKNOWN\",\"+1\"\r\n\r\nOK\r\n",
+         {},
+         "OK",
+         {"+CMGL: 9", "+CMGL: x,\"REC READ\",\"+1\"", "+CMGL: 3,\"UNKNOWN\",\"+1\""}},
         {"body with bare LF",
          "\r\n+CMGL: 3,\"REC READ\",\"5433\",,\"t\"\r\nA\nB\nC\r\nOK\r\n",
-         1,
-         {"3", "REC READ", "5433", "A\nB\nC"}},
+         {"3|REC READ|5433|A\nB\nC"},
+         "OK"},
+        {"the length given keeps a forged header and call lines in the text",
+         "\r\n+CMGL: 1,\"REC READ\",\"+44\",,\"26/12/05,05:11:00+04\",145,66\r\nHi\r\n+CMGL: 7,\"REC READ\","
+         "\"+447700900666\",,\"26/01/01,00:00:00+00\"\r\nX\r\n\r\nRING\r\n+CMGL: 2,\"REC READ\",\"+1\",,\"t\",129,3\r\n"
+         "€x\r\n\r\nOK\r\n\r\n+CMTI: \"SM\",3\r\n",
+         {"1|REC READ|+44|Hi\r\n+CMGL: 7,\"REC READ\",\"+447700900666\",,\"26/01/01,00:00:00+00\"\r\nX",
+          "2|REC READ|+1|€x"},
+         "OK",
+         {"RING", "+CMTI: \"SM\",3"}},
+        {"status report: no body", "\r\n+CMGL: 3,\"REC READ\",6,12,,,\"t\",\"t\",0\r\n\r\nOK\r\n", {}, "OK"},
+        {"PDU records around a stray line",
+         "\r\n+CMGL: 5,1,,28\r\n07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37\r\n"
+         "^RSSI:14\r\n+CMGL: 6,0,,28\r\nOK\r\n\r\nOK\r\n",
+         {"5|REC READ|27838890001|hellohello", "6|REC UNREAD||"},
+         "OK",
+         {"^RSSI:14"},
+         true},
     };
-    for (const CmglCase &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const SIMMessageList list = parseCmglText(c.reply);
-        ASSERT_EQ(list.size(), c.count);
-        if (c.count > 0) {
-            EXPECT_EQ(list[0], c.first);
-        }
+        const CmglListing listing = c.pdu ? scanCmglPdu(c.reply) : scanCmglText(c.reply);
+        EXPECT_EQ(records(listing.messages), c.records);
+        EXPECT_EQ(listing.finalLine, c.final);
+        EXPECT_EQ(listing.strayLines, c.strays);
     }
+    const SIMMessageList pdu = parseCmglPdu(cases[std::size(cases) - 1].reply);
+    ASSERT_EQ(pdu.size(), 2);
+    EXPECT_EQ(pdu[0].Timestamp, QStringLiteral("1999-03-29T15:16:59+02:00"));
+    EXPECT_FALSE(pdu[1].decodeError.isEmpty()); // "OK" is no PDU: the entry is left alone
+    EXPECT_EQ(parseCmglText("\r\n" + kHeader + "\r\nx\r\n\r\nOK\r\n").value(0).Timestamp,
+              QStringLiteral("26/12/05,05:11:00+04"));
 }
 
 TEST(SingleLineParsers, Tables)
@@ -80,6 +109,13 @@ TEST(SingleLineParsers, Tables)
         QString expected;
     };
     const Case cases[] = {
+        {finalResultLine, "\r\nOK\r\n", "OK"},
+        {finalResultLine, "\r\n+CME ERROR: 4\r\n", "+CME ERROR: 4"},
+        {finalResultLine, "ERROR", "ERROR"},
+        {finalResultLine, "\r\nOK see you\r\n", ""},
+        {finalResultLine, "\r\nPAYMENT ERROR\r\n", ""},
+        {finalResultLine, "\r\nOK", ""},
+        {finalResultLine, "\r\n", ""},
         {parseCmgwIndex, "\r\n+CMGW: 5\r\n\r\nOK\r\n", "5"},
         {parseCmgwIndex, "\r\n> \r\n+CMGW: 12\r\n\r\nOK\r\n", "12"},
         {parseCmgwIndex, "AT+CMGW=\"+1\"\r\r\n> Hello\x1a\r\n+CMGW: 3\r\n\r\nOK\r\n", "3"},
@@ -93,6 +129,7 @@ TEST(SingleLineParsers, Tables)
         {parseCallState, "+CLCC: 1,1,6,0,0", ""},
         {parseCallState, "+CLCC: 1,1", ""},
         {parseCallState, "\r\nOK\r\n", "\r\nOK\r\n"},
+        {parseCallState, "\r\n^BOOT:2058,0,0,0,6\r\n\r\nOK\r\n", "\r\n^BOOT:2058,0,0,0,6\r\n\r\nOK\r\n"},
         {parseCallState, "\r\n+CME ERROR: 3\r\n", "ERROR"},
         {parseCallState, "", ""},
         {parseIdentificationLine, "\r\nhuawei\r\n\r\nOK\r\n", "huawei"},
@@ -115,6 +152,151 @@ TEST(SingleLineParsers, Tables)
     EXPECT_EQ(parseCmsErrorCode("+CME ERROR: 515"), 515);
     EXPECT_EQ(parseCmsErrorCode("+CMS ERROR: numeric parameter out of bounds"), -1);
     EXPECT_EQ(parseCmsErrorCode("\r\nOK\r\n"), -1);
+}
+
+// The framing works on the bytes as read, before the character set decodes them.
+TEST(UnsolicitedFilter, TakesCodesOutOfRepliesButNeverOutOfListings)
+{
+    using Context = UnsolicitedFilter::Context;
+    struct Case
+    {
+        const char *name;
+        Context context;
+        QList<QByteArray> chunks; // as successive reads deliver them
+        QByteArray reply;         // what reaches the reply (after a final flush)
+        QStringList codes;
+    };
+    const Case cases[] = {
+        {"plain reply", Context::Reply, {"\r\nOK\r\n"}, "\r\nOK\r\n", {}},
+        {"codes before the answer, two CRs (SIMCom)",
+         Context::Reply,
+         {"\r\nRING\r\n\r\n+CDSI: \"SR\",4\r\n\r\r\n+CRING: VOICE\r\r\n\r\nOK\r\n"},
+         "\r\nOK\r\n",
+         {"RING", "+CDSI: \"SR\",4", "+CRING: VOICE"}},
+        {"ring and caller line after a prompt",
+         Context::Reply,
+         {"\r\n> ", "\r\nRING\r\n\r\n+CLIP: \"+4477\",145,,,,0\r\n"},
+         "\r\n> ",
+         {"RING", "+CLIP: \"+4477\",145,,,,0"}},
+        {"code and its blank line split over reads",
+         Context::Reply,
+         {"\r\n", "RI", "NG\r", "\n\r\nOK\r\n"},
+         "\r\nOK\r\n",
+         {"RING"}},
+        {"no carrier, new SMS and vendor codes amid GSM bytes",
+         Context::Reply,
+         {"\r\nNO CARRIER\r\n\r\n+CMTI: \"SM\",3\r\n^SRVST:0\r\n\r\n\x11\x1e\r\n\r\nMISSED_CALL: 1 2\r\n\r\nOK\r\n"},
+         "\r\n\x11\x1e\r\n\r\nOK\r\n",
+         {"NO CARRIER", "+CMTI: \"SM\",3", "^SRVST:0", "MISSED_CALL: 1 2"}},
+        {"pushed call list",
+         Context::Reply,
+         {"\r\n+CLCC: 1,1,4,0,0,\"+1\",145\r\n"},
+         "",
+         {"+CLCC: 1,1,4,0,0,\"+1\",145"}},
+        {"call list is the answer to AT+CLCC",
+         Context::CallList,
+         {"\r\n+CLCC: 1,1,4,0,0,\"+1\",145\r\n\r\n^BOOT:1,0,0\r\n\r\nOK\r\n"},
+         "\r\n+CLCC: 1,1,4,0,0,\"+1\",145\r\n\r\nOK\r\n",
+         {"^BOOT:1,0,0"}},
+        {"a listing passes whole",
+         Context::MessageList,
+         {"\r\n+CMGL: 1,\"REC READ\",\"+1\",,\"t\"\r\nHi\r\n\r\nRI", "NG\r\n\r\nOK\r\n"},
+         "\r\n+CMGL: 1,\"REC READ\",\"+1\",,\"t\"\r\nHi\r\n\r\nRING\r\n\r\nOK\r\n",
+         {}},
+        {"pushed delivery report split over reads, before a prompt",
+         Context::Reply,
+         {"\r\n+CDS: 2", "5\r\n0006", "2A0B91\r\n\r\n> "},
+         "\r\n> ",
+         {"+CDS: 25\n00062A0B91"}},
+        {"echo and words that only start like codes",
+         Context::Reply,
+         {"RINGTONE\r\n+CLIPBOARD\r\nNO\r\n"},
+         "RINGTONE\r\n+CLIPBOARD\r\nNO\r\n",
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        UnsolicitedFilter filter;
+        filter.setContext(c.context);
+        QStringList codes;
+        QByteArray reply;
+        for (const QByteArray &chunk : c.chunks)
+            reply += filter.feed(chunk, codes);
+        reply += filter.flush();
+        EXPECT_EQ(reply, c.reply);
+        EXPECT_EQ(codes, c.codes);
+    }
+    // The prompt and ordinary partial lines are passed on at once: an exchange waits for them.
+    UnsolicitedFilter filter;
+    QStringList codes;
+    const std::pair<QByteArray, QByteArray> feeds[] = {
+        {"\r\n> ", "\r\n> "}, {"+C", ""}, {"MGS: 1", "+CMGS: 1"}, {"2\r\n", "2\r\n"}, {"OK", "OK"}};
+    for (const auto &[in, out] : feeds)
+        EXPECT_EQ(filter.feed(in, codes), out) << in.toStdString();
+    EXPECT_TRUE(codes.isEmpty());
+}
+
+// ---- Character sets ----------------------------------------------------------------------
+
+struct EncodeCase
+{
+    ModemCharset set;
+    QString text;
+    QByteArray bytes;
+};
+
+TEST(ModemCharset, EncodesEachSetAndReplacesVisibly)
+{
+    const EncodeCase cases[] = {
+        {ModemCharset::Gsm, QStringLiteral("AT+CMGS=\"+44\"\r"), QByteArray("AT+CMGS=\"+44\"\r")},
+        {ModemCharset::Gsm, QStringLiteral("@"), QByteArray("\x00", 1)},
+        {ModemCharset::Gsm, QStringLiteral("£5"), QByteArray("\0015")},
+        {ModemCharset::Gsm, QStringLiteral("é"), QByteArray("\x05")},
+        {ModemCharset::Gsm, QStringLiteral("€"), QByteArray("\x1b\x65")},
+        {ModemCharset::Gsm, QStringLiteral("[x]"), QByteArray("\033<x\033>")},
+        {ModemCharset::Gsm, QStringLiteral("_$"), QByteArray("\x11\x02")},
+        {ModemCharset::Gsm, QStringLiteral("Ξ"), QByteArray("?")}, // its code is Ctrl-Z
+        {ModemCharset::Gsm, QStringLiteral("ß→ä"), QByteArray("\x1e?\x7b")},
+        {ModemCharset::Ascii, QStringLiteral("£€é@[]"), QByteArray("???@[]")},
+        {ModemCharset::Ascii, QStringLiteral("a😀b"), QByteArray("a?b")}, // one mark per character
+        {ModemCharset::Ansi, QStringLiteral("£€é@[]"), QByteArray("\xa3\x80\xe9@[]")},
+        {ModemCharset::Ansi, QStringLiteral("Ω"), QByteArray("?")},
+    };
+    for (const EncodeCase &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(encodeForModem(c.text, c.set), c.bytes);
+    }
+}
+
+TEST(ModemCharset, DecodesWhatEncodingWritesAndMarksWhatNoSetDefines)
+{
+    const QString text = QStringLiteral("£€é@[] {x}|~^\\ ÄÖÑÜ§¿äöñüà ΔΦΓΛΩΠΨΣΘ\r\n");
+    EXPECT_EQ(decodeFromModem(encodeForModem(text, ModemCharset::Gsm), ModemCharset::Gsm), text);
+    const QString ansi = QStringLiteral("£€é@[] „quoted“ – Œuvre ™");
+    EXPECT_EQ(decodeFromModem(encodeForModem(ansi, ModemCharset::Ansi), ModemCharset::Ansi), ansi);
+
+    EXPECT_EQ(decodeFromModem("OK\xff", ModemCharset::Ascii), QStringLiteral("OK\uFFFD"));
+    EXPECT_EQ(decodeFromModem("\x81", ModemCharset::Ansi), QStringLiteral("\uFFFD"));
+    EXPECT_EQ(decodeFromModem("a\x90", ModemCharset::Gsm), QStringLiteral("a\uFFFD"));
+    // An unknown extension code reads as the plain character; a lone escape at the end is marked.
+    EXPECT_EQ(decodeFromModem("\033A", ModemCharset::Gsm), QStringLiteral("A"));
+    EXPECT_EQ(decodeFromModem("x\x1b", ModemCharset::Gsm), QStringLiteral("x\uFFFD"));
+    // An escape split over two reads still decodes.
+    ModemTextDecoder decoder(ModemCharset::Gsm);
+    QString out = decoder.decode("price 5\x1b");
+    out += decoder.decode("\x65!");
+    EXPECT_EQ(out, QStringLiteral("price 5€!"));
+}
+
+TEST(ModemCharset, SetNamesAndMessageBodies)
+{
+    EXPECT_EQ(modemCharsetFromName(QStringLiteral(" gsm ")), ModemCharset::Gsm);
+    EXPECT_EQ(modemCharsetFromName(QStringLiteral("ANSI")), ModemCharset::Ansi);
+    EXPECT_EQ(modemCharsetFromName(QStringLiteral("ASCII")), ModemCharset::Ascii);
+    EXPECT_EQ(modemCharsetFromName(QStringLiteral("IRA")), ModemCharset::Ascii);
+    EXPECT_EQ(modemCharsetFromName(QString()), ModemCharset::Ascii);
+    // A message body cannot carry control characters but its line breaks.
+    EXPECT_EQ(sanitizeMessageBody(QStringLiteral("a\032b\033c\td\ne\rf")), QStringLiteral("a?b?c?d\ne\rf"));
 }
 
 // ---- Replies recorded from real modems (read from the shared test data, never copied) ------
@@ -163,15 +345,28 @@ protected:
     QString markdown;
 };
 
-TEST_F(RealReplies, IdentificationLinesOfSeveralVendors)
+TEST_F(RealReplies, SingleAnswersOfSeveralVendors)
 {
-    const QStringList huawei = transcriptBlocks(markdown, QStringLiteral("### 6a "));
-    ASSERT_FALSE(huawei.isEmpty());
-    EXPECT_EQ(parseIdentificationLine(huawei[0]), QStringLiteral("huawei"));
-    const QStringList e1750 = transcriptBlocks(markdown, QStringLiteral("### 6b "));
-    ASSERT_FALSE(e1750.isEmpty());
-    EXPECT_EQ(parseIdentificationLine(e1750[0]), QStringLiteral("E1750"));
-
+    struct Case
+    {
+        const char *heading;
+        int block;
+        QString (*parse)(const QString &);
+        QString expected;
+    };
+    const Case cases[] = {
+        {"### 6a ", 0, parseIdentificationLine, "huawei"}, {"### 6b ", 0, parseIdentificationLine, "E1750"},
+        {"### 13a ", 0, parseCallState, "Dialing"},        {"### 13c ", 1, parseCallState, "Incoming"},
+        {"### 13c ", 2, parseCallState, "Active"},         {"### 13c ", 1, parseClccNumber, "123456789"},
+        {"### 14b ", 0, parseClipNumber, "+48xxxxxxxxx"},  {"### 14c ", 0, parseClipNumber, "+1234567890"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.heading);
+        const QStringList blocks = transcriptBlocks(markdown, QString::fromLatin1(c.heading));
+        ASSERT_GT(blocks.size(), c.block);
+        EXPECT_EQ(c.parse(blocks[c.block]), c.expected);
+    }
+    EXPECT_EQ(parseCmsErrorCode(transcriptBlocks(markdown, QStringLiteral("### 12a ")).value(0)), 500);
     const auto wavecom = test::sharedTestData(QStringLiteral("modem/raw/gammu/at-model/06.dump"));
     ASSERT_TRUE(wavecom);
     QFile dump(*wavecom);
@@ -183,55 +378,30 @@ TEST_F(RealReplies, TextModeListingsFromASim)
 {
     const QStringList blocks = transcriptBlocks(markdown, QStringLiteral("### 7h "));
     ASSERT_EQ(blocks.size(), 2);
-    const SIMMessageList three = parseCmglText(blocks[0]);
-    ASSERT_EQ(three.size(), 3);
+    const CmglListing three = scanCmglText(blocks[0]);
+    EXPECT_EQ(three.finalLine, QStringLiteral("OK"));
+    ASSERT_EQ(three.messages.size(), 3);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(three[i].Index, QString::number(i)); // this SIM counts from 0
-        EXPECT_TRUE(three[i].Number.startsWith(QLatin1Char('+')));
-        EXPECT_FALSE(three[i].Text.trimmed().isEmpty());
-        EXPECT_FALSE(three[i].Text.trimmed().contains(QLatin1String("\r\n")));
+        EXPECT_EQ(three.messages[i].Index, QString::number(i)); // this SIM counts from 0
+        EXPECT_TRUE(three.messages[i].Number.startsWith(QLatin1Char('+')));
+        EXPECT_FALSE(three.messages[i].Text.isEmpty());
+        EXPECT_FALSE(three.messages[i].Text.contains(QLatin1Char('\n'))); // none before this modem's OK either
     }
-    EXPECT_EQ(three[0].Status, QStringLiteral("REC UNREAD"));
-    EXPECT_EQ(three[1].Status, QStringLiteral("REC READ"));
-    EXPECT_FALSE(three[2].Text.endsWith(QLatin1String("\n"))); // no blank line before this modem's OK
+    EXPECT_EQ(three.messages[0].Status, QStringLiteral("REC UNREAD"));
+    EXPECT_EQ(three.messages[1].Status, QStringLiteral("REC READ"));
 
     // A body with bare LF line breaks keeps them; the operator's short code stays as written.
     const SIMMessageList lf = parseCmglText(blocks[1]);
     ASSERT_EQ(lf.size(), 1);
     EXPECT_EQ(lf[0].Number, QStringLiteral("5433"));
     EXPECT_EQ(lf[0].Text.count(QLatin1Char('\n')), 2);
-}
 
-TEST_F(RealReplies, CorruptedListingLineDoesNotBreakTheParser)
-{
-    const QStringList blocks = transcriptBlocks(markdown, QStringLiteral("### 7i "));
-    ASSERT_FALSE(blocks.isEmpty());
-    const SIMMessageList list = parseCmglText(blocks[0]);
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list[0].Index, QStringLiteral("1"));
-    EXPECT_EQ(list[0].Status, QStringLiteral("REC READ"));
-}
-
-TEST_F(RealReplies, CallListsAndCallerLines)
-{
-    const QStringList sim800 = transcriptBlocks(markdown, QStringLiteral("### 13a "));
-    ASSERT_FALSE(sim800.isEmpty());
-    EXPECT_EQ(parseCallState(sim800[0]), QStringLiteral("Dialing"));
-    const QStringList multi = transcriptBlocks(markdown, QStringLiteral("### 13c "));
-    ASSERT_GE(multi.size(), 3);
-    EXPECT_EQ(parseCallState(multi[1]), QStringLiteral("Incoming"));
-    EXPECT_EQ(parseCallState(multi[2]), QStringLiteral("Active"));
-    EXPECT_EQ(parseClccNumber(multi[1]), QStringLiteral("123456789"));
-
-    for (const QString &heading : {QStringLiteral("### 14b "), QStringLiteral("### 14c ")}) {
-        const QStringList clip = transcriptBlocks(markdown, heading);
-        ASSERT_FALSE(clip.isEmpty());
-        EXPECT_TRUE(parseClipNumber(clip[0]).startsWith(QLatin1Char('+'))) << heading.toStdString();
-    }
-    const QStringList cms = transcriptBlocks(markdown, QStringLiteral("### 12a "));
-    ASSERT_FALSE(cms.isEmpty());
-    EXPECT_EQ(parseCmsErrorCode(cms[0]), 500);
+    // Corrupted real lines do not break the parser.
+    const SIMMessageList corrupted = parseCmglText(transcriptBlocks(markdown, QStringLiteral("### 7i ")).value(0));
+    ASSERT_EQ(corrupted.size(), 1);
+    EXPECT_EQ(corrupted[0].Index, QStringLiteral("1"));
+    EXPECT_EQ(corrupted[0].Status, QStringLiteral("REC READ"));
 }
 
 } // namespace

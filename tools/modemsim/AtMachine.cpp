@@ -199,6 +199,9 @@ void AtMachine::onBodyByte(char c)
         onByte(c);
         return;
     }
+    // The modem is still busy with the command line: whatever comes before its prompt is lost.
+    if (strictPrompt && std::chrono::steady_clock::now() < m_promptAt)
+        return;
     if (echo)
         queue(QByteArray(1, c), 0);
     if (c == kCtrlZ) {
@@ -347,9 +350,14 @@ void AtMachine::onCommandLine(const QByteArray &raw)
     dispatch(stem, arg, query, test, latency);
 }
 
+QByteArray AtMachine::noiseLine() const
+{
+    return noise.isEmpty() ? QByteArray() : kCrLf + noise + kCrLf;
+}
+
 void AtMachine::info(const QString &lines, int latency)
 {
-    queue(kCrLf + encode(lines) + kCrLf + kOk, latency);
+    queue(kCrLf + encode(lines) + kCrLf + noiseLine() + kOk, latency);
 }
 
 void AtMachine::dispatch(const QString &stem, const QString &arg, bool query, bool test, int latency)
@@ -372,7 +380,7 @@ void AtMachine::dispatch(const QString &stem, const QString &arg, bool query, bo
                         latency);
         const QString wanted = unquote(arg).toUpper();
         if (!supportedCharsets.contains(wanted))
-            return queue(kError, latency);
+            return queue("\r\n+CME ERROR: 4\r\n", latency); // operation not supported
         charset = wanted;
         queue(kOk, latency);
     } else if (stem == QLatin1String("AT+CLIP")) {
@@ -390,6 +398,11 @@ void AtMachine::dispatch(const QString &stem, const QString &arg, bool query, bo
             return queue(kError, latency);
         textMode = mode == QLatin1String("1");
         queue(kOk, latency);
+    } else if (stem == QLatin1String("AT+CSDH")) {
+        if (query)
+            return info(QStringLiteral("+CSDH: %1").arg(showLengths ? 1 : 0), latency);
+        showLengths = arg.trimmed() == QLatin1String("1");
+        queue(kOk, latency);
     } else if (stem == QLatin1String("AT+CNMI")) {
         newMessageIndication = arg.section(QLatin1Char(','), 1, 1).trimmed().toInt() > 0;
         reportRouting = arg.section(QLatin1Char(','), 3, 3).trimmed().toInt();
@@ -402,7 +415,7 @@ void AtMachine::dispatch(const QString &stem, const QString &arg, bool query, bo
         QByteArray reply;
         if (callActive)
             reply = kCrLf + encode(clccLine()) + kCrLf;
-        queue(reply + kOk, latency);
+        queue(reply + noiseLine() + kOk, latency);
     } else if (stem == QLatin1String("ATA")) {
         callState = ModemSimulator::Active;
         queue(kOk, latency);
@@ -443,6 +456,7 @@ void AtMachine::dispatch(const QString &stem, const QString &arg, bool query, bo
         if (!kStatuses.contains(m_entryStatus))
             m_entryStatus = QStringLiteral("STO UNSENT");
         m_body.clear();
+        m_promptAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(latency);
         queue(kPrompt, latency);
     } else if (stem == QLatin1String("AT+CMSS")) {
         sendStored(arg.section(QLatin1Char(','), 0, 0).toInt());
@@ -459,24 +473,54 @@ QString AtMachine::clccLine() const
 
 QString AtMachine::header(const StoredMessage &m) const
 {
-    return QStringLiteral("\"%1\",\"%2\",,\"%3\"").arg(m.status, m.number, m.timestamp);
+    QString h = QStringLiteral("\"%1\",\"%2\",,\"%3\"").arg(m.status, m.number, m.timestamp);
+    if (showLengths) {
+        // The length in septets: a character of the extension table costs two.
+        int septets = 0;
+        for (const QChar c : m.text)
+            septets += gsmDefaultCode(c.unicode()) < 0 && gsmExtensionCode(c.unicode()) >= 0 ? 2 : 1;
+        h += QStringLiteral(",%1,%2").arg(m.number.startsWith(QLatin1Char('+')) ? 145 : 129).arg(septets);
+    }
+    return h;
+}
+
+// The records of a listing, then its final "OK". Cut into pieces that arrive apart when asked
+// to, with the noise line between records.
+void AtMachine::queueListing(const QList<QByteArray> &records, int latency)
+{
+    if (listChunkDelayMs <= 0) {
+        QByteArray all = records.isEmpty() ? QByteArray() : kCrLf;
+        for (const QByteArray &r : records)
+            all += r + noiseLine();
+        return queue(all + kOk, latency);
+    }
+    int at = latency;
+    QByteArray first = kCrLf;
+    for (const QByteArray &r : records) {
+        const qsizetype half = r.size() / 2;
+        queue(first + r.left(half), at);
+        queue(r.mid(half) + noiseLine(), at + listChunkDelayMs / 2);
+        at += listChunkDelayMs;
+        first.clear();
+    }
+    queue(kOk, at);
 }
 
 void AtMachine::listMessages(const QString &status, int latency)
 {
     if (status != QLatin1String("ALL") && !kStatuses.contains(status))
         return queue(cmsError(302), latency);
-    QByteArray records;
+    QList<QByteArray> records;
     for (auto it = sim.begin(); it != sim.end(); ++it) {
         StoredMessage &m = it.value();
         // A status report has its own text-mode layout; this modem keeps it for PDU mode.
         if (m.statusReport || (status != QLatin1String("ALL") && m.status != status))
             continue;
-        records += encode(QStringLiteral("+CMGL: %1,").arg(m.index) + header(m)) + kCrLf + encode(m.text) + kCrLf;
+        records << encode(QStringLiteral("+CMGL: %1,").arg(m.index) + header(m)) + kCrLf + encode(m.text) + kCrLf;
         if (m.status == QLatin1String("REC UNREAD"))
             m.status = QStringLiteral("REC READ");
     }
-    queue((records.isEmpty() ? QByteArray() : kCrLf + records) + kOk, latency);
+    queueListing(records, latency);
 }
 
 // The stored PDU, or an SMS-DELIVER made from the text (cut to one SMS when it is longer).
@@ -499,19 +543,19 @@ QByteArray AtMachine::pduOf(const StoredMessage &m) const
 
 void AtMachine::listPdus(int stat, int latency)
 {
-    QByteArray records;
+    QList<QByteArray> records;
     for (auto it = sim.begin(); it != sim.end(); ++it) {
         StoredMessage &m = it.value();
         const int own = int(kStatuses.indexOf(m.status));
         if (stat != 4 && own != stat)
             continue;
         const QByteArray hex = pduOf(m);
-        records += "+CMGL: " + QByteArray::number(m.index) + ',' + QByteArray::number(own) + ",," +
-                   QByteArray::number(tpduLengthOf(hex)) + kCrLf + hex + kCrLf;
+        records << "+CMGL: " + QByteArray::number(m.index) + ',' + QByteArray::number(own) + ",," +
+                       QByteArray::number(tpduLengthOf(hex)) + kCrLf + hex + kCrLf;
         if (own == 0)
             m.status = kStatuses[1];
     }
-    queue((records.isEmpty() ? QByteArray() : kCrLf + records) + kOk, latency);
+    queueListing(records, latency);
 }
 
 void AtMachine::readMessage(int index, int latency)
@@ -552,7 +596,7 @@ void AtMachine::deleteMessages(const QString &arg, int latency)
             it = doomed.contains(it->status) ? sim.erase(it) : std::next(it);
         return queue(kOk, latency);
     }
-    if (!ok || index < 1 || index > opts.capacity)
+    if (!ok || index < 1 || index > opts.capacity || (strictDelete && !sim.contains(index)))
         return queue(cmsError(321), latency);
     sim.remove(index);
     queue(kOk, latency);
@@ -584,7 +628,8 @@ void AtMachine::sendStored(int index)
     recordSent(m, latency, QStringLiteral("AT+CMSS"));
 }
 
-int AtMachine::store(const QString &status, const QString &number, const QString &text, const QByteArray &pdu)
+int AtMachine::store(const QString &status, const QString &number, const QString &text, const QByteArray &pdu,
+                     const QString &timestamp)
 {
     for (int i = 1; i <= opts.capacity; ++i) {
         if (!sim.contains(i)) {
@@ -594,7 +639,7 @@ int AtMachine::store(const QString &status, const QString &number, const QString
             m.status = status;
             m.number = number;
             m.text = text;
-            m.timestamp = stamp;
+            m.timestamp = timestamp.isEmpty() ? stamp : timestamp;
             m.pdu = pdu;
             sim.insert(i, m);
             return i;

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMap>
 
+#include <chrono>
 #include <deque>
 #include <optional>
 
@@ -42,7 +43,8 @@ public:
     // Unsolicited output (RING, +CMTI, raw bytes) goes out with the replies.
     void push(QByteArray bytes) { queue(std::move(bytes), 0); }
 
-    int store(const QString &status, const QString &number, const QString &text, const QByteArray &pdu = {});
+    int store(const QString &status, const QString &number, const QString &text, const QByteArray &pdu = {},
+              const QString &timestamp = {});
     int receive(const QString &number, const QString &text, const QByteArray &pdu = {});
     QString clccLine() const;
     QByteArray encode(const QString &text) const;
@@ -52,8 +54,9 @@ public:
     // Modem state
     bool echo = true;
     QString charset = QStringLiteral("IRA");
+    // Windows' "ANSI" is no modem character set: a real modem refuses it.
     QStringList supportedCharsets = {QStringLiteral("GSM"), QStringLiteral("IRA"), QStringLiteral("ASCII"),
-                                     QStringLiteral("ANSI"), QStringLiteral("UCS2")};
+                                     QStringLiteral("UCS2")};
     bool clip = false;
     bool textMode = true;
     bool pduSupported = true;
@@ -61,6 +64,7 @@ public:
     int reportRouting = 0; // <ds> of AT+CNMI: 1 pushes +CDS, otherwise reports are stored
     int reportStatus = 0;  // TP-ST of the status reports made for sent SMS
     int flowControl = 0;
+    bool showLengths = false; // AT+CSDH=1: listing headers carry <tooa>,<length>
 
     // Behaviour
     int latencyMs = 0;
@@ -73,6 +77,10 @@ public:
         int after = 0; // answers let through before this rule applies
     };
     QHash<QString, std::deque<FaultRule>> faults;
+    int listChunkDelayMs = 0;  // listings go out record by record, each cut in two, this far apart
+    bool strictDelete = false; // AT+CMGD of an empty slot answers +CMS ERROR: 321
+    bool strictPrompt = false; // a body that comes before the "> " prompt is ignored
+    QByteArray noise;          // an ASCII line pushed inside answers and between listed records
 
     // SIM and calls
     QMap<int, StoredMessage> sim;
@@ -103,8 +111,10 @@ private:
     void finishPduEntry(Entry kind, const QByteArray &hex);
     void onCommandLine(const QByteArray &raw);
     void info(const QString &lines, int latency);
+    QByteArray noiseLine() const;
     void dispatch(const QString &stem, const QString &arg, bool query, bool test, int latency);
     QString header(const StoredMessage &m) const;
+    void queueListing(const QList<QByteArray> &records, int latency);
     void listMessages(const QString &status, int latency);
     void listPdus(int stat, int latency);
     void readMessage(int index, int latency);
@@ -121,6 +131,7 @@ private:
     int m_entryLength = 0;
     QByteArray m_body;
     bool m_pendingEscape = false;
+    std::chrono::steady_clock::time_point m_promptAt; // when the "> " prompt goes out
     std::deque<Reply> m_replies;
 };
 

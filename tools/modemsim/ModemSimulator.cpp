@@ -115,6 +115,31 @@ void ModemSimulator::setSupportedCharsets(const QStringList &names)
     d->locked([&] { d->machine.supportedCharsets = names; });
 }
 
+void ModemSimulator::setListChunkDelay(int ms)
+{
+    d->locked([&] { d->machine.listChunkDelayMs = ms; });
+}
+
+void ModemSimulator::setStrictDelete(bool on)
+{
+    d->locked([&] { d->machine.strictDelete = on; });
+}
+
+void ModemSimulator::setCapacity(int slots)
+{
+    d->locked([&] { d->machine.opts.capacity = slots; });
+}
+
+void ModemSimulator::setStrictPrompt(bool on)
+{
+    d->locked([&] { d->machine.strictPrompt = on; });
+}
+
+void ModemSimulator::setNoise(const QByteArray &line)
+{
+    d->locked([&] { d->machine.noise = line; });
+}
+
 void ModemSimulator::failNext(const QString &command, Fault fault, int times, int after)
 {
     d->locked([&] { d->machine.faults[command.toUpper()].push_back({fault, times, std::max(after, 0)}); });
@@ -149,9 +174,10 @@ bool ModemSimulator::pduMode() const
     return d->read([&] { return !d->machine.textMode; });
 }
 
-int ModemSimulator::addMessage(const QString &status, const QString &number, const QString &text)
+int ModemSimulator::addMessage(const QString &status, const QString &number, const QString &text,
+                               const QString &timestamp)
 {
-    return d->locked([&] { return d->machine.store(status.toUpper(), number, text); });
+    return d->locked([&] { return d->machine.store(status.toUpper(), number, text, {}, timestamp); });
 }
 
 int ModemSimulator::receiveSms(const QString &number, const QString &text)

@@ -21,7 +21,7 @@ namespace parlix::sim {
 //   modem.sentMessages();                        // what went out with AT+CMGS / AT+CMSS
 //
 // Replies follow 3GPP TS 27.005/27.007 with V.250 framing (CR LF around every line).
-// Supported: AT, ATE0/ATE1, AT+FLO, AT+CSCS, AT+CLIP, AT+CMGF, AT+CNMI, AT+CGMI, AT+CGMM,
+// Supported: AT, ATE0/ATE1, AT+FLO, AT+CSCS, AT+CLIP, AT+CMGF, AT+CSDH, AT+CNMI, AT+CGMI, AT+CGMM,
 // AT+CLCC, AT+CMGL, AT+CMGR, AT+CMGD, AT+CMGW, AT+CMSS and AT+CMGS with the "> " prompt, a
 // message body ended by Ctrl-Z (or cancelled by ESC). Anything else answers "ERROR".
 // After AT+CMGF=0 the message commands take and list PDUs: AT+CMGS=<length> with the hex of
@@ -101,8 +101,19 @@ public:
     void setLatency(int ms);
     void setCommandLatency(const QString &command, int ms);
     void setBodyLatency(int ms);
-    // Character sets AT+CSCS accepts (default GSM, IRA, ASCII, ANSI, UCS2).
+    // Character sets AT+CSCS accepts (default GSM, IRA, ASCII, UCS2); others get +CME ERROR: 4.
     void setSupportedCharsets(const QStringList &names);
+    // Listings go out record by record, each record cut in two, ms apart (0: in one piece).
+    void setListChunkDelay(int ms);
+    // AT+CMGD of an empty slot answers "+CMS ERROR: 321" (default: "OK").
+    void setStrictDelete(bool on);
+    // SIM slots; a full SIM answers a store with "+CMS ERROR: 322".
+    void setCapacity(int slots);
+    // A body written before the "> " prompt went out is ignored, as a busy modem does.
+    void setStrictPrompt(bool on);
+    // An ASCII line (e.g. "^BOOT:…", "^RSSI:14", "+CREG: 1") pushed inside every information
+    // answer, call list and listing, whatever the character set; empty stops it.
+    void setNoise(const QByteArray &line);
     // The next `times` answers to command (or, with command "BODY", to message bodies) carry
     // the fault; times < 0 means every answer until clearFaults(). `after` answers go through
     // first, so after = 1 with "BODY" fails the second SMS (or part) sent.
@@ -118,7 +129,8 @@ public:
 
     // ---- SIM store ------------------------------------------------------------------------
     // Stores a message; returns its index, or -1 when the SIM is full.
-    int addMessage(const QString &status, const QString &number, const QString &text);
+    // timestamp "yy/MM/dd,hh:mm:ss+zz" (default: now).
+    int addMessage(const QString &status, const QString &number, const QString &text, const QString &timestamp = {});
     // An SMS arriving from the network (status REC UNREAD).
     int receiveSms(const QString &number, const QString &text);
     // A long SMS arriving as linked SMS-DELIVER parts with an 8-bit reference. parts: which

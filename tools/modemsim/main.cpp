@@ -39,6 +39,16 @@ const char *const kControlHelp = R"(Control lines on standard input (one per lin
                                 AFTER answers pass first (fail BODY cms 500 1 1 fails
                                 the second SMS or part sent)
   clearfaults                   remove every injected fault
+  chunks MS                     listings go out record by record, each record cut
+                                in two, MS apart (0: in one piece)
+  noise LINE...                 an ASCII line (e.g. ^BOOT:1,0,0,0,6 or ^RSSI:14 or
+                                +CREG: 1) pushed inside answers, call lists and
+                                between listed records; "noise off" stops it
+  strictdelete on|off           AT+CMGD of an empty slot answers +CMS ERROR: 321
+  strictprompt on|off           a body sent before the "> " prompt is ignored
+  capacity N                    SIM slots; a store on a full SIM gets +CMS ERROR: 322
+  charsets NAME,...             the sets AT+CSCS accepts (default GSM,IRA,ASCII,UCS2);
+                                any other, e.g. ANSI, gets +CME ERROR: 4
   echo on|off                   command echo
   pdumode on|off                whether AT+CMGF=0 (PDU mode) is accepted
   report STATUS                 TP-Status of the status reports for sent SMS whose
@@ -149,6 +159,18 @@ bool control(ModemSimulator &modem, const QString &input)
         const int after = words.size() > next + 1 ? words[next + 1].toInt() : 0;
         if (ok)
             modem.failNext(words[1], fault, times, after);
+    } else if (verb == QLatin1String("chunks") && words.size() == 2) {
+        modem.setListChunkDelay(words[1].toInt(&ok));
+    } else if (verb == QLatin1String("noise") && words.size() >= 2) {
+        modem.setNoise(words[1].toLower() == QLatin1String("off") ? QByteArray() : restFrom(1).toLatin1());
+    } else if (verb == QLatin1String("strictdelete") && words.size() == 2) {
+        modem.setStrictDelete(words[1].toLower() == QLatin1String("on"));
+    } else if (verb == QLatin1String("strictprompt") && words.size() == 2) {
+        modem.setStrictPrompt(words[1].toLower() == QLatin1String("on"));
+    } else if (verb == QLatin1String("capacity") && words.size() == 2) {
+        modem.setCapacity(words[1].toInt(&ok));
+    } else if (verb == QLatin1String("charsets") && words.size() == 2) {
+        modem.setSupportedCharsets(words[1].toUpper().split(QLatin1Char(',')));
     } else if (verb == QLatin1String("clearfaults")) {
         modem.clearFaults();
     } else if (verb == QLatin1String("echo") && words.size() == 2) {

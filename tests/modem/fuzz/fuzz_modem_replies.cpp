@@ -24,16 +24,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)parseClccNumber(text);
         (void)parseCmsErrorCode(text);
 
-        // The framing sees the same bytes cut at an arbitrary point, as two reads would.
-        UnsolicitedFilter filter;
-        filter.setContext(static_cast<UnsolicitedFilter::Context>(size % 3));
-        QStringList codes;
-        const qsizetype cut = text.isEmpty() ? 0 : qsizetype(data[0]) % (text.size() + 1);
-        QString out = filter.feed(text.left(cut), codes);
-        out += filter.feed(text.mid(cut), codes);
-        out += filter.flush();
-        if (out.size() > text.size())
-            __builtin_trap(); // framing only ever removes text
+        (void)scanCmglPdu(text);
+        (void)finalResultLine(text);
     }
+    // The framing sees the same bytes cut at an arbitrary point, as two reads would.
+    UnsolicitedFilter filter;
+    filter.setContext(static_cast<UnsolicitedFilter::Context>(size % 3));
+    QStringList codes;
+    const qsizetype cut = bytes.isEmpty() ? 0 : qsizetype(data[0]) % (bytes.size() + 1);
+    QByteArray out = filter.feed(bytes.left(cut), codes);
+    out += filter.feed(bytes.mid(cut), codes);
+    out += filter.flush();
+    if (out.size() > bytes.size())
+        __builtin_trap(); // framing only ever removes bytes
     return 0;
 }

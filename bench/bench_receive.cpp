@@ -1,0 +1,111 @@
+// The receive pass with SIM messages listed in pieces, as a slow SIM or a backlog sends them:
+// each record comes in two pieces, --chunk-ms apart. Prints how many were stored and the
+// engine thread's own CPU time for the pass (the waits block without using any). Run by hand:
+//   bench_receive [--messages 100] [--chunk-ms 20] [--runs 3] [--format text|pdu]
+
+#include "ModemSimulator.h"
+
+#include "core/ActivityLog.h"
+#include "core/Clock.h"
+#include "core/Prompt.h"
+#include "engine/Engine.h"
+#include "modem/Modem.h"
+#include "store/Query.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <ctime>
+
+using namespace parlix;
+
+namespace {
+
+class NoPrompt final : public Prompt
+{
+public:
+    bool ask(const Request &) override { return false; }
+};
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser p;
+    p.addHelpOption();
+    p.addOption(
+        {QStringLiteral("messages"), QStringLiteral("SMS on the SIM."), QStringLiteral("n"), QStringLiteral("100")});
+    p.addOption({QStringLiteral("chunk-ms"), QStringLiteral("Pause between the records of a listing."),
+                 QStringLiteral("ms"), QStringLiteral("20")});
+    p.addOption({QStringLiteral("runs"), QStringLiteral("Passes, each on a full SIM."), QStringLiteral("n"),
+                 QStringLiteral("3")});
+    p.addOption({QStringLiteral("format"), QStringLiteral("SMS format: text or pdu."), QStringLiteral("format"),
+                 QStringLiteral("text")});
+    p.process(app);
+    const int messages = p.value(QStringLiteral("messages")).toInt();
+    const bool pdu = p.value(QStringLiteral("format")).compare(QLatin1String("pdu"), Qt::CaseInsensitive) == 0;
+
+    QTemporaryDir dir;
+    sim::ModemSimulator modem{sim::ModemSimulator::Options{QStringLiteral("Parlix"), QStringLiteral("bench"), 250, {}}};
+    QString error;
+    if (!modem.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return 1;
+    }
+    modem.setEcho(false);
+    ActivityLog log{SystemClock::instance()};
+    NoPrompt prompt;
+    auto db = DbConnection::open(dir.filePath(QStringLiteral("bench.db")));
+    if (!db) {
+        std::fprintf(stderr, "database: %s\n", qPrintable(db.error()));
+        return 1;
+    }
+    sql::run(db.value()->db(),
+             QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
+                            "(?,115200,8,'n','1','0','GSM',1,1,?)"),
+             {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
+    Engine engine(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    engine.setPlaySound([](const QString &) {});
+    engine.initialise();
+    engine.applySettings(RuntimeSettings{});
+    engine.connectModem();
+    if (!engine.modem()->ModemReady()) {
+        std::fprintf(stderr, "the modem did not become ready\n%s\n", qPrintable(log.text()));
+        return 1;
+    }
+    modem.setListChunkDelay(p.value(QStringLiteral("chunk-ms")).toInt());
+
+    for (int run = 0; run < p.value(QStringLiteral("runs")).toInt(); ++run) {
+        for (int i = 0; i < messages; ++i)
+            modem.receiveSms(QStringLiteral("+4477009%1").arg(i, 5, 10, QLatin1Char('0')),
+                             QStringLiteral("Incoming message %1 of the backlog, OK?").arg(i));
+        const auto before = sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value();
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu = threadCpuMs();
+        engine.receiveAll(engine.modem()->scaledDelay(400));
+        const double ownMs = threadCpuMs() - cpu;
+        const double wallMs = double(wall.nsecsElapsed()) / 1e6;
+        const auto stored =
+            sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - before;
+        std::printf("run %d: %lld of %d SIM messages stored, %lld left on the SIM; wall %.1f ms; own CPU %.2f ms "
+                    "(%.3f ms per message)\n",
+                    run + 1, qlonglong(stored), messages, qlonglong(modem.messages().size()), wallMs, ownMs,
+                    ownMs / qMax(1, messages));
+        modem.clearMessages();
+    }
+    engine.shutdown();
+    return 0;
+}
