@@ -26,11 +26,11 @@ QString folderCondition(OutboxFolder folder)
                                         : QStringLiteral("DeliveryDatetime IS NULL");
 }
 
-QString whereClause(const OutboxQuery &query, QVariantList *values)
+QString whereClause(const QSqlDatabase &db, const OutboxQuery &query, QVariantList *values)
 {
     QString where = QStringLiteral(" WHERE ") + folderCondition(query.folder);
     const sql::NumberMatch match =
-        sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number, QStringLiteral("Outbox_Id"),
+        sql::numberMatch(db, QStringLiteral("RecipientMobileNo"), query.number, QStringLiteral("Outbox_Id"),
                          QStringLiteral("Message_OutBox_Numbers"));
     if (!match.isEmpty()) {
         where += QStringLiteral(" AND ") + match.condition;
@@ -142,7 +142,7 @@ Result<OutboxRow> OutboxRepository::find(qint64 id)
 Result<qint64> OutboxRepository::count(const OutboxQuery &query)
 {
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox") + where, values);
 }
 
@@ -150,7 +150,7 @@ Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint
 {
     const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where +
@@ -202,11 +202,10 @@ Status OutboxRepository::planParts(qint64 outboxId, int partCount, int concatRef
                             {outboxId, partCount})
                        .status();
         for (int part = 1; s && part <= partCount; ++part) {
-            s = sql::run(
-                    m_db,
-                    QStringLiteral("INSERT OR IGNORE INTO Message_OutBox_Parts (Outbox_Id,PartNo,PartCount,ConcatRef)"
-                                   " VALUES (?,?,?,?)"),
-                    {outboxId, part, partCount, concatRef})
+            s = sql::run(m_db,
+                         QStringLiteral("INSERT INTO Message_OutBox_Parts (Outbox_Id,PartNo,PartCount,ConcatRef)"
+                                        " VALUES (?,?,?,?) ON CONFLICT DO NOTHING"),
+                         {outboxId, part, partCount, concatRef})
                     .status();
         }
         return s;
@@ -228,7 +227,7 @@ Result<std::optional<ReportTarget>> OutboxRepository::findReportTarget(int messa
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT p.Outbox_Id,p.PartNo FROM Message_OutBox_Parts p JOIN Message_OutBox o "
                                      "ON o.Outbox_Id=p.Outbox_Id WHERE p.MessageRef=? AND p.IsConfirmed=1 AND ") +
-                          sql::lastTenDigits(QStringLiteral("o.RecipientMobileNo")) +
+                          sql::lastTenDigits(m_db, QStringLiteral("o.RecipientMobileNo")) +
                           QStringLiteral("=? ORDER BY p.ConfirmedOn DESC, p.Outbox_Id DESC LIMIT 1"),
                       {messageRef, sql::lastTen(recipient.trimmed())});
     if (!q)
@@ -250,8 +249,9 @@ Status OutboxRepository::recordReport(const ReportTarget &target, int status, co
             return s;
         // TP-Status: below 0x20 delivered, 0x20-0x3F still trying, 0x40 and up failed for good.
         auto q = sql::run(m_db,
-                          QStringLiteral("SELECT COUNT(*),SUM(ReportStatus IS NOT NULL AND ReportStatus<32),"
-                                         "SUM(ReportStatus>=64) FROM Message_OutBox_Parts WHERE Outbox_Id=?"),
+                          QStringLiteral("SELECT COUNT(*),SUM(CASE WHEN ReportStatus<32 THEN 1 ELSE 0 END),"
+                                         "SUM(CASE WHEN ReportStatus>=64 THEN 1 ELSE 0 END) FROM Message_OutBox_Parts "
+                                         "WHERE Outbox_Id=?"),
                           {target.outboxId});
         if (!q)
             return q.status();
