@@ -1,5 +1,6 @@
 #include "store/Schema.h"
 
+#include "store/Query.h"
 #include "store/SqlDialect.h"
 
 #include <QHash>
@@ -7,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 #include <QVariant>
 
 #include <cstring>
@@ -300,6 +302,39 @@ const char *const kVersion7[] = {
     "ALTER TABLE WebMailToSMS_POP3Settings ADD COLUMN MaxEmailSizeKB NUMERIC NOT NULL DEFAULT 10240",
 };
 
+// Several stations (each running Parlix, named after its host unless told otherwise) on one
+// database: a station claims an outbox row for a while (the lease) and records which medium it
+// is sending it by; the inbox and the sent items say which station received or sent them.
+const char *const kVersion8[] = {
+    R"(CREATE TABLE Stations (
+        StationId INTEGER PRIMARY KEY AUTOINCREMENT,
+        StationName TEXT NOT NULL UNIQUE,
+        RegisteredOn TEXT))",
+    "ALTER TABLE Message_OutBox ADD COLUMN ClaimedBy TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN LeaseExpiresOn TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN ClaimMedium TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN SentBy TEXT",
+    "ALTER TABLE Message_InBox ADD COLUMN ReceivedBy TEXT",
+    "CREATE INDEX ix_outbox_lease ON Message_OutBox(DeliveryStatus, LeaseExpiresOn)",
+};
+
+// What the one station of a database from before stations did is its host's.
+Status adoptHostStation(const QSqlDatabase &db)
+{
+    const QString host =
+        QSysInfo::machineHostName().isEmpty() ? QStringLiteral("localhost") : QSysInfo::machineHostName();
+    Status s = sql::run(db, QStringLiteral("INSERT INTO Stations (StationName,RegisteredOn) VALUES (?,?)"),
+                        {host, sql::dateValue(QDateTime::currentDateTime())})
+                   .status();
+    for (const char *text : {"UPDATE Message_OutBox SET ClaimedBy=? WHERE DeliveryStatus='SENDING'",
+                             "UPDATE Message_OutBox SET SentBy=? WHERE DeliveryDatetime IS NOT NULL",
+                             "UPDATE Message_InBox SET ReceivedBy=?"}) {
+        if (s)
+            s = sql::run(db, QString::fromLatin1(text), {host}).status();
+    }
+    return s;
+}
+
 using Statements = std::span<const char *const>;
 
 // One numbered step: the statements both engines run (written for SQLite; see
@@ -310,12 +345,18 @@ struct Step
     Statements shared;
     Statements sqliteOnly = {};
     Statements postgresOnly = {};
+    Status (*after)(const QSqlDatabase &) = nullptr; // fills in what SQL alone cannot know
 };
 
 const Step kSteps[] = {
-    {1, kVersion1}, {2, kVersion2}, {3, {}, kVersion3Sqlite, kVersion3Postgres},
-    {4, kVersion4}, {5, kVersion5}, {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
+    {1, kVersion1},
+    {2, kVersion2},
+    {3, {}, kVersion3Sqlite, kVersion3Postgres},
+    {4, kVersion4},
+    {5, kVersion5},
+    {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
     {7, kVersion7},
+    {8, kVersion8, {}, {}, adoptHostStation},
 };
 
 QString failureOf(const QSqlQuery &q)
@@ -341,6 +382,11 @@ Status runStep(const QSqlDatabase &db, const Step &step)
             return Status::failure(
                 QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
         }
+    }
+    if (step.after) {
+        if (Status s = step.after(db); !s)
+            return Status::failure(
+                QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(s.error));
     }
     return Status::success();
 }

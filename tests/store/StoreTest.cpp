@@ -12,10 +12,16 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <thread>
 
 using namespace parlix;
 using parlix::test::BackendTest;
@@ -137,9 +143,20 @@ TEST_P(Store, RefusesADatabaseFromANewerProgram)
     EXPECT_TRUE(r.error().contains("newer Parlix")) << r.error().toStdString();
 }
 
+// Takes a new database back to before the stations step.
+void undoStationsStep(const TempDatabase &t)
+{
+    for (const char *statement :
+         {"DROP TABLE Stations", "DROP INDEX ix_outbox_lease", "ALTER TABLE Message_OutBox DROP COLUMN ClaimedBy",
+          "ALTER TABLE Message_OutBox DROP COLUMN LeaseExpiresOn", "ALTER TABLE Message_OutBox DROP COLUMN ClaimMedium",
+          "ALTER TABLE Message_OutBox DROP COLUMN SentBy", "ALTER TABLE Message_InBox DROP COLUMN ReceivedBy"})
+        t.exec(QString::fromLatin1(statement));
+}
+
 // Takes a new database back to before the PDU step (tables and columns it adds).
 void undoPduStep(const TempDatabase &t)
 {
+    undoStationsStep(t);
     for (const char *statement :
          {"DROP TABLE Message_OutBox_Parts", "DROP TABLE Message_InBox_Parts",
           "ALTER TABLE ModemSettings DROP COLUMN SMSFormat",
@@ -365,4 +382,101 @@ TEST_P(Store, NumberSearchForAPartFollowsInsertsUpdatesAndDeletes)
     OutboxRepository outbox(t.db());
     outbox.insertPending("+12025550123", "x", when);
     EXPECT_EQ(outbox.count({OutboxFolder::Waiting, QStringLiteral("5550")}).value(), 1);
+}
+
+// Two stations claim the same outbox at once, each on its own connection and thread: every row
+// is claimed exactly once, by the station it names.
+TEST_P(Store, StationsRacingForTheOutboxClaimEachRowOnce)
+{
+    OutboxRepository outbox(t.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    ASSERT_TRUE(t.db().transaction());
+    for (int i = 0; i < 120; ++i)
+        outbox.insertPending(QString::number(1000 + i), "x", when);
+    ASSERT_TRUE(t.db().commit());
+
+    std::map<QString, QList<qint64>> claimed;
+    std::vector<std::thread> stations;
+    std::mutex lock;
+    for (const QString station : {"north", "south"}) {
+        stations.emplace_back([&, station] {
+            auto conn = DbConnection::open(t.path(), DbConnection::Mode::ExistingOnly);
+            if (!conn)
+                return;
+            OutboxRepository mine(conn.value()->db());
+            for (;;) {
+                auto rows = mine.claimWaiting(station, when.addSecs(60), 7);
+                if (!rows || rows->isEmpty())
+                    break;
+                const std::lock_guard<std::mutex> held(lock);
+                for (const OutboxRow &r : rows.value())
+                    claimed[station] << r.id;
+            }
+        });
+    }
+    for (std::thread &s : stations)
+        s.join();
+    QList<qint64> all = claimed["north"] + claimed["south"];
+    std::sort(all.begin(), all.end());
+    ASSERT_EQ(all.size(), 120);
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()); // no row twice
+    for (const auto &[station, ids] : claimed) {
+        for (qint64 id : ids)
+            ASSERT_EQ(outbox.find(id)->claimedBy, station) << id;
+    }
+    EXPECT_TRUE(outbox.claimWaiting("north", when, 5)->isEmpty());
+}
+
+// A lease that runs out sends the row back to waiting unless the modem may have sent it; a
+// station whose lease ran out cannot send the row any more.
+TEST_P(Store, ExpiredLeasesFollowTheMediumOfTheClaim)
+{
+    OutboxRepository outbox(t.db());
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    QList<qint64> ids;
+    for (int i = 0; i < 5; ++i)
+        ids << outbox.insertPending(QString::number(i), "x", when).value();
+    ASSERT_EQ(outbox.claimWaiting("north", when.addSecs(30), 4)->size(), 4);
+    ASSERT_TRUE(outbox.holdForSending(ids[0], "north", claim::kModem, when.addSecs(30)).value());
+    ASSERT_TRUE(outbox.holdForSending(ids[1], "north", claim::kSmtp, when.addSecs(30)).value());
+    ASSERT_TRUE(outbox.holdForSending(ids[3], "north", claim::kModem, when.addSecs(90)).value());
+    EXPECT_FALSE(outbox.holdForSending(ids[2], "south", claim::kModem, when.addSecs(30)).value());
+
+    const ExpiredLeases expired = outbox.expireLeases(when.addSecs(60)).value();
+    EXPECT_EQ(expired.returnedToWaiting, 2); // the SMTP row and the one without a medium
+    EXPECT_EQ(expired.leftSending, 1);
+    struct Expect
+    {
+        QString status;
+        QString claimedBy;
+    } expect[] = {{"SENDING", "north"}, {"", ""}, {"", ""}, {"SENDING", "north"}, {"", ""}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(outbox.find(ids[i])->deliveryStatus, expect[i].status) << i;
+        EXPECT_EQ(outbox.find(ids[i])->claimedBy, expect[i].claimedBy) << i;
+    }
+    EXPECT_EQ(outbox.claimWaiting("south", when.addSecs(120), 10)->size(), 3);
+    EXPECT_FALSE(outbox.holdForSending(ids[1], "north", claim::kSmtp, when.addSecs(120)).value());
+    ASSERT_TRUE(outbox.markSent(ids[3], when.addSecs(70)));
+    EXPECT_EQ(outbox.find(ids[3])->sentBy, "north");
+    EXPECT_EQ(outbox.expireLeases(when.addSecs(600))->leftSending, 0); // a parked row is left alone
+}
+
+// A database from before stations becomes one station, named after the host, that received,
+// sent and holds what it did.
+TEST_P(Store, OlderDatabaseBecomesTheStationOfItsHost)
+{
+    undoStationsStep(t);
+    ASSERT_TRUE(sql::setSchemaVersion(t.db(), schema::versionOfStepWith("CREATE TABLE Stations") - 1));
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    OutboxRepository(t.db()).insertPending("1", "sending", when);
+    t.exec("UPDATE Message_OutBox SET DeliveryStatus='SENDING'");
+    InboxRepository(t.db()).insert("2", "in", when);
+
+    auto upgraded = t.conn().openAnother();
+    ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
+    const QSqlDatabase db = upgraded.value()->db();
+    const QString host = QSysInfo::machineHostName();
+    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Stations WHERE StationName=?", {host}).value(), 1);
+    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_OutBox WHERE ClaimedBy=?", {host}).value(), 1);
+    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_InBox WHERE ReceivedBy=?", {host}).value(), 1);
 }
