@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -99,6 +100,42 @@ QString databaseOf(const QString &address)
 
 std::unique_ptr<PostgresServer> g_shared;
 
+// Who a server's folder belongs to: a test process ("pid N", stopping it when it ends) or the
+// CTest fixture ("state FILE", stopped by postgres.stop).
+const QString kOwnerFile = QStringLiteral("/owner");
+
+Status writeOwner(const QString &folder, const QString &owner)
+{
+    QFile f(folder + kOwnerFile);
+    if (!f.open(QIODevice::WriteOnly) || f.write(owner.toUtf8()) < 0)
+        return Status::failure(QStringLiteral("%1 cannot be written: %2").arg(f.fileName(), f.errorString()));
+    return Status::success();
+}
+
+// Stops the servers of test processes that died (a crash skips the stop) and of fixtures
+// whose run is over.
+void stopAbandonedServers()
+{
+    const QDir tmp(QDir::tempPath());
+    for (const QString &name : tmp.entryList({QStringLiteral("parlix-pg-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString folder = tmp.filePath(name);
+        QFile f(folder + kOwnerFile);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QString owner = QString::fromUtf8(f.readAll()).trimmed();
+        const bool gone = owner.startsWith(QLatin1String("pid "))
+                              ? !QFile::exists(QStringLiteral("/proc/") + owner.mid(4))
+                              : owner.startsWith(QLatin1String("state ")) && !QFile::exists(owner.mid(6));
+        if (!gone)
+            continue;
+        if (QFile::exists(folder + QStringLiteral("/data/postmaster.pid")))
+            runServerTool(QStringLiteral("pg_ctl"),
+                          {QStringLiteral("-D"), folder + QStringLiteral("/data"), QStringLiteral("-m"),
+                           QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        QDir(folder).removeRecursively();
+    }
+}
+
 } // namespace
 
 QString PostgresServer::user()
@@ -112,6 +149,7 @@ Result<std::unique_ptr<PostgresServer>> PostgresServer::start()
     if (binDir().isEmpty())
         return R::failure(QStringLiteral("no PostgreSQL server is installed (/usr/lib/postgresql/*/bin/initdb; "
                                          "scripts/setup.sh installs postgresql)"));
+    stopAbandonedServers();
     QByteArray folderTemplate = QFile::encodeName(QDir::tempPath() + QStringLiteral("/parlix-pg-XXXXXX"));
     if (!::mkdtemp(folderTemplate.data()))
         return R::failure(QStringLiteral("no temporary folder for the server"));
@@ -120,6 +158,8 @@ Result<std::unique_ptr<PostgresServer>> PostgresServer::start()
     server->m_owned = true;
     server->m_password = QString::number(QRandomGenerator::system()->generate64(), 36);
 
+    if (Status s = writeOwner(server->m_folder, QStringLiteral("pid %1").arg(::getpid())); !s)
+        return R::failure(s.error);
     const QString pwFile = server->m_folder + QStringLiteral("/pwfile");
     {
         QFile f(pwFile);
@@ -218,7 +258,7 @@ Status PostgresServer::save(const QString &stateFile) const
         f.write(QStringLiteral("%1\n%2\n%3\n").arg(m_folder).arg(m_port).arg(m_password).toUtf8()) < 0)
         return Status::failure(QStringLiteral("%1 cannot be written: %2").arg(stateFile, f.errorString()));
     f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return Status::success();
+    return writeOwner(m_folder, QStringLiteral("state ") + QFileInfo(stateFile).absoluteFilePath());
 }
 
 Status PostgresServer::stop()
