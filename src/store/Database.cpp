@@ -104,7 +104,9 @@ Result<DbConnectionPtr> DbConnection::openPostgres(const QString &address, Mode 
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return fail(QStringLiteral("the PostgreSQL driver of Qt is not installed (package libqt6sql6-psql)."));
 
-    DbConnectionPtr conn(new DbConnection(shown, nextConnectionName()));
+    // Kept whole for the other threads' connections: it holds no password, and its options
+    // (sslmode, ...) must reach them too.
+    DbConnectionPtr conn(new DbConnection(url.toString(), nextConnectionName()));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conn->m_connectionName);
         db.setHostName(url.host(QUrl::FullyDecoded));

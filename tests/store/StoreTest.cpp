@@ -132,6 +132,10 @@ TEST(PostgresAddress, IsRefusedWithTheCauseAndWithoutItsPassword)
         EXPECT_TRUE(r.error().contains(c.cause)) << r.error().toStdString();
         EXPECT_FALSE(r.error().contains("secret")) << r.error().toStdString();
     }
+    // The address's options reach every connection opened after the first.
+    auto withOptions = DbConnection::open(empty.value() + "?sslmode=disable&connect_timeout=5");
+    ASSERT_TRUE(withOptions) << withOptions.error().toStdString();
+    EXPECT_TRUE(withOptions.value()->openAnother().value()->path().endsWith("?sslmode=disable&connect_timeout=5"));
     server.value()->dropDatabase(empty.value());
 }
 
