@@ -204,8 +204,9 @@ TEST_F(ModemConnect, APortThatDoesNotOpenSaysWhatToDo)
         {sim.devicePath(), true, PortTrouble::Busy, "is held by another program"},
     };
     for (const auto &c : cases) {
-        if (c.held)
+        if (c.held) {
             ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+        }
         QString qtText;
         const PortTrouble trouble = probePort(c.port, &qtText);
         EXPECT_EQ(trouble, c.trouble) << c.port.toStdString() << " " << qtText.toStdString();
