@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test. Servers the tests need (SMTP, POP3, modem simulator)
-# are started by the tests themselves on 127.0.0.1. The formatting check runs first.
+# Sets up, builds and runs every test. Servers the tests need (SMTP, POP3, PostgreSQL, modem
+# simulator) are started by the tests themselves on 127.0.0.1; the store suites run on SQLite
+# and on PostgreSQL. The formatting check runs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --packages-only

@@ -108,7 +108,8 @@ int runExportCommand(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption database(
         QStringLiteral("database"),
-        QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
+        QStringLiteral("The database file, or postgresql://user@host:port/dbname with the password in "
+                       "PGPASSWORD or ~/.pgpass (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
         QStringLiteral("path"));
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day, from its first second."),
                                   QStringLiteral("YYYY-MM-DD"));

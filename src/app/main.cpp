@@ -112,9 +112,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without windows, printing the activity log.")});
     parser.addOption(
         {QStringLiteral("demo"), QStringLiteral("Run on the built-in modem simulator and a fresh demo database.")});
-    parser.addOption({QStringLiteral("database"),
-                      QStringLiteral("The database file (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
-                      QStringLiteral("path")});
+    parser.addOption(
+        {QStringLiteral("database"),
+         QStringLiteral("The database file, or postgresql://user@host:port/dbname with the password in "
+                        "PGPASSWORD or ~/.pgpass (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
+         QStringLiteral("path")});
     QStringList added;
     for (const parlix::Command &c : all) {
         for (const QCommandLineOption &o : c.options) {

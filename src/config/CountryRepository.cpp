@@ -42,7 +42,7 @@ QString storedCountryCode(const QString &typed)
 Result<QVector<CountryRow>> CountryRepository::all()
 {
     auto q = sql::run(m_db, QStringLiteral("SELECT CountryId, CountryName, CountryCode, IsDefault FROM Country "
-                                           "ORDER BY CountryName COLLATE NOCASE, CountryId"));
+                                           "ORDER BY lower(CountryName), CountryId"));
     if (!q)
         return Result<QVector<CountryRow>>::failure(q.error());
     QVector<CountryRow> rows;
@@ -59,10 +59,9 @@ Result<std::optional<CountryRow>> CountryRepository::find(qint64 id)
 
 Result<bool> CountryRepository::nameTaken(const QString &name, std::optional<qint64> exceptId)
 {
-    auto n = sql::scalar(m_db,
-                         QStringLiteral("SELECT COUNT(*) FROM Country WHERE CountryName=? COLLATE NOCASE "
-                                        "AND CountryId<>?"),
-                         {name.trimmed(), exceptId.value_or(-1)});
+    auto n =
+        sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Country WHERE lower(CountryName)=? AND CountryId<>?"),
+                    {sql::foldCase(name.trimmed()), exceptId.value_or(-1)});
     if (!n)
         return Result<bool>::failure(n.error());
     return n.value() > 0;

@@ -1,6 +1,6 @@
 #include "config/SettingsWatcher.h"
 
-#include "store/Query.h"
+#include "store/SqlDialect.h"
 
 namespace parlix {
 
@@ -20,7 +20,7 @@ SettingsWatcher::SettingsWatcher(QSqlDatabase db, int intervalMs, QObject *paren
 {
     if (auto rows = SettingsRepository(m_db).readAll())
         m_rows = rows.value();
-    if (auto version = sql::scalar(m_db, QStringLiteral("PRAGMA data_version")))
+    if (auto version = sql::dataVersion(m_db))
         m_dataVersion = version.value();
     connect(&m_timer, &QTimer::timeout, this, &SettingsWatcher::check);
     m_timer.start(intervalMs);
@@ -28,10 +28,11 @@ SettingsWatcher::SettingsWatcher(QSqlDatabase db, int intervalMs, QObject *paren
 
 void SettingsWatcher::check()
 {
-    // data_version moves only when another connection commits; this program's own saves
-    // through this connection are announced where they are made.
-    auto version = sql::scalar(m_db, QStringLiteral("PRAGMA data_version"));
-    if (!version || version.value() == m_dataVersion)
+    // The data version moves only when another connection commits; this program's own saves
+    // through this connection are announced where they are made. Without one (PostgreSQL) the
+    // rows themselves are compared.
+    auto version = sql::dataVersion(m_db);
+    if (!version || (version.value() >= 0 && version.value() == m_dataVersion))
         return;
     m_dataVersion = version.value();
     auto rows = SettingsRepository(m_db).readAll();

@@ -10,13 +10,13 @@ namespace parlix {
 namespace {
 
 // The conditions of a query and their values, in binding order.
-QString whereClause(const InboxQuery &query, QVariantList *values)
+QString whereClause(const QSqlDatabase &db, const InboxQuery &query, QVariantList *values)
 {
     QStringList conditions;
     if (query.unreadOnly)
         conditions << QStringLiteral("IsRead=0");
     const sql::NumberMatch match =
-        sql::numberMatch(QStringLiteral("SenderMobileNo"), query.number, QStringLiteral("InBox_Id"),
+        sql::numberMatch(db, QStringLiteral("SenderMobileNo"), query.number, QStringLiteral("InBox_Id"),
                          QStringLiteral("Message_InBox_Numbers"));
     if (!match.isEmpty()) {
         conditions << match.condition;
@@ -96,7 +96,7 @@ Status InboxRepository::remove(qint64 id)
 Result<qint64> InboxRepository::count(const InboxQuery &query)
 {
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox") + where, values);
 }
 
@@ -104,7 +104,7 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
 {
     const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox") +
@@ -163,11 +163,10 @@ Result<QVector<InboxExportRow>> InboxRepository::receivedPage(const QDateTime &f
 
 Status InboxRepository::insertPart(const ReceivedPart &part, const QDateTime &when)
 {
-    return sql::run(
-               m_db,
-               QStringLiteral("INSERT OR IGNORE INTO Message_InBox_Parts (SenderMobileNo,ConcatRef,PartCount,PartNo,"
-                              "Message,ReceivedOn) VALUES (?,?,?,?,?,?)"),
-               {part.sender, part.concatRef, part.partCount, part.partNo, part.text, sql::dateValue(when)})
+    return sql::run(m_db,
+                    QStringLiteral("INSERT INTO Message_InBox_Parts (SenderMobileNo,ConcatRef,PartCount,PartNo,"
+                                   "Message,ReceivedOn) VALUES (?,?,?,?,?,?) ON CONFLICT DO NOTHING"),
+                    {part.sender, part.concatRef, part.partCount, part.partNo, part.text, sql::dateValue(when)})
         .status();
 }
 

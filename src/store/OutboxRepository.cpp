@@ -11,14 +11,17 @@ namespace {
 
 const QString kColumns =
     QStringLiteral("Outbox_Id,RecipientMobileNo,Message,OutBoxDateTime,DeliveryDatetime,DeliveryStatus,SMSFromName,"
-                   "ReportStatus,ReportDatetime");
+                   "ReportStatus,ReportDatetime,ClaimedBy,SentBy");
 
 OutboxRow rowFrom(const QSqlQuery &q)
 {
-    return OutboxRow{q.value(0).toLongLong(),   q.value(1).toString(),     q.value(2).toString(),
-                     sql::dateFrom(q.value(3)), sql::dateFrom(q.value(4)), q.value(5).toString(),
-                     q.value(6).toString(),     q.value(7).toString(),     sql::dateFrom(q.value(8))};
+    return OutboxRow{q.value(0).toLongLong(),   q.value(1).toString(), q.value(2).toString(), sql::dateFrom(q.value(3)),
+                     sql::dateFrom(q.value(4)), q.value(5).toString(), q.value(6).toString(), q.value(7).toString(),
+                     sql::dateFrom(q.value(8)), q.value(9).toString(), q.value(10).toString()};
 }
+
+const QString kWaiting = QStringLiteral("DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')");
+const QString kReleased = QStringLiteral("ClaimedBy=NULL,LeaseExpiresOn=NULL,ClaimMedium=NULL");
 
 QString folderCondition(OutboxFolder folder)
 {
@@ -26,11 +29,11 @@ QString folderCondition(OutboxFolder folder)
                                         : QStringLiteral("DeliveryDatetime IS NULL");
 }
 
-QString whereClause(const OutboxQuery &query, QVariantList *values)
+QString whereClause(const QSqlDatabase &db, const OutboxQuery &query, QVariantList *values)
 {
     QString where = QStringLiteral(" WHERE ") + folderCondition(query.folder);
     const sql::NumberMatch match =
-        sql::numberMatch(QStringLiteral("RecipientMobileNo"), query.number, QStringLiteral("Outbox_Id"),
+        sql::numberMatch(db, QStringLiteral("RecipientMobileNo"), query.number, QStringLiteral("Outbox_Id"),
                          QStringLiteral("Message_OutBox_Numbers"));
     if (!match.isEmpty()) {
         where += QStringLiteral(" AND ") + match.condition;
@@ -100,8 +103,10 @@ Result<bool> OutboxRepository::claimForSending(qint64 id)
 
 Status OutboxRepository::markSent(qint64 id, const QDateTime &when)
 {
+    // The station that held the row is the one that sent it.
     return sql::run(m_db,
-                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=? WHERE Outbox_Id=?"),
+                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=?,SentBy=ClaimedBy,") +
+                        kReleased + QStringLiteral(" WHERE Outbox_Id=?"),
                     {delivery::kSent, sql::dateValue(when), id})
         .status();
 }
@@ -115,13 +120,18 @@ Status OutboxRepository::markFaultyNumber(qint64 id)
 
 Status OutboxRepository::markPending(qint64 id)
 {
-    return sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?"), {id})
+    return sql::run(m_db,
+                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='',") + kReleased +
+                        QStringLiteral(" WHERE Outbox_Id=?"),
+                    {id})
         .status();
 }
 
 Result<qint64> OutboxRepository::resetSending()
 {
-    auto q = sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='' WHERE DeliveryStatus=?"),
+    auto q = sql::run(m_db,
+                      QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='',") + kReleased +
+                          QStringLiteral(" WHERE DeliveryStatus=?"),
                       {delivery::kSending});
     if (!q)
         return Result<qint64>::failure(q.error());
@@ -132,6 +142,76 @@ Result<qint64> OutboxRepository::countSending()
 {
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus=?"),
                        {delivery::kSending});
+}
+
+Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit)
+{
+    // The rows are picked first, then claimed only if still waiting when the update reaches
+    // them. PostgreSQL locks the picked rows and skips those another claimer has locked instead
+    // of waiting for it (and picks in a WITH query, which runs once; a LIMIT inside IN may
+    // not). SQLite lets one writer in at a time.
+    const QString set = QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,ClaimedBy=?,LeaseExpiresOn=?,"
+                                       "ClaimMedium=NULL");
+    const QString pick = QStringLiteral("SELECT Outbox_Id AS PickedId FROM Message_OutBox WHERE ") + kWaiting +
+                         QStringLiteral(" ORDER BY Outbox_Id LIMIT ?");
+    const QVariantList claim{delivery::kSending, station, sql::dateValue(leaseEnd)};
+    auto q = sql::backendOf(m_db) == sql::Backend::Postgres
+                 ? sql::run(m_db,
+                            QStringLiteral("WITH Picked AS (") + pick + QStringLiteral(" FOR UPDATE SKIP LOCKED) ") +
+                                set + QStringLiteral(" FROM Picked WHERE Outbox_Id=PickedId AND ") + kWaiting +
+                                QStringLiteral(" RETURNING ") + kColumns,
+                            QVariantList{limit} + claim)
+                 : sql::run(m_db,
+                            set + QStringLiteral(" WHERE Outbox_Id IN (") + pick + QStringLiteral(") AND ") + kWaiting +
+                                QStringLiteral(" RETURNING ") + kColumns,
+                            claim + QVariantList{limit});
+    if (!q)
+        return Result<QVector<OutboxRow>>::failure(q.error());
+    QVector<OutboxRow> rows;
+    while (q.value().next())
+        rows.append(rowFrom(q.value()));
+    std::sort(rows.begin(), rows.end(), [](const OutboxRow &a, const OutboxRow &b) { return a.id < b.id; });
+    return rows;
+}
+
+Result<bool> OutboxRepository::holdForSending(qint64 id, const QString &station, const QString &medium,
+                                              const QDateTime &leaseEnd)
+{
+    auto q = sql::run(m_db,
+                      QStringLiteral("UPDATE Message_OutBox SET ClaimMedium=?,LeaseExpiresOn=? WHERE Outbox_Id=? AND "
+                                     "DeliveryStatus=? AND ClaimedBy=? AND DeliveryDatetime IS NULL"),
+                      {medium, sql::dateValue(leaseEnd), id, delivery::kSending, station});
+    if (!q)
+        return Result<bool>::failure(q.error());
+    return q.value().numRowsAffected() == 1;
+}
+
+Result<ExpiredLeases> OutboxRepository::expireLeases(const QDateTime &now)
+{
+    ExpiredLeases done;
+    const Status s = sql::inTransaction(m_db, [&]() -> Status {
+        const QString expired = QStringLiteral(" WHERE DeliveryStatus=? AND DeliveryDatetime IS NULL AND "
+                                               "LeaseExpiresOn IS NOT NULL AND LeaseExpiresOn<? AND ");
+        auto back = sql::run(m_db,
+                             QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='',") + kReleased + expired +
+                                 QStringLiteral("(ClaimMedium IS NULL OR ClaimMedium<>?)"),
+                             {delivery::kSending, sql::dateValue(now), claim::kModem});
+        if (!back)
+            return back.status();
+        done.returnedToWaiting = back.value().numRowsAffected();
+        // The lease ends but the claim stays: no station takes the row by itself again.
+        auto kept = sql::run(m_db,
+                             QStringLiteral("UPDATE Message_OutBox SET LeaseExpiresOn=NULL") + expired +
+                                 QStringLiteral("ClaimMedium=?"),
+                             {delivery::kSending, sql::dateValue(now), claim::kModem});
+        if (!kept)
+            return kept.status();
+        done.leftSending = kept.value().numRowsAffected();
+        return Status::success();
+    });
+    if (!s)
+        return Result<ExpiredLeases>::failure(s.error);
+    return done;
 }
 
 Result<OutboxRow> OutboxRepository::find(qint64 id)
@@ -148,7 +228,7 @@ Result<OutboxRow> OutboxRepository::find(qint64 id)
 Result<qint64> OutboxRepository::count(const OutboxQuery &query)
 {
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox") + where, values);
 }
 
@@ -156,7 +236,7 @@ Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint
 {
     const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
-    const QString where = whereClause(query, &values);
+    const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where +
@@ -208,11 +288,10 @@ Status OutboxRepository::planParts(qint64 outboxId, int partCount, int concatRef
                             {outboxId, partCount})
                        .status();
         for (int part = 1; s && part <= partCount; ++part) {
-            s = sql::run(
-                    m_db,
-                    QStringLiteral("INSERT OR IGNORE INTO Message_OutBox_Parts (Outbox_Id,PartNo,PartCount,ConcatRef)"
-                                   " VALUES (?,?,?,?)"),
-                    {outboxId, part, partCount, concatRef})
+            s = sql::run(m_db,
+                         QStringLiteral("INSERT INTO Message_OutBox_Parts (Outbox_Id,PartNo,PartCount,ConcatRef)"
+                                        " VALUES (?,?,?,?) ON CONFLICT DO NOTHING"),
+                         {outboxId, part, partCount, concatRef})
                     .status();
         }
         return s;
@@ -234,7 +313,7 @@ Result<std::optional<ReportTarget>> OutboxRepository::findReportTarget(int messa
     auto q = sql::run(m_db,
                       QStringLiteral("SELECT p.Outbox_Id,p.PartNo FROM Message_OutBox_Parts p JOIN Message_OutBox o "
                                      "ON o.Outbox_Id=p.Outbox_Id WHERE p.MessageRef=? AND p.IsConfirmed=1 AND ") +
-                          sql::lastTenDigits(QStringLiteral("o.RecipientMobileNo")) +
+                          sql::lastTenDigits(m_db, QStringLiteral("o.RecipientMobileNo")) +
                           QStringLiteral("=? ORDER BY p.ConfirmedOn DESC, p.Outbox_Id DESC LIMIT 1"),
                       {messageRef, sql::lastTen(recipient.trimmed())});
     if (!q)
@@ -256,8 +335,9 @@ Status OutboxRepository::recordReport(const ReportTarget &target, int status, co
             return s;
         // TP-Status: below 0x20 delivered, 0x20-0x3F still trying, 0x40 and up failed for good.
         auto q = sql::run(m_db,
-                          QStringLiteral("SELECT COUNT(*),SUM(ReportStatus IS NOT NULL AND ReportStatus<32),"
-                                         "SUM(ReportStatus>=64) FROM Message_OutBox_Parts WHERE Outbox_Id=?"),
+                          QStringLiteral("SELECT COUNT(*),SUM(CASE WHEN ReportStatus<32 THEN 1 ELSE 0 END),"
+                                         "SUM(CASE WHEN ReportStatus>=64 THEN 1 ELSE 0 END) FROM Message_OutBox_Parts "
+                                         "WHERE Outbox_Id=?"),
                           {target.outboxId});
         if (!q)
             return q.status();

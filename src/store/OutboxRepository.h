@@ -55,6 +55,22 @@ struct OutboxRow
     QString smsFromName;
     QString reportStatus; // see report::
     QDateTime reportDatetime;
+    QString claimedBy; // the station sending it, while "SENDING"
+    QString sentBy;    // the station that sent it
+};
+
+// The medium a claimed row is being sent by, recorded before anything goes out: what an
+// expired lease means depends on it.
+namespace claim {
+inline const QString kModem = QStringLiteral("MODEM");
+inline const QString kSmtp = QStringLiteral("SMTP");
+} // namespace claim
+
+// What expireLeases did.
+struct ExpiredLeases
+{
+    qint64 returnedToWaiting = 0; // nothing can have gone out: waiting again
+    qint64 leftSending = 0;       // the modem may have sent it: "SENDING", the station named
 };
 
 // The two folders the message box makes of the outbox table: rows without a delivery time
@@ -99,6 +115,24 @@ public:
     Result<qint64> resetSending();
     // Rows at "SENDING": left so by a process that was killed while it sent them.
     Result<qint64> countSending();
+
+    // ---- Claims of several stations on one outbox ----
+    //
+    // A station claims waiting rows with one conditional update that sets "SENDING", the
+    // station and the lease's end, so each row is claimed once however many stations try at
+    // the same moment (PostgreSQL: a batch under FOR UPDATE SKIP LOCKED, claimers never wait for
+    // each other; SQLite: one writer at a time). The holder records the medium before it sends
+    // and renews the lease while it works; a row another station holds is never sent.
+
+    // Claims up to limit waiting rows, oldest first, for station until leaseEnd; the rows claimed.
+    Result<QVector<OutboxRow>> claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit);
+    // Records the medium and renews the lease; false when station no longer holds the row (its
+    // lease ran out and the row went back or to another station): it must not be sent then.
+    Result<bool> holdForSending(qint64 id, const QString &station, const QString &medium, const QDateTime &leaseEnd);
+    // Ends the leases that ran out before now: rows on the SMTP path or without a medium go back
+    // to waiting; rows on the modem path stay "SENDING" with their station named, for the
+    // operator to decide (the SMS may have gone out).
+    Result<ExpiredLeases> expireLeases(const QDateTime &now);
 
     Result<OutboxRow> find(qint64 id);
 

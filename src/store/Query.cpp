@@ -1,5 +1,9 @@
 #include "store/Query.h"
 
+#include "store/Schema.h"
+#include "store/SqlDialect.h"
+
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
@@ -18,7 +22,16 @@ QString describe(const QSqlError &error)
 Result<QSqlQuery> run(const QSqlDatabase &db, const QString &text, const QVariantList &values)
 {
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    // PostgreSQL reads a forward-only result row by row, and a second query on the connection
+    // would then discard the rest of it; there the whole result is fetched at once.
+    q.setForwardOnly(backendOf(db) == Backend::Sqlite);
+    // PostgreSQL prepares only queries and data changes (not SET, CREATE, ...); a statement
+    // without values needs no preparing anywhere.
+    if (values.isEmpty()) {
+        if (!q.exec(text))
+            return Result<QSqlQuery>::failure(describe(q.lastError()));
+        return q;
+    }
     if (!q.prepare(text))
         return Result<QSqlQuery>::failure(describe(q.lastError()));
     for (const QVariant &v : values)
@@ -42,8 +55,10 @@ QVariantMap rowOf(const QSqlQuery &query)
 {
     QVariantMap row;
     const QSqlRecord rec = query.record();
+    // PostgreSQL folds unquoted names to lower case; callers look columns up as the schema spells them.
+    const bool lowerCased = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
     for (int i = 0; i < rec.count(); ++i)
-        row.insert(rec.fieldName(i), query.value(i));
+        row.insert(lowerCased ? schema::columnSpelling(rec.fieldName(i)) : rec.fieldName(i), query.value(i));
     return row;
 }
 

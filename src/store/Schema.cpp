@@ -1,11 +1,18 @@
 #include "store/Schema.h"
 
+#include "store/Query.h"
+#include "store/SqlDialect.h"
+
+#include <QHash>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 #include <QVariant>
 
 #include <cstring>
+#include <span>
 
 namespace parlix::schema {
 
@@ -156,8 +163,9 @@ const char *const kVersion2[] = {
 };
 
 // Trigram indexes of the phone numbers, so that a search by a part of a number stays fast on a
-// large inbox or outbox. They hold only the number column and follow the table by triggers.
-const char *const kVersion3[] = {
+// large inbox or outbox. On SQLite they are FTS5 tables holding only the number column and
+// following the table by triggers; PostgreSQL has trigram indexes of its own (pg_trgm).
+const char *const kVersion3Sqlite[] = {
     "CREATE VIRTUAL TABLE Message_InBox_Numbers USING fts5(SenderMobileNo, content='Message_InBox', "
     "content_rowid='InBox_Id', tokenize='trigram')",
     "CREATE TRIGGER Message_InBox_Numbers_ai AFTER INSERT ON Message_InBox BEGIN "
@@ -183,6 +191,11 @@ const char *const kVersion3[] = {
     "VALUES ('delete', old.Outbox_Id, old.RecipientMobileNo); "
     "INSERT INTO Message_OutBox_Numbers(rowid, RecipientMobileNo) VALUES (new.Outbox_Id, new.RecipientMobileNo); END",
     "INSERT INTO Message_OutBox_Numbers(Message_OutBox_Numbers) VALUES ('rebuild')",
+};
+const char *const kVersion3Postgres[] = {
+    "CREATE EXTENSION IF NOT EXISTS pg_trgm",
+    "CREATE INDEX ix_inbox_sender_trgm ON Message_InBox USING gin (SenderMobileNo gin_trgm_ops)",
+    "CREATE INDEX ix_outbox_recipient_trgm ON Message_OutBox USING gin (RecipientMobileNo gin_trgm_ops)",
 };
 
 // The operator's permission to send the SMTP (or POP-before-SMTP) password over a link without
@@ -235,7 +248,8 @@ const char *const kVersion5[] = {
 // on (rare): every email whose text holds the tag followed by a name is found by looking up the
 // name's first 64 characters there; the text itself then decides.
 //
-// The step can run again over its own result (the indexes are then built afresh).
+// The step can run again over its own result (the indexes are then built afresh). On
+// PostgreSQL, trigram indexes on the two columns serve the same searches.
 // USER_NAME_TAGS gives the rows of that index (key, tags) for the emails of source.
 #define USER_NAME_TAGS(key, text, source)                                                                              \
     "SELECT k, '<smsusername>' || substr(rest, 1, 64) || CASE WHEN instr(lower(rest), '<smsusername>') > 0 "           \
@@ -245,7 +259,8 @@ const char *const kVersion5[] = {
 const char *const kVersion6[] = {
     "CREATE INDEX IF NOT EXISTS ix_webmail_sent_date "
     "ON WebMailToSMS_MessagesReceived(IsEmailSentToSMS, EmailDateTime)",
-
+};
+const char *const kVersion6Sqlite[] = {
     "CREATE VIRTUAL TABLE IF NOT EXISTS WebMailToSMS_Senders USING fts5(EmailFromAddress, "
     "content='WebMailToSMS_MessagesReceived', content_rowid='id', tokenize='trigram')",
     "CREATE TRIGGER IF NOT EXISTS WebMailToSMS_Senders_ai AFTER INSERT ON WebMailToSMS_MessagesReceived BEGIN "
@@ -273,6 +288,12 @@ const char *const kVersion6[] = {
                                                                          "FROM WebMailToSMS_MessagesReceived"),
 };
 #undef USER_NAME_TAGS
+const char *const kVersion6Postgres[] = {
+    "CREATE INDEX IF NOT EXISTS ix_webmail_sender_trgm ON WebMailToSMS_MessagesReceived "
+    "USING gin (EmailFromAddress gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS ix_webmail_text_trgm ON WebMailToSMS_MessagesReceived "
+    "USING gin (EmailTextMessage gin_trgm_ops)",
+};
 
 // The operator's permission to send the POP3 password without TLS (off unless turned on), and
 // the largest email the webmail poll reads; larger ones are skipped and remembered.
@@ -281,27 +302,129 @@ const char *const kVersion7[] = {
     "ALTER TABLE WebMailToSMS_POP3Settings ADD COLUMN MaxEmailSizeKB NUMERIC NOT NULL DEFAULT 10240",
 };
 
+// Several stations (each running Parlix, named after its host unless told otherwise) on one
+// database: a station claims an outbox row for a while (the lease) and records which medium it
+// is sending it by; the inbox and the sent items say which station received or sent them.
+const char *const kVersion8[] = {
+    R"(CREATE TABLE Stations (
+        StationId INTEGER PRIMARY KEY AUTOINCREMENT,
+        StationName TEXT NOT NULL UNIQUE,
+        RegisteredOn TEXT))",
+    "ALTER TABLE Message_OutBox ADD COLUMN ClaimedBy TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN LeaseExpiresOn TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN ClaimMedium TEXT",
+    "ALTER TABLE Message_OutBox ADD COLUMN SentBy TEXT",
+    "ALTER TABLE Message_InBox ADD COLUMN ReceivedBy TEXT",
+    "CREATE INDEX ix_outbox_lease ON Message_OutBox(DeliveryStatus, LeaseExpiresOn)",
+};
+
+// What the one station of a database from before stations did is its host's.
+Status adoptHostStation(const QSqlDatabase &db)
+{
+    const QString host =
+        QSysInfo::machineHostName().isEmpty() ? QStringLiteral("localhost") : QSysInfo::machineHostName();
+    Status s = sql::run(db, QStringLiteral("INSERT INTO Stations (StationName,RegisteredOn) VALUES (?,?)"),
+                        {host, sql::dateValue(QDateTime::currentDateTime())})
+                   .status();
+    for (const char *text : {"UPDATE Message_OutBox SET ClaimedBy=? WHERE DeliveryStatus='SENDING'",
+                             "UPDATE Message_OutBox SET SentBy=? WHERE DeliveryDatetime IS NOT NULL",
+                             "UPDATE Message_InBox SET ReceivedBy=?"}) {
+        if (s)
+            s = sql::run(db, QString::fromLatin1(text), {host}).status();
+    }
+    return s;
+}
+
+using Statements = std::span<const char *const>;
+
+// One numbered step: the statements both engines run (written for SQLite; see
+// sql::schemaStatement), then those of the one engine.
 struct Step
 {
     int version;
-    const char *const *statements;
-    size_t count;
+    Statements shared;
+    Statements sqliteOnly = {};
+    Statements postgresOnly = {};
+    Status (*after)(const QSqlDatabase &) = nullptr; // fills in what SQL alone cannot know
 };
 
 const Step kSteps[] = {
-    {1, kVersion1, std::size(kVersion1)}, {2, kVersion2, std::size(kVersion2)}, {3, kVersion3, std::size(kVersion3)},
-    {4, kVersion4, std::size(kVersion4)}, {5, kVersion5, std::size(kVersion5)}, {6, kVersion6, std::size(kVersion6)},
-    {7, kVersion7, std::size(kVersion7)},
+    {1, kVersion1},
+    {2, kVersion2},
+    {3, {}, kVersion3Sqlite, kVersion3Postgres},
+    {4, kVersion4},
+    {5, kVersion5},
+    {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
+    {7, kVersion7},
+    {8, kVersion8, {}, {}, adoptHostStation},
 };
 
-int currentVersion(QSqlDatabase db, QString *error)
+QString failureOf(const QSqlQuery &q)
+{
+    const QSqlError e = q.lastError();
+    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+}
+
+Status runStep(const QSqlDatabase &db, const Step &step)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        *error = q.lastError().text();
-        return -1;
+    const bool postgres = sql::backendOf(db) == sql::Backend::Postgres;
+    for (const Statements &list : {step.shared, postgres ? step.postgresOnly : step.sqliteOnly}) {
+        for (const char *statement : list) {
+            if (q.exec(sql::schemaStatement(db, QString::fromUtf8(statement))))
+                continue;
+            QString why = failureOf(q);
+            if (std::strstr(statement, "CREATE EXTENSION") != nullptr)
+                why = QStringLiteral("the PostgreSQL extension pg_trgm, which the search by a part of a number or "
+                                     "address needs, is not available (%1). Install the server's contrib package "
+                                     "(postgresql-contrib) or have the database owner run CREATE EXTENSION pg_trgm.")
+                          .arg(why);
+            return Status::failure(
+                QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
+        }
     }
-    return q.value(0).toInt();
+    if (step.after) {
+        if (Status s = step.after(db); !s)
+            return Status::failure(
+                QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(s.error));
+    }
+    return Status::success();
+}
+
+// Every column name as the schema spells it, by its lower-case form.
+QHash<QString, QString> columnSpellings()
+{
+    static const QRegularExpression addColumn(QStringLiteral(R"(ADD COLUMN\s+(\w+))"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression firstWord(QStringLiteral(R"(^\s*(\w+))"));
+    QHash<QString, QString> names;
+    const auto add = [&](const QString &name) { names.insert(name.toLower(), name); };
+    for (const Step &step : kSteps) {
+        for (const Statements &list : {step.shared, step.sqliteOnly}) {
+            for (const char *statement : list) {
+                const QString text = QString::fromUtf8(statement);
+                if (const auto m = addColumn.match(text); m.hasMatch())
+                    add(m.captured(1));
+                if (!text.startsWith(QLatin1String("CREATE TABLE")))
+                    continue;
+                const qsizetype open = text.indexOf(QLatin1Char('('));
+                int depth = 0;
+                qsizetype from = open + 1;
+                for (qsizetype i = open + 1; i < text.size() && depth >= 0; ++i) {
+                    const QChar c = text.at(i);
+                    if (c == QLatin1Char('('))
+                        ++depth;
+                    else if ((c == QLatin1Char(',') && depth == 0) || (c == QLatin1Char(')') && depth-- == 0)) {
+                        const auto m = firstWord.match(text.mid(from, i - from));
+                        if (m.hasMatch() && m.captured(1) != QLatin1String("PRIMARY"))
+                            add(m.captured(1));
+                        from = i + 1;
+                    }
+                }
+            }
+        }
+    }
+    return names;
 }
 
 } // namespace
@@ -314,48 +437,64 @@ int latestVersion()
 int versionOfStepWith(const char *fragment)
 {
     for (const Step &step : kSteps) {
-        for (size_t i = 0; i < step.count; ++i) {
-            if (std::strstr(step.statements[i], fragment) != nullptr)
-                return step.version;
+        for (const Statements &list : {step.shared, step.sqliteOnly, step.postgresOnly}) {
+            for (const char *statement : list) {
+                if (std::strstr(statement, fragment) != nullptr)
+                    return step.version;
+            }
         }
     }
     return 0;
 }
 
+QString columnSpelling(const QString &name)
+{
+    static const QHash<QString, QString> names = columnSpellings();
+    return names.value(name.toLower(), name);
+}
+
 Status migrate(QSqlDatabase db)
 {
-    QString error;
-    const int version = currentVersion(db, &error);
-    if (version < 0)
-        return Status::failure(QStringLiteral("The database cannot be read: %1").arg(error));
-    if (version > latestVersion())
-        return Status::failure(
-            QStringLiteral("The database was written by a newer Parlix (schema version %1; this program knows "
-                           "versions up to %2). Use the newer program or another database.")
-                .arg(version)
-                .arg(latestVersion()));
-
-    for (const Step &step : kSteps) {
-        if (step.version <= version)
-            continue;
+    // Each step is read, applied and recorded in one transaction that holds the schema lock, so
+    // two programs starting on a new database at once do not both apply it.
+    for (;;) {
         if (!db.transaction())
             return Status::failure(QStringLiteral("The database cannot be changed: %1").arg(db.lastError().text()));
-        QSqlQuery q(db);
-        for (size_t i = 0; i < step.count; ++i) {
-            if (!q.exec(QString::fromUtf8(step.statements[i]))) {
-                const QString why = q.lastError().text();
-                db.rollback();
-                return Status::failure(
-                    QStringLiteral("Creating the database schema (version %1) failed: %2").arg(step.version).arg(why));
+        Status s = sql::lockSchema(db);
+        auto version = s ? sql::schemaVersion(db) : Result<int>::failure(s.error);
+        if (!version) {
+            db.rollback();
+            return Status::failure(QStringLiteral("The database cannot be read: %1").arg(version.error()));
+        }
+        if (version.value() > latestVersion()) {
+            db.rollback();
+            return Status::failure(
+                QStringLiteral("The database was written by a newer Parlix (schema version %1; this program knows "
+                               "versions up to %2). Use the newer program or another database.")
+                    .arg(version.value())
+                    .arg(latestVersion()));
+        }
+        const Step *next = nullptr;
+        for (const Step &step : kSteps) {
+            if (step.version > version.value()) {
+                next = &step;
+                break;
             }
         }
-        if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version)) || !db.commit()) {
-            const QString why = db.lastError().text();
+        if (!next) {
+            db.rollback();
+            return Status::success();
+        }
+        if (s = runStep(db, *next); !s) {
+            db.rollback();
+            return s;
+        }
+        if (s = sql::setSchemaVersion(db, next->version); !s || !db.commit()) {
+            const QString why = s ? db.lastError().text() : s.error;
             db.rollback();
             return Status::failure(QStringLiteral("The database schema cannot be saved: %1").arg(why));
         }
     }
-    return Status::success();
 }
 
 } // namespace parlix::schema

@@ -1,6 +1,7 @@
 #include "store/SettingsRepository.h"
 
 #include "store/Query.h"
+#include "store/SqlDialect.h"
 
 #include <QStringList>
 
@@ -51,7 +52,8 @@ Result<std::optional<QVariantMap>> SettingsRepository::activeMissedCallReply()
 
 Result<std::optional<QVariantMap>> SettingsRepository::missedCallReply()
 {
-    return sql::firstRow(m_db, QStringLiteral("SELECT * FROM AutoReply_OnMissedCall ORDER BY rowid LIMIT 1"));
+    return sql::firstRow(
+        m_db, QStringLiteral("SELECT * FROM AutoReply_OnMissedCall ORDER BY %1 LIMIT 1").arg(sql::rowKey(m_db)));
 }
 
 Result<SettingsRows> SettingsRepository::readAll()
@@ -103,8 +105,8 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
             QStringList sets;
             for (const QString &n : names)
                 sets << n + QStringLiteral("=?");
-            text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=(SELECT min(rowid) FROM %1)")
-                       .arg(table, sets.join(QLatin1Char(',')));
+            text = QStringLiteral("UPDATE %1 SET %2 WHERE %3=(SELECT min(%3) FROM %1)")
+                       .arg(table, sets.join(QLatin1Char(',')), sql::rowKey(m_db));
         }
         return sql::run(m_db, text, values).status();
     });

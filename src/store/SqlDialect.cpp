@@ -1,10 +1,32 @@
 #include "store/SqlDialect.h"
 
+#include "store/Query.h"
+
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
 
 namespace parlix::sql {
+
+namespace {
+
+// Where PostgreSQL keeps the schema version (SQLite has PRAGMA user_version).
+const QString kVersionTable = QStringLiteral("Parlix_SchemaVersion");
+// The advisory lock key of a schema upgrade: any fixed number other programs are unlikely to use.
+constexpr qint64 kSchemaLockKey = 0x5061726c6978; // "Parlix"
+
+bool isPostgres(const QSqlDatabase &db)
+{
+    return backendOf(db) == Backend::Postgres;
+}
+
+} // namespace
+
+Backend backendOf(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL") ? Backend::Postgres : Backend::Sqlite;
+}
 
 QVariant dateValue(const QDateTime &when)
 {
@@ -56,9 +78,10 @@ bool boolFrom(const QVariant &stored)
            text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
 }
 
-QString lastTenDigits(const QString &column)
+QString lastTenDigits(const QSqlDatabase &db, const QString &column)
 {
-    return QStringLiteral("substr(%1,-10)").arg(column);
+    // PostgreSQL's substr() counts a negative start before the text instead of from its end.
+    return (isPostgres(db) ? QStringLiteral("right(%1,10)") : QStringLiteral("substr(%1,-10)")).arg(column);
 }
 
 QString lastTen(const QString &number)
@@ -66,19 +89,103 @@ QString lastTen(const QString &number)
     return number.right(10);
 }
 
-NumberMatch numberMatch(const QString &column, const QString &typed, const QString &keyColumn,
+NumberMatch numberMatch(const QSqlDatabase &db, const QString &column, const QString &typed, const QString &keyColumn,
                         const QString &trigramTable)
 {
     const QString text = typed.trimmed();
     if (text.isEmpty())
         return {};
     if (text.size() >= 10)
-        return {lastTenDigits(column) + QStringLiteral("=?"), lastTen(text)};
+        return {lastTenDigits(db, column) + QStringLiteral("=?"), lastTen(text)};
     const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
-    if (text.size() >= 3 && !trigramTable.isEmpty())
+    if (text.size() >= 3 && !trigramTable.isEmpty() && hasTrigramTables(db))
         return {QStringLiteral("%1 IN (SELECT rowid FROM %2 WHERE %3 LIKE ?)").arg(keyColumn, trigramTable, column),
                 pattern};
-    return {column + QStringLiteral(" LIKE ?"), pattern};
+    return {likeCondition(db, column), pattern};
+}
+
+QString foldCase(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return out;
+}
+
+QString likeCondition(const QSqlDatabase &db, const QString &column)
+{
+    // PostgreSQL's LIKE is case-sensitive and takes a backslash as its escape character.
+    return column + (isPostgres(db) ? QStringLiteral(" ILIKE ? ESCAPE ''") : QStringLiteral(" LIKE ?"));
+}
+
+bool hasTrigramTables(const QSqlDatabase &db)
+{
+    return !isPostgres(db);
+}
+
+QString rowKey(const QSqlDatabase &db)
+{
+    return isPostgres(db) ? QStringLiteral("ctid") : QStringLiteral("rowid");
+}
+
+Result<qint64> dataVersion(const QSqlDatabase &db)
+{
+    if (isPostgres(db))
+        return qint64(-1);
+    return scalar(db, QStringLiteral("PRAGMA data_version"));
+}
+
+Result<int> schemaVersion(const QSqlDatabase &db)
+{
+    if (!isPostgres(db)) {
+        auto v = scalar(db, QStringLiteral("PRAGMA user_version"));
+        return v ? Result<int>(int(v.value())) : Result<int>::failure(v.error());
+    }
+    auto exists = firstRow(db, QStringLiteral("SELECT to_regclass(?) IS NOT NULL AS found"), {kVersionTable.toLower()});
+    if (!exists)
+        return Result<int>::failure(exists.error());
+    if (!exists.value() || !exists.value()->value(QStringLiteral("found")).toBool())
+        return 0;
+    auto v = scalar(db, QStringLiteral("SELECT MAX(Version) FROM ") + kVersionTable);
+    return v ? Result<int>(int(v.value())) : Result<int>::failure(v.error());
+}
+
+Status setSchemaVersion(const QSqlDatabase &db, int version)
+{
+    if (!isPostgres(db))
+        return run(db, QStringLiteral("PRAGMA user_version = %1").arg(version)).status();
+    for (const QString &text : {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Version INTEGER NOT NULL)"),
+                                QStringLiteral("DELETE FROM %1")}) {
+        if (Status s = run(db, text.arg(kVersionTable)).status(); !s)
+            return s;
+    }
+    return run(db, QStringLiteral("INSERT INTO %1 (Version) VALUES (?)").arg(kVersionTable), {version}).status();
+}
+
+Status lockSchema(const QSqlDatabase &db)
+{
+    if (!isPostgres(db))
+        return Status::success();
+    return run(db, QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kSchemaLockKey}).status();
+}
+
+QString schemaStatement(const QSqlDatabase &db, const QString &statement)
+{
+    if (!isPostgres(db))
+        return statement;
+    static const QRegularExpression lastTen(QStringLiteral(R"(substr\((\w+),-10\))"));
+    static const QRegularExpression text(QStringLiteral(R"(\bTEXT\b)"));
+    QString out = statement;
+    out.replace(lastTen, QStringLiteral("right(\\1,10)"));
+    const QString head = out.left(40).simplified().toUpper();
+    if (head.startsWith(QLatin1String("CREATE TABLE")) || head.startsWith(QLatin1String("ALTER TABLE"))) {
+        out.replace(QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"),
+                    QLatin1String("BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
+        out.replace(text, QStringLiteral("TEXT COLLATE \"C\""));
+    }
+    return out;
 }
 
 QString pageClause()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QDateTime>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 
@@ -8,8 +11,17 @@
 
 namespace parlix::sql {
 
-// The few pieces of SQL that differ between database engines live here, so that a second
-// backend changes this file and not the repositories that call it.
+// The few pieces of SQL that differ between database engines live here, so that the
+// repositories hold one text per statement for SQLite and PostgreSQL alike.
+//
+// What both engines are made to agree on: dates are text (below) compared as text; yes/no
+// columns are INTEGER 1/0; keys are 64-bit numbers the database assigns and never reuses;
+// text compares, sorts and LIKE-matches byte by byte with case folded for ASCII letters only
+// (SQLite's own rules; on PostgreSQL every text column is declared COLLATE "C" and LIKE becomes
+// ILIKE without an escape character).
+
+enum class Backend { Sqlite, Postgres };
+Backend backendOf(const QSqlDatabase &db);
 
 // Dates are stored as local wall-clock text, sortable and unambiguous.
 inline constexpr const char *kDateFormat = "yyyy-MM-dd HH:mm:ss";
@@ -20,7 +32,7 @@ QVariant boolValue(bool value);
 bool boolFrom(const QVariant &stored); // non-zero numbers and "true"/"yes" words are true
 
 // An expression giving the last ten characters of a text column; the schema indexes it.
-QString lastTenDigits(const QString &column);
+QString lastTenDigits(const QSqlDatabase &db, const QString &column);
 // The last ten characters of a number typed by the operator (all of it when shorter).
 QString lastTen(const QString &number);
 
@@ -34,10 +46,43 @@ struct NumberMatch
     bool isEmpty() const { return condition.isEmpty(); }
 };
 // A part of a number (three characters or more) is looked up in the trigram index of the
-// column when one is named (trigramTable, keyed by the table's keyColumn), so a contains-search
-// does not read every row.
-NumberMatch numberMatch(const QString &column, const QString &typed, const QString &keyColumn = {},
-                        const QString &trigramTable = {});
+// column when one is named (on SQLite the FTS5 table trigramTable, keyed by the table's
+// keyColumn; on PostgreSQL a pg_trgm index on the column itself serves the LIKE directly), so a
+// contains-search does not read every row.
+NumberMatch numberMatch(const QSqlDatabase &db, const QString &column, const QString &typed,
+                        const QString &keyColumn = {}, const QString &trigramTable = {});
+
+// What lower() makes of a text on both engines: ASCII letters in lower case, every other
+// character as it is. Compare lower(column) with a value folded here, not with lower(?): on
+// PostgreSQL a value's lower() would follow the server's locale.
+QString foldCase(const QString &text);
+
+// "column LIKE ?" with SQLite's rules on both engines: "%" and "_" are the only special
+// characters and ASCII letters match either case.
+QString likeCondition(const QSqlDatabase &db, const QString &column);
+
+// Whether the engine keeps FTS5 trigram tables beside the tables (SQLite) rather than trigram
+// indexes on the columns (PostgreSQL).
+bool hasTrigramTables(const QSqlDatabase &db);
+
+// The hidden column that tells the rows of a keyless single-row table apart, oldest first.
+QString rowKey(const QSqlDatabase &db);
+
+// A number that changes whenever another connection commits; negative when the engine has no
+// cheap such number, so the caller must read what it watches.
+Result<qint64> dataVersion(const QSqlDatabase &db);
+
+// The schema version recorded in the database (0 for a database without Parlix tables) and
+// its change, inside the caller's transaction. lockSchema serialises programs that upgrade the
+// same database at once; it lasts until the transaction ends.
+Result<int> schemaVersion(const QSqlDatabase &db);
+Status setSchemaVersion(const QSqlDatabase &db, int version);
+Status lockSchema(const QSqlDatabase &db);
+
+// A schema statement written for SQLite, as the engine of db wants it: on PostgreSQL, tables
+// and added columns get identity keys and "C" collation on text, and indexes on the last ten
+// characters use right().
+QString schemaStatement(const QSqlDatabase &db, const QString &statement);
 
 // " LIMIT ? OFFSET ?" — bind the limit, then the offset.
 QString pageClause();

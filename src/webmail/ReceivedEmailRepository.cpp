@@ -44,7 +44,7 @@ QString indexLookup(const QString &table, const QString &column, const QString &
     return QStringLiteral("id IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(table);
 }
 
-QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
+QString whereClause(const QSqlDatabase &db, const ReceivedEmailFilter &filter, QVariantList *values)
 {
     QStringList conditions;
     switch (filter.outcome) {
@@ -59,11 +59,12 @@ QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
     }
     const QString sender = filter.sender.trimmed();
     if (!sender.isEmpty()) {
-        // The trigram index needs three characters to look anything up.
-        if (sender.size() >= 3)
+        // The trigram index needs three characters to look anything up. PostgreSQL's is on the
+        // column itself and serves the LIKE below.
+        if (sender.size() >= 3 && sql::hasTrigramTables(db))
             conditions << indexLookup(QStringLiteral("WebMailToSMS_Senders"), QStringLiteral("EmailFromAddress"),
                                       sender, values);
-        conditions << QStringLiteral("EmailFromAddress LIKE ?");
+        conditions << sql::likeCondition(db, QStringLiteral("EmailFromAddress"));
         *values << containing(sender);
     }
     const QString userName = filter.userName.trimmed();
@@ -71,9 +72,11 @@ QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
         // Every stored email has the tag, so a lookup that includes it reads the whole index;
         // the name alone is far more selective once it is long enough to look up.
         const QString indexed = userName.left(kIndexedNameLength);
-        conditions << indexLookup(QStringLiteral("WebMailToSMS_UserNameTags"), QStringLiteral("Tags"),
-                                  indexed.size() >= 3 ? indexed : kUserNameTag + indexed, values)
-                   << QStringLiteral("EmailTextMessage LIKE ?");
+        if (sql::hasTrigramTables(db)) {
+            conditions << indexLookup(QStringLiteral("WebMailToSMS_UserNameTags"), QStringLiteral("Tags"),
+                                      indexed.size() >= 3 ? indexed : kUserNameTag + indexed, values);
+        }
+        conditions << sql::likeCondition(db, QStringLiteral("EmailTextMessage"));
         *values << containing(kUserNameTag + userName);
     }
     conditions << QStringLiteral("EmailDateTime>=?") << QStringLiteral("EmailDateTime<=?");
@@ -86,7 +89,7 @@ QString whereClause(const ReceivedEmailFilter &filter, QVariantList *values)
 Result<qint64> ReceivedEmailRepository::count(const ReceivedEmailFilter &filter)
 {
     QVariantList values;
-    const QString where = whereClause(filter, &values);
+    const QString where = whereClause(m_db, filter, &values);
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM WebMailToSMS_MessagesReceived") + where, values);
 }
 
@@ -96,7 +99,7 @@ Result<QVector<ReceivedEmailRow>> ReceivedEmailRepository::page(const ReceivedEm
     using R = Result<QVector<ReceivedEmailRow>>;
     const sql::PageWindow window = sql::pageWindow(limit, offset, total);
     QVariantList values;
-    const QString where = whereClause(filter, &values);
+    const QString where = whereClause(m_db, filter, &values);
     values << window.limit << window.offset;
     auto q =
         sql::run(m_db,

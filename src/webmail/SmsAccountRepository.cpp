@@ -14,9 +14,9 @@ Result<std::optional<SmsAccount>> SmsAccountRepository::findByLogin(const QStrin
     auto q =
         sql::run(m_db,
                  QStringLiteral("SELECT UserId,SMSUserName,SMSFromName,SMSBalanceCredits,SMSBalanceCreditsUpdatedOn "
-                                "FROM SMS_UserAccounts WHERE lower(SMSUserName)=lower(?) AND "
-                                "lower(SMSPassword)=lower(?) ORDER BY UserId LIMIT 1"),
-                 {userName, password});
+                                "FROM SMS_UserAccounts WHERE lower(SMSUserName)=? AND "
+                                "lower(SMSPassword)=? ORDER BY UserId LIMIT 1"),
+                 {sql::foldCase(userName), sql::foldCase(password)});
     if (!q)
         return R::failure(q.error());
     if (!q.value().next())
@@ -70,9 +70,9 @@ Result<std::optional<SmsAccountEntry>> SmsAccountRepository::find(qint64 userId)
 Result<bool> SmsAccountRepository::userNameTaken(const QString &userName, std::optional<qint64> exceptUserId)
 {
     auto n = sql::scalar(m_db,
-                         QStringLiteral("SELECT COUNT(*) FROM SMS_UserAccounts WHERE lower(SMSUserName)=lower(?) "
+                         QStringLiteral("SELECT COUNT(*) FROM SMS_UserAccounts WHERE lower(SMSUserName)=? "
                                         "AND UserId<>?"),
-                         {userName, exceptUserId.value_or(-1)});
+                         {sql::foldCase(userName), exceptUserId.value_or(-1)});
     if (!n)
         return Result<bool>::failure(n.error());
     return n.value() > 0;

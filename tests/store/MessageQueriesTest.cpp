@@ -2,12 +2,18 @@
 // their folder, and the address book lookup.
 #include "store/AddressBookRepository.h"
 #include "store/ComposeQueue.h"
+#include "support/BackendTest.h"
 #include "support/MessageTestData.h"
 
 #include <gtest/gtest.h>
 
 namespace parlix::test {
 namespace {
+
+class MessageQueries : public BackendTest
+{
+};
+PARLIX_ON_BOTH_BACKENDS(MessageQueries);
 
 QStringList senders(const QVector<InboxRow> &rows)
 {
@@ -17,10 +23,9 @@ QStringList senders(const QVector<InboxRow> &rows)
     return out;
 }
 
-TEST(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
+TEST_P(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
 {
-    TempDatabase db;
-    InboxRepository inbox(db.db());
+    InboxRepository inbox(t.db());
     for (const char *number : {"+442123234455", "00442123234455", "2123234455", "9999912345", "+919812345678"})
         inbox.insert(QString::fromLatin1(number), QStringLiteral("hi"), baseTime());
 
@@ -46,10 +51,9 @@ TEST(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
     }
 }
 
-TEST(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
+TEST_P(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
 {
-    TempDatabase db;
-    InboxRepository inbox(db.db());
+    InboxRepository inbox(t.db());
     // Equal times: the pages must still split the rows cleanly.
     for (int i = 0; i < 7; ++i)
         inbox.insert(QStringLiteral("n%1").arg(i), QStringLiteral("m%1").arg(6 - i), baseTime());
@@ -63,10 +67,9 @@ TEST(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
     EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 5).value()), (QStringList{"n5", "n6"}));
 }
 
-TEST(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
+TEST_P(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
 {
-    TempDatabase db;
-    InboxRepository inbox(db.db());
+    InboxRepository inbox(t.db());
     for (int i = 0; i < 23; ++i) // times repeat, so the id decides among equals
         inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4),
                      baseTime().addSecs(60 * (i % 5)));
@@ -85,15 +88,14 @@ TEST(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
     }
 }
 
-TEST(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
+TEST_P(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
 {
-    TempDatabase db;
-    addOutbox(db, QStringLiteral("111"), QStringLiteral("b"), 3);
-    addOutbox(db, QStringLiteral("222"), QStringLiteral("a"), 1);
-    addOutbox(db, QStringLiteral("333"), QStringLiteral("c"), 2, baseTime().addDays(1));
-    addOutbox(db, QStringLiteral("444"), QStringLiteral("d"), 4, baseTime().addDays(3));
-    addOutbox(db, QStringLiteral("555"), QStringLiteral("e"), 5, baseTime().addDays(2));
-    OutboxRepository outbox(db.db());
+    addOutbox(t, QStringLiteral("111"), QStringLiteral("b"), 3);
+    addOutbox(t, QStringLiteral("222"), QStringLiteral("a"), 1);
+    addOutbox(t, QStringLiteral("333"), QStringLiteral("c"), 2, baseTime().addDays(1));
+    addOutbox(t, QStringLiteral("444"), QStringLiteral("d"), 4, baseTime().addDays(3));
+    addOutbox(t, QStringLiteral("555"), QStringLiteral("e"), 5, baseTime().addDays(2));
+    OutboxRepository outbox(t.db());
 
     auto numbers = [&](const OutboxQuery &q) {
         QStringList out;
@@ -108,12 +110,11 @@ TEST(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
     EXPECT_EQ(outbox.count({OutboxFolder::Sent, QStringLiteral("55"), OutboxSort::Default}).value(), 1);
 }
 
-TEST(MessageQueries, OutboxDeleteKeepsToTheFolderTheRowWasSeenIn)
+TEST_P(MessageQueries, OutboxDeleteKeepsToTheFolderTheRowWasSeenIn)
 {
-    TempDatabase db;
-    const qint64 waiting = addOutbox(db, QStringLiteral("111"), QStringLiteral("x"), 1);
-    const qint64 sent = addOutbox(db, QStringLiteral("222"), QStringLiteral("y"), 2, baseTime());
-    OutboxRepository outbox(db.db());
+    const qint64 waiting = addOutbox(t, QStringLiteral("111"), QStringLiteral("x"), 1);
+    const qint64 sent = addOutbox(t, QStringLiteral("222"), QStringLiteral("y"), 2, baseTime());
+    OutboxRepository outbox(t.db());
     // Seen in the outbox but delivered meanwhile, and the other way round: left alone.
     EXPECT_FALSE(outbox.removeFromFolder(sent, OutboxFolder::Waiting).value());
     EXPECT_FALSE(outbox.removeFromFolder(waiting, OutboxFolder::Sent).value());
@@ -123,11 +124,10 @@ TEST(MessageQueries, OutboxDeleteKeepsToTheFolderTheRowWasSeenIn)
     EXPECT_EQ(outbox.count({OutboxFolder::Sent, {}, OutboxSort::Default}).value(), 0);
 }
 
-TEST(MessageQueries, AddressBookMatchesEitherMobileOnItsLastTenDigits)
+TEST_P(MessageQueries, AddressBookMatchesEitherMobileOnItsLastTenDigits)
 {
-    TempDatabase db;
-    db.exec(QStringLiteral("INSERT INTO UserDetails (Mobile1, Mobile2) VALUES ('0000000001', '+919812345678')"));
-    AddressBookRepository book(db.db());
+    t.exec(QStringLiteral("INSERT INTO UserDetails (Mobile1, Mobile2) VALUES ('0000000001', '+919812345678')"));
+    AddressBookRepository book(t.db());
     EXPECT_TRUE(book.knowsNumber(QStringLiteral(" 09812345678 ")).value());
     EXPECT_TRUE(book.knowsNumber(QStringLiteral("0000000001")).value());
     EXPECT_FALSE(book.knowsNumber(QStringLiteral("9812345679")).value());
