@@ -320,12 +320,14 @@ const char *const kVersion8[] = {
 
 // The one webmail poller of all stations: the station holding the lease polls the mailbox
 // until the lease ends, renewing it at every poll; another station takes an ended lease over.
-// On PostgreSQL a session lock decides instead, and the row only names the holder.
+// On PostgreSQL a session lock decides instead, and the row only names the holder. The step
+// can run again over its own result.
 const char *const kVersion9[] = {
-    R"(CREATE TABLE WebMailToSMS_PollerLease (
+    R"(CREATE TABLE IF NOT EXISTS WebMailToSMS_PollerLease (
         HolderStation TEXT,
         LeaseExpiresOn TEXT))",
-    "INSERT INTO WebMailToSMS_PollerLease (HolderStation, LeaseExpiresOn) VALUES (NULL, NULL)",
+    "INSERT INTO WebMailToSMS_PollerLease (HolderStation, LeaseExpiresOn) SELECT NULL, NULL "
+    "WHERE NOT EXISTS (SELECT 1 FROM WebMailToSMS_PollerLease)",
 };
 
 // What the one station of a database from before stations did is its host's.
