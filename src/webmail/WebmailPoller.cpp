@@ -105,10 +105,14 @@ bool WebmailPoller::holdPollerLock()
     const QDateTime now = m_context.clock->now();
     auto held = m_lock->acquire(now, now.addMSecs(leaseMs()));
     if (!held) {
-        log(QStringLiteral("**ERROR** Webmail-to-SMS: which station checks the mailbox cannot be read: ") +
-            held.error());
+        // Said once until the lock can be read again, not at every tick.
+        if (!m_lockUnreadable)
+            log(QStringLiteral("**ERROR** Webmail-to-SMS: which station checks the mailbox cannot be read: ") +
+                held.error());
+        m_lockUnreadable = true;
         return false;
     }
+    m_lockUnreadable = false;
     QString holder = m_station;
     if (!held.value()) {
         auto named = m_lock->holder();

@@ -93,6 +93,7 @@ private:
     QString m_station;
     std::optional<PollerLock> m_lock;
     QString m_lastHolder; // the polling station this one last saw
+    bool m_lockUnreadable = false;
     QTimer m_timer;
     std::atomic_bool m_abort = false;
     std::function<void(int)> m_afterCommit;
