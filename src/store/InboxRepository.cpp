@@ -69,7 +69,7 @@ Result<qint64> InboxRepository::countUnread()
 Result<InboxRow> InboxRepository::find(qint64 id)
 {
     auto row = sql::firstRow(m_db,
-                             QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead "
+                             QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead,ReceivedBy "
                                             "FROM Message_InBox WHERE InBox_Id=?"),
                              {id});
     if (!row)
@@ -77,10 +77,10 @@ Result<InboxRow> InboxRepository::find(qint64 id)
     if (!row.value())
         return Result<InboxRow>::failure(QStringLiteral("The message %1 no longer exists.").arg(id));
     const QVariantMap &r = *row.value();
-    return InboxRow{r.value(QStringLiteral("InBox_Id")).toLongLong(),
-                    r.value(QStringLiteral("SenderMobileNo")).toString(), r.value(QStringLiteral("Message")).toString(),
-                    sql::dateFrom(r.value(QStringLiteral("InboxDateTime"))),
-                    sql::boolFrom(r.value(QStringLiteral("IsRead")))};
+    return InboxRow{
+        r.value(QStringLiteral("InBox_Id")).toLongLong(), r.value(QStringLiteral("SenderMobileNo")).toString(),
+        r.value(QStringLiteral("Message")).toString(),    sql::dateFrom(r.value(QStringLiteral("InboxDateTime"))),
+        sql::boolFrom(r.value(QStringLiteral("IsRead"))), r.value(QStringLiteral("ReceivedBy")).toString()};
 }
 
 Status InboxRepository::markRead(qint64 id)
@@ -106,17 +106,18 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     QVariantList values;
     const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
-    auto q = sql::run(m_db,
-                      QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead FROM Message_InBox") +
-                          where + orderClause(query.sort, window.reversed) + sql::pageClause(),
-                      values);
+    auto q = sql::run(
+        m_db,
+        QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead,ReceivedBy FROM Message_InBox") +
+            where + orderClause(query.sort, window.reversed) + sql::pageClause(),
+        values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());
     QVector<InboxRow> rows;
     while (q.value().next()) {
         rows.append(InboxRow{q.value().value(0).toLongLong(), q.value().value(1).toString(),
                              q.value().value(2).toString(), sql::dateFrom(q.value().value(3)),
-                             sql::boolFrom(q.value().value(4))});
+                             sql::boolFrom(q.value().value(4)), q.value().value(5).toString()});
     }
     if (window.reversed)
         std::reverse(rows.begin(), rows.end());

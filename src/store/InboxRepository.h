@@ -18,6 +18,7 @@ struct InboxRow
     QString message;
     QDateTime inboxDateTime;
     bool isRead = false;
+    QString receivedBy; // the station whose modem received it
 };
 
 // One part of a received long SMS: its sender, the concatenation reference, the number of

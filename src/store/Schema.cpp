@@ -318,6 +318,18 @@ const char *const kVersion8[] = {
     "CREATE INDEX ix_outbox_lease ON Message_OutBox(DeliveryStatus, LeaseExpiresOn)",
 };
 
+// The one webmail poller of all stations: the station holding the lease polls the mailbox
+// until the lease ends, renewing it at every poll; another station takes an ended lease over.
+// On PostgreSQL a session lock decides instead, and the row only names the holder. The step
+// can run again over its own result.
+const char *const kVersion9[] = {
+    R"(CREATE TABLE IF NOT EXISTS WebMailToSMS_PollerLease (
+        HolderStation TEXT,
+        LeaseExpiresOn TEXT))",
+    "INSERT INTO WebMailToSMS_PollerLease (HolderStation, LeaseExpiresOn) SELECT NULL, NULL "
+    "WHERE NOT EXISTS (SELECT 1 FROM WebMailToSMS_PollerLease)",
+};
+
 // What the one station of a database from before stations did is its host's.
 Status adoptHostStation(const QSqlDatabase &db)
 {
@@ -357,6 +369,7 @@ const Step kSteps[] = {
     {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
     {7, kVersion7},
     {8, kVersion8, {}, {}, adoptHostStation},
+    {9, kVersion9},
 };
 
 QString failureOf(const QSqlQuery &q)

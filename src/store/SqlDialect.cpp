@@ -130,6 +130,11 @@ QString rowKey(const QSqlDatabase &db)
     return isPostgres(db) ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
+QString forUpdate(const QSqlDatabase &db)
+{
+    return isPostgres(db) ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
 Result<qint64> dataVersion(const QSqlDatabase &db)
 {
     if (isPostgres(db))

@@ -65,6 +65,11 @@ QString likeCondition(const QSqlDatabase &db, const QString &column);
 // indexes on the columns (PostgreSQL).
 bool hasTrigramTables(const QSqlDatabase &db);
 
+// " FOR UPDATE" on PostgreSQL, to end a SELECT whose rows the transaction goes on to change, so
+// that no other transaction changes them in between; nothing on SQLite, where a writing
+// transaction already holds the whole database.
+QString forUpdate(const QSqlDatabase &db);
+
 // The hidden column that tells the rows of a keyless single-row table apart, oldest first.
 QString rowKey(const QSqlDatabase &db);
 

@@ -168,14 +168,16 @@ Result<QHash<QString, std::optional<qint64>>> ReceivedEmailRepository::processed
     return out;
 }
 
-Status ReceivedEmailRepository::rememberProcessed(const QString &key, std::optional<qint64> messagesReceivedId,
-                                                  const QDateTime &when)
+Result<bool> ReceivedEmailRepository::rememberProcessed(const QString &key, std::optional<qint64> messagesReceivedId,
+                                                        const QDateTime &when)
 {
-    return sql::run(m_db,
-                    QStringLiteral("INSERT INTO WebMailToSMS_ProcessedUidl (Uidl,MessagesReceivedId,ProcessedOn) "
-                                   "VALUES (?,?,?)"),
-                    {key, idOrNull(messagesReceivedId), sql::dateValue(when)})
-        .status();
+    auto q = sql::run(m_db,
+                      QStringLiteral("INSERT INTO WebMailToSMS_ProcessedUidl (Uidl,MessagesReceivedId,ProcessedOn) "
+                                     "VALUES (?,?,?) ON CONFLICT (Uidl) DO NOTHING"),
+                      {key, idOrNull(messagesReceivedId), sql::dateValue(when)});
+    if (!q)
+        return Result<bool>::failure(q.error());
+    return q.value().numRowsAffected() > 0;
 }
 
 Status ReceivedEmailRepository::linkProcessed(const QString &key, qint64 messagesReceivedId)

@@ -79,7 +79,9 @@ public:
     // Remembered messages whose key starts with prefix: key -> stored email id (null when left
     // in the mailbox).
     Result<QHash<QString, std::optional<qint64>>> processedWithPrefix(const QString &prefix);
-    Status rememberProcessed(const QString &key, std::optional<qint64> messagesReceivedId, const QDateTime &when);
+    // False when the key was remembered already: another poller got there first (the row
+    // waits for the end of its transaction), and this one must leave the message alone.
+    Result<bool> rememberProcessed(const QString &key, std::optional<qint64> messagesReceivedId, const QDateTime &when);
     Status linkProcessed(const QString &key, qint64 messagesReceivedId);
     Status forgetProcessed(const QStringList &keys);
 

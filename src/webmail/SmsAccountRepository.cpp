@@ -11,11 +11,13 @@ namespace parlix {
 Result<std::optional<SmsAccount>> SmsAccountRepository::findByLogin(const QString &userName, const QString &password)
 {
     using R = Result<std::optional<SmsAccount>>;
+    // The account is read to be charged: its row stays locked until the charge commits.
     auto q =
         sql::run(m_db,
                  QStringLiteral("SELECT UserId,SMSUserName,SMSFromName,SMSBalanceCredits,SMSBalanceCreditsUpdatedOn "
                                 "FROM SMS_UserAccounts WHERE lower(SMSUserName)=? AND "
-                                "lower(SMSPassword)=? ORDER BY UserId LIMIT 1"),
+                                "lower(SMSPassword)=? ORDER BY UserId LIMIT 1") +
+                     sql::forUpdate(m_db),
                  {sql::foldCase(userName), sql::foldCase(password)});
     if (!q)
         return R::failure(q.error());

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSet>
+#include <QSysInfo>
 
 #include <cmath>
 #include <limits>
@@ -36,9 +37,10 @@ int pop3PortOf(const QVariant &stored)
 
 } // namespace
 
-WebmailPoller::WebmailPoller(EngineContext context, QObject *parent)
+WebmailPoller::WebmailPoller(EngineContext context, QString station, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
+    , m_station(station.isEmpty() ? QSysInfo::machineHostName() : std::move(station))
     , m_timer(this)
 {
     m_timer.setObjectName(QStringLiteral("Timer_WebMailToSMS"));
@@ -62,6 +64,7 @@ void WebmailPoller::initialise()
         return;
     }
     m_db = db.value();
+    m_lock.emplace(m_db->db(), m_station);
     Q_EMIT initialised(true, QString());
 }
 
@@ -70,6 +73,8 @@ void WebmailPoller::applySettings(const RuntimeSettings &settings)
     m_settings = settings;
     if (!settings.WebMailToSMSEnabled || settings.webMailTimerMs <= 0) {
         m_timer.stop();
+        if (m_lock)
+            m_lock->release();
         return;
     }
     const int ms = int(std::min<qint64>(settings.webMailTimerMs, std::numeric_limits<int>::max()));
@@ -81,7 +86,48 @@ void WebmailPoller::applySettings(const RuntimeSettings &settings)
 void WebmailPoller::shutdown()
 {
     m_timer.stop();
+    if (m_lock)
+        m_lock->release();
+    m_lock.reset();
     m_db.reset();
+}
+
+qint64 WebmailPoller::leaseMs() const
+{
+    // One interval and a quarter: the holder's next tick renews it in time, and a stopped
+    // holder's poll is taken over by another station within one interval of falling due.
+    const qint64 interval = std::max<qint64>(m_settings.webMailTimerMs, 1000);
+    return interval + std::max<qint64>(interval / 4, 2000);
+}
+
+bool WebmailPoller::holdPollerLock()
+{
+    const QDateTime now = m_context.clock->now();
+    auto held = m_lock->acquire(now, now.addMSecs(leaseMs()));
+    if (!held) {
+        // Said once until the lock can be read again, not at every tick.
+        if (!m_lockUnreadable)
+            log(QStringLiteral("**ERROR** Webmail-to-SMS: which station checks the mailbox cannot be read: ") +
+                held.error());
+        m_lockUnreadable = true;
+        return false;
+    }
+    m_lockUnreadable = false;
+    QString holder = m_station;
+    if (!held.value()) {
+        auto named = m_lock->holder();
+        holder = named ? named.value() : QString();
+    }
+    // A single station says nothing; a change between stations is logged once.
+    if (holder != m_lastHolder && !(m_lastHolder.isEmpty() && holder == m_station)) {
+        if (holder == m_station)
+            log(QStringLiteral("Webmail-to-SMS: this station (%1) checks the mailbox now.").arg(m_station));
+        else
+            log(QStringLiteral("Webmail-to-SMS: station %1 checks the mailbox; this station skips it.")
+                    .arg(holder.isEmpty() ? QStringLiteral("(unknown)") : holder));
+    }
+    m_lastHolder = holder;
+    return held.value();
 }
 
 QString WebmailPoller::mailboxKeyPrefix() const
@@ -93,7 +139,7 @@ QString WebmailPoller::mailboxKeyPrefix() const
 void WebmailPoller::tick()
 {
     // The session lives only inside a poll, so a switched-off poller has nothing to close.
-    if (!m_settings.WebMailToSMSEnabled || !m_db)
+    if (!m_settings.WebMailToSMSEnabled || !m_db || !holdPollerLock())
         return;
 
     QElapsedTimer elapsed;
@@ -111,6 +157,10 @@ void WebmailPoller::tick()
     else
         onPop3Error(session, session.lastError());
     session.close();
+
+    // Renewed from the poll's end too, so that a long poll does not eat into the next interval.
+    const QDateTime end = m_context.clock->now();
+    m_lock->acquire(end, end.addMSecs(leaseMs()));
 
     m_lastPoll.totalMs = elapsed.elapsed();
     m_lastPoll.serverMs = session.serverMs();
@@ -174,7 +224,7 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
                     .arg(message.number)
                     .arg(m_settings.MaxEmailSizeKB)
                     .arg(size));
-            storeStatus = store.rememberProcessed(key, std::nullopt, m_context.clock->now());
+            storeStatus = store.rememberProcessed(key, std::nullopt, m_context.clock->now()).status();
             if (!storeStatus)
                 break;
             remembered.insert(key, std::nullopt);
@@ -184,7 +234,7 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
         const QDateTime now = m_context.clock->now();
 
         if (email.textBody.isEmpty()) {
-            storeStatus = store.rememberProcessed(key, std::nullopt, now);
+            storeStatus = store.rememberProcessed(key, std::nullopt, now).status();
             if (!storeStatus)
                 break;
             remembered.insert(key, std::nullopt);
@@ -194,11 +244,16 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
         log(QStringLiteral("Parsing email no. ") + QString::number(message.number) + QStringLiteral(" contents."));
         webmail::CommandOutcome outcome;
         qint64 storedId = 0;
+        bool takenElsewhere = false;
         storeStatus = sql::inTransaction(db, [&]() -> Status {
-            // The first write takes the database's write lock, so the balance read below cannot
-            // change under the charge.
-            if (Status s = store.rememberProcessed(key, std::nullopt, now); !s)
-                return s;
+            // The first write takes the database's write lock (on PostgreSQL the key's), so the
+            // balance read below cannot change under the charge, and a poller that lost its lock
+            // in the middle of a poll finds the email another one took and leaves it.
+            auto first = store.rememberProcessed(key, std::nullopt, now);
+            if (first && !first.value())
+                takenElsewhere = true;
+            if (!first || takenElsewhere)
+                return first ? Status::failure(QString()) : first.status();
             auto processed = webmail::ProcessWebmailCommand(db, email.textBody, now);
             if (!processed)
                 return processed.status();
@@ -218,6 +273,10 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
             storedId = id.value();
             return store.linkProcessed(key, storedId);
         });
+        if (takenElsewhere) {
+            storeStatus = Status::success();
+            continue;
+        }
         if (!storeStatus)
             break;
         remembered.insert(key, storedId);
@@ -245,8 +304,8 @@ void WebmailPoller::ReadPOP3Emails(webmail::Pop3Client &session, const QVector<w
                                  Prompt::Icon::Critical);
 }
 
-WebmailHost::WebmailHost(EngineContext context)
-    : WorkerThread(new WebmailPoller(std::move(context)), QStringLiteral("webmail"))
+WebmailHost::WebmailHost(EngineContext context, QString station)
+    : WorkerThread(new WebmailPoller(std::move(context), std::move(station)), QStringLiteral("webmail"))
 {
     qRegisterMetaType<parlix::RuntimeSettings>();
     qRegisterMetaType<parlix::WebmailPollSummary>();

@@ -4,6 +4,7 @@
 #include "core/EngineContext.h"
 #include "core/WorkerThread.h"
 #include "store/Database.h"
+#include "webmail/PollerLock.h"
 #include "webmail/Pop3Client.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace parlix {
 
@@ -33,13 +35,17 @@ struct WebmailPollSummary
 // that transaction has committed. A remembered UIDL met again (its delete was lost) is only
 // deleted. An email without a text body, or larger than the size limit, is remembered and left
 // in the mailbox, so it is never read again.
+//
+// Of all stations on one database only the one holding the PollerLock polls; the others skip
+// their ticks and take the lock over once its holder stops.
 class WebmailPoller : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WebmailPoller)
 
 public:
-    explicit WebmailPoller(EngineContext context, QObject *parent = nullptr);
+    // station: this station's name among those sharing the database; empty: the host's name.
+    explicit WebmailPoller(EngineContext context, QString station = {}, QObject *parent = nullptr);
     ~WebmailPoller() override;
 
     const QTimer &timer() const { return m_timer; }
@@ -77,10 +83,17 @@ private:
     // Prefix of the remembered keys of the configured mailbox: a UIDL is unique only there.
     QString mailboxKeyPrefix() const;
     void log(const QString &text) const;
+    // Whether this station may poll now; logs a change of the polling station once.
+    bool holdPollerLock();
+    qint64 leaseMs() const;
 
     EngineContext m_context;
     RuntimeSettings m_settings;
     DbConnectionPtr m_db;
+    QString m_station;
+    std::optional<PollerLock> m_lock;
+    QString m_lastHolder; // the polling station this one last saw
+    bool m_lockUnreadable = false;
     QTimer m_timer;
     std::atomic_bool m_abort = false;
     std::function<void(int)> m_afterCommit;
@@ -96,7 +109,7 @@ class WebmailHost : public WorkerThread<WebmailPoller>
     Q_DISABLE_COPY_MOVE(WebmailHost)
 
 public:
-    explicit WebmailHost(EngineContext context);
+    explicit WebmailHost(EngineContext context, QString station = {});
     ~WebmailHost();
 
     // For connecting to its signals; call its slots only through queued calls.

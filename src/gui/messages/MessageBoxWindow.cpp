@@ -39,6 +39,10 @@ std::atomic<int> g_openWindows = 0;
 
 // Sub-items of every folder's rows; the outbox adds the status after the hidden key.
 enum Column { kNumber = 0, kName = 1, kMessage = 2, kDate = 3, kKey = 4, kStatus = 5 };
+// The station that received a message (the inbox's column after the key) or sent it (the sent
+// items' column after the status).
+constexpr int kInboxStation = 5;
+constexpr int kSentStation = 6;
 
 // What the phone's delivery report said: when it arrived, or what is still awaited; empty
 // when no report was asked for.
@@ -129,6 +133,7 @@ PagedListView::Source inboxRows(const QSqlDatabase &db, const FolderFilter &filt
                     return rows.status();
                 for (const InboxRow &row : rows.value()) {
                     QTreeWidgetItem *item = rowItem(row.senderMobileNo, row.message, row.inboxDateTime, row.id);
+                    item->setText(kInboxStation, row.receivedBy);
                     setBold(item, !row.isRead);
                     list.addTopLevelItem(item);
                 }
@@ -150,6 +155,8 @@ PagedListView::Source outboxRows(const QSqlDatabase &db, const FolderFilter &fil
                     QTreeWidgetItem *item = rowItem(row.recipientMobileNo, row.message,
                                                     sent ? row.deliveryDatetime : row.outBoxDateTime, row.id);
                     item->setText(kStatus, sent ? deliveredText(row) : row.deliveryStatus.trimmed());
+                    if (sent)
+                        item->setText(kSentStation, row.sentBy);
                     list.addTopLevelItem(item);
                 }
                 return Status::success();
@@ -177,7 +184,8 @@ const FolderTable kFolderTables[] = {
       {"Sender's Name", 0, std::nullopt},
       {"Message", 0, InboxSort::Message},
       {"Received On", 0, InboxSort::OldestFirst},
-      {"", 0, std::nullopt}},
+      {"", 0, std::nullopt},
+      {"Received By", 0, std::nullopt}},
      InboxSort::NewestFirst,
      inboxRows,
      inboxMessage,
@@ -201,7 +209,8 @@ const FolderTable kFolderTables[] = {
       {"Message", 0, OutboxSort::Message},
       {"Delivered On", 0, OutboxSort::Default},
       {"", 0, std::nullopt},
-      {"Delivered", 0, std::nullopt}},
+      {"Delivered", 0, std::nullopt},
+      {"Sent By", 0, std::nullopt}},
      OutboxSort::Default,
      [](const QSqlDatabase &db, const FolderFilter &f) { return outboxRows(db, f, OutboxFolder::Sent); },
      outboxMessage,

@@ -54,6 +54,7 @@ protected:
 TEST_F(MessageBoxTest, OpensOnTheFolderTheHomePageAskedFor)
 {
     addInbox(db, 3);
+    db.exec(QStringLiteral("UPDATE Message_InBox SET ReceivedBy='north'"));
     addOutbox(db, QStringLiteral("555"), QStringLiteral("waiting"), 1);
     EXPECT_FALSE(MessageBoxWindow::MessageBoxOpen());
 
@@ -61,6 +62,8 @@ TEST_F(MessageBoxTest, OpensOnTheFolderTheHomePageAskedFor)
     EXPECT_TRUE(MessageBoxWindow::MessageBoxOpen());
     EXPECT_TRUE(window->isInBoxSelected());
     EXPECT_EQ(numbers().size(), 3);
+    EXPECT_EQ(list()->headerItem()->text(5), QStringLiteral("Received By"));
+    EXPECT_EQ(columnTexts(list(), 5), QStringList(3, QStringLiteral("north")));
     EXPECT_TRUE(list()->topLevelItem(0)->font(0).bold());
     EXPECT_EQ(node(0)->text(0), QStringLiteral("Inbox(3)"));
     EXPECT_TRUE(node(0)->font(0).bold());
@@ -98,10 +101,13 @@ TEST_F(MessageBoxTest, SentItemsNewestFirstAndHeaderOrders)
     addOutbox(db, QStringLiteral("111"), QStringLiteral("charlie"), 1, baseTime().addDays(1));
     addOutbox(db, QStringLiteral("222"), QStringLiteral("alpha"), 2, baseTime().addDays(3));
     addOutbox(db, QStringLiteral("333"), QStringLiteral("bravo"), 3, baseTime().addDays(2));
+    db.exec(QStringLiteral("UPDATE Message_OutBox SET SentBy='south' WHERE RecipientMobileNo='333'"));
     open();
     clickNode(2);
     ASSERT_TRUE(window->isSentItemsSelected());
     EXPECT_EQ(numbers(), (QStringList{"222", "333", "111"}));
+    EXPECT_EQ(list()->headerItem()->text(6), QStringLiteral("Sent By"));
+    EXPECT_EQ(columnTexts(list(), 6), (QStringList{"", "south", ""}));
     clickHeader(list(), 2);
     EXPECT_EQ(messages(), (QStringList{"alpha", "bravo", "charlie"}));
     clickHeader(list(), 1); // the name column keeps the order
