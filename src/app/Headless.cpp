@@ -66,7 +66,7 @@ StoredSettings openStoredSettings(const QString &databasePath)
     return {db.value(), rows.value(), 0};
 }
 
-int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
+int runHeadless(const QString &databasePath, const QString &station, bool saySoBecauseNoDisplay)
 {
     // Installed first, so a stop request during start-up is not lost.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
@@ -99,7 +99,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     if (!settings)
         return reportFatal(settings.error());
 
-    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     engine.start();
     engine.applySettings(settings.value());
     // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
@@ -120,7 +120,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
                 e->startSendTimer();
         },
         Qt::QueuedConnection);
-    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     webmail.start();
     webmail.applySettings(settings.value());
     // `parlix settings set` from another shell reaches the running gateway.

@@ -56,7 +56,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
     }
     m_log.WriteActivityLog(QStringLiteral("Total %1 new SMS found.").arg(list.size()));
 
-    SimLedgerRepository ledger(m_db);
+    SimLedgerRepository ledger(m_db, m_station);
     bool anyTaken = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (m_stop != nullptr && m_stop->load())
@@ -91,7 +91,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
             if (entry.partCount > 1) {
                 const ReceivedPart part{sender, entry.concatRef, entry.partCount, entry.partNo, text};
                 const QDateTime when = m_clock.now();
-                auto whole = InboxRepository(m_db).completeMessage(part, when);
+                auto whole = InboxRepository(m_db).completeMessage(part, when, m_station);
                 if (!whole)
                     m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + whole.error());
                 else if (whole.value())
@@ -207,8 +207,8 @@ bool ReceivePass::recordReport(int reference, const QString &recipient, int stat
 void ReceivePass::storeStaleParts()
 {
     const QDateTime now = m_clock.now();
-    auto stored =
-        InboxRepository(m_db).storeIncomplete(now.addSecs(-qint64(m_partsWaitHours * 3600)), kMissingPart, now);
+    auto stored = InboxRepository(m_db).storeIncomplete(now.addSecs(-qint64(m_partsWaitHours * 3600)), kMissingPart,
+                                                        now, m_station);
     if (!stored) {
         m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + stored.error());
         return;

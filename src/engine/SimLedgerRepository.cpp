@@ -11,13 +11,13 @@ Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, con
 {
     qint64 id = 0;
     const Status s = sql::inTransaction(m_db, [&] {
-        auto inserted = InboxRepository(m_db).insert(sender, message, when);
+        auto inserted = InboxRepository(m_db).insert(sender, message, when, m_station);
         if (!inserted)
             return inserted.status();
         id = inserted.value();
         return sql::run(m_db,
                         QStringLiteral("INSERT INTO SIM_StoredMessages (MessageKey,InBox_Id,StoredOn) VALUES (?,?,?)"),
-                        {messageKey, id, sql::dateValue(when)})
+                        {QString(m_prefix + messageKey), id, sql::dateValue(when)})
             .status();
     });
     if (!s)
@@ -27,8 +27,8 @@ Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, con
 
 Result<bool> SimLedgerRepository::isStored(const QString &messageKey)
 {
-    auto n =
-        sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey});
+    auto n = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"),
+                         {QString(m_prefix + messageKey)});
     if (!n)
         return Result<bool>::failure(n.error());
     return n.value() > 0;
@@ -36,7 +36,9 @@ Result<bool> SimLedgerRepository::isStored(const QString &messageKey)
 
 Status SimLedgerRepository::forget(const QString &messageKey)
 {
-    return sql::run(m_db, QStringLiteral("DELETE FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey}).status();
+    return sql::run(m_db, QStringLiteral("DELETE FROM SIM_StoredMessages WHERE MessageKey=?"),
+                    {QString(m_prefix + messageKey)})
+        .status();
 }
 
 } // namespace parlix

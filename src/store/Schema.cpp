@@ -2,13 +2,13 @@
 
 #include "store/Query.h"
 #include "store/SqlDialect.h"
+#include "store/StationRepository.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
-#include <QSysInfo>
 #include <QVariant>
 
 #include <cstring>
@@ -321,8 +321,7 @@ const char *const kVersion8[] = {
 // What the one station of a database from before stations did is its host's.
 Status adoptHostStation(const QSqlDatabase &db)
 {
-    const QString host =
-        QSysInfo::machineHostName().isEmpty() ? QStringLiteral("localhost") : QSysInfo::machineHostName();
+    const QString host = defaultStationName();
     Status s = sql::run(db, QStringLiteral("INSERT INTO Stations (StationName,RegisteredOn) VALUES (?,?)"),
                         {host, sql::dateValue(QDateTime::currentDateTime())})
                    .status();
@@ -332,6 +331,25 @@ Status adoptHostStation(const QSqlDatabase &db)
         if (s)
             s = sql::run(db, QString::fromLatin1(text), {host}).status();
     }
+    return s;
+}
+
+// Each station its own modem: the modem settings row gets the station it belongs to (a row
+// without one serves every station that has none), and the SIM ledger's keys are each
+// station's own, so the same message at the same place on two SIM cards is stored twice.
+const char *const kVersion9[] = {
+    "ALTER TABLE ModemSettings ADD COLUMN Station TEXT",
+};
+
+// The modem and the SIM of a database from before belong to its host's station.
+Status adoptHostModem(const QSqlDatabase &db)
+{
+    const QString host = defaultStationName();
+    Status s = sql::run(db, QStringLiteral("UPDATE ModemSettings SET Station=?"), {host}).status();
+    if (s)
+        s = sql::run(db, QStringLiteral("UPDATE SIM_StoredMessages SET MessageKey=?||MessageKey"),
+                     {simLedgerKeyPrefix(host)})
+                .status();
     return s;
 }
 
@@ -357,6 +375,7 @@ const Step kSteps[] = {
     {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
     {7, kVersion7},
     {8, kVersion8, {}, {}, adoptHostStation},
+    {9, kVersion9, {}, {}, adoptHostModem},
 };
 
 QString failureOf(const QSqlQuery &q)

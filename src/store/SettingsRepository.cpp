@@ -32,7 +32,11 @@ bool isIdentifier(const QString &name)
 
 Result<std::optional<QVariantMap>> SettingsRepository::modemSettings()
 {
-    return sql::firstRow(m_db, QStringLiteral("SELECT * FROM ModemSettings LIMIT 1"));
+    return sql::firstRow(m_db,
+                         QStringLiteral("SELECT * FROM ModemSettings WHERE Station=? OR Station IS NULL ORDER BY "
+                                        "CASE WHEN Station IS NULL THEN 1 ELSE 0 END,%1 LIMIT 1")
+                             .arg(sql::rowKey(m_db)),
+                         {m_station});
 }
 
 Result<std::optional<QVariantMap>> SettingsRepository::timerSettings()
@@ -92,6 +96,8 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
     }
     if (names.isEmpty())
         return Status::success();
+    if (table == QLatin1String("ModemSettings"))
+        return saveStationRow(names, values);
     return sql::inTransaction(m_db, [&]() -> Status {
         auto count = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + table);
         if (!count)
@@ -109,6 +115,45 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
                        .arg(table, sets.join(QLatin1Char(',')), sql::rowKey(m_db));
         }
         return sql::run(m_db, text, values).status();
+    });
+}
+
+Status SettingsRepository::saveStationRow(const QStringList &names, const QVariantList &values)
+{
+    return sql::inTransaction(m_db, [&]() -> Status {
+        QStringList sets;
+        for (const QString &n : names)
+            sets << n + QStringLiteral("=?");
+        auto updated = sql::run(m_db, QStringLiteral("UPDATE ModemSettings SET %1 WHERE Station=?").arg(sets.join(',')),
+                                values + QVariantList{m_station});
+        if (!updated || updated.value().numRowsAffected() > 0)
+            return updated.status();
+        // The station's first save: its row starts from the one it read until now.
+        auto shared =
+            sql::run(m_db, QStringLiteral("SELECT * FROM ModemSettings WHERE Station IS NULL ORDER BY %1 LIMIT 1")
+                               .arg(sql::rowKey(m_db)));
+        if (!shared)
+            return shared.status();
+        QStringList columns = names;
+        QVariantList row = values;
+        if (shared.value().next()) {
+            const QVariantMap inherited = sql::rowOf(shared.value());
+            for (auto it = inherited.cbegin(); it != inherited.cend(); ++it) {
+                if (!columns.contains(it.key(), Qt::CaseInsensitive) &&
+                    it.key().compare("Station", Qt::CaseInsensitive) != 0) {
+                    columns << it.key();
+                    row << it.value();
+                }
+            }
+        }
+        columns << QStringLiteral("Station");
+        row << m_station;
+        return sql::run(m_db,
+                        QStringLiteral("INSERT INTO ModemSettings (%1) VALUES (%2)")
+                            .arg(columns.join(QLatin1Char(',')),
+                                 QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))),
+                        row)
+            .status();
     });
 }
 
