@@ -10,6 +10,7 @@
 #include "core/HeadlessPrompt.h"
 #include "engine/Engine.h"
 #include "engine/ModemConnection.h"
+#include "engine/OutboxPass.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 
@@ -18,6 +19,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +47,15 @@ std::pair<int, int> reconnectPauses()
     if (given.size() == 2 && firstOk && maxOk && first > 0 && max >= first)
         return {first, max};
     return {3000, 60000};
+}
+
+// The pause after each SMS sent, which paces the modem; PARLIX_SEND_PAUSE_MS shortens it for the
+// tests of several stations, whose simulators need none. No value: the pass's own.
+std::optional<int> sendPause()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("PARLIX_SEND_PAUSE_MS", &ok);
+    return ok && ms >= 0 ? std::optional<int>(ms) : std::nullopt;
 }
 
 } // namespace
@@ -108,7 +119,9 @@ int runHeadless(const QString &databasePath, const QString &station, bool saySoB
     const auto [firstPauseMs, maxPauseMs] = reconnectPauses();
     QMetaObject::invokeMethod(
         engine.engine(),
-        [e = engine.engine(), gatewayOnly, firstPauseMs, maxPauseMs] {
+        [e = engine.engine(), gatewayOnly, firstPauseMs, maxPauseMs, pause = sendPause()] {
+            if (pause && e->outboxPass())
+                e->outboxPass()->setPauseAfterSendMs(*pause);
             // Nobody answers the window's question here: a modem that is not there yet (the
             // service started before the USB modem) is waited for.
             if (ModemConnection *connection = e->connection()) {

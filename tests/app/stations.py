@@ -28,6 +28,7 @@ from fault_matrix import Lines, Simulator  # noqa: E402
 
 PG_BIN = "/usr/lib/postgresql/15/bin"
 PG_USER = "parlix_test"
+ARGS = None
 
 
 class Postgres:
@@ -59,8 +60,8 @@ class Postgres:
 
     def psql(self, db, query):
         out = subprocess.run(["psql", "-h", "127.0.0.1", "-p", str(self.port), "-U", PG_USER, "-d", db, "-At",
-                              "-F", "\t", "-v", "ON_ERROR_STOP=1", "-c", query], check=True, capture_output=True,
-                             text=True).stdout
+                              "-F", "\t", "-v", "ON_ERROR_STOP=1", "-f", "-"], input=query, check=True,
+                             capture_output=True, text=True).stdout
         return [tuple(line.split("\t")) for line in out.splitlines() if line]
 
     def stop(self):
@@ -124,7 +125,7 @@ class Station:
 
 
 def environment():
-    env = dict(os.environ, PARLIX_RECONNECT_PAUSES_MS="300,2000")
+    env = dict(os.environ, PARLIX_RECONNECT_PAUSES_MS="300,2000", PARLIX_SEND_PAUSE_MS=str(ARGS.send_pause))
     for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PARLIX_DATABASE"):
         env.pop(name, None)
     return env
@@ -175,7 +176,7 @@ def three_stations(args, folder):
             s.start()
 
         victim = stations[0]
-        if not wait_until(lambda: len(victim.sent_texts()) >= 10 and not victim.sim.sim_texts(), 60):
+        if not wait_until(lambda: len(victim.sent_texts()) >= args.rows // 20 and not victim.sim.sim_texts(), 60):
             problems.append("%s sent nothing" % victim.name)
         victim.proc.send_signal(signal.SIGKILL)
         victim.proc.wait()
@@ -277,8 +278,10 @@ def main():
     parser.add_argument("--rows", type=int, default=3000)
     parser.add_argument("--body-latency", type=int, default=0)
     parser.add_argument("--timeout", type=int, default=240)
+    parser.add_argument("--send-pause", type=int, default=0, help="ms after each SMS (the program's own: 100)")
     parser.add_argument("--bench", action="store_true")
-    args = parser.parse_args()
+    global ARGS
+    args = ARGS = parser.parse_args()
     if args.backend == "postgresql" and not os.path.exists(os.path.join(PG_BIN, "initdb")):
         print("SKIP: no PostgreSQL server in %s (scripts/setup.sh installs it)" % PG_BIN)
         return 0

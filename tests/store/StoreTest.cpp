@@ -472,7 +472,8 @@ TEST_P(Store, OlderDatabaseBecomesTheStationOfItsHost)
     const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
     OutboxRepository(t.db()).insertPending("1", "sending", when);
     t.exec("UPDATE Message_OutBox SET DeliveryStatus='SENDING'");
-    InboxRepository(t.db()).insert("2", "in", when);
+    t.exec("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+           "VALUES ('2',0,'in','2026-12-05 09:00:00',0)");
     t.exec("INSERT INTO ModemSettings (CommPortNo) VALUES ('/dev/ttyUSB0')");
     t.exec("INSERT INTO SIM_StoredMessages (MessageKey,InBox_Id) VALUES ('1\x1f+44\x1fhi',1)");
 
