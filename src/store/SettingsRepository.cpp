@@ -120,39 +120,27 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
 
 Status SettingsRepository::saveStationRow(const QStringList &names, const QVariantList &values)
 {
+    QStringList sets;
+    for (const QString &n : names)
+        sets << n + QStringLiteral("=?");
+    const QString update = QStringLiteral("UPDATE ModemSettings SET %1,Station=? WHERE ").arg(sets.join(u','));
     return sql::inTransaction(m_db, [&]() -> Status {
-        QStringList sets;
-        for (const QString &n : names)
-            sets << n + QStringLiteral("=?");
-        auto updated = sql::run(m_db, QStringLiteral("UPDATE ModemSettings SET %1 WHERE Station=?").arg(sets.join(',')),
-                                values + QVariantList{m_station});
-        if (!updated || updated.value().numRowsAffected() > 0)
-            return updated.status();
-        // The station's first save: its row starts from the one it read until now.
-        auto shared =
-            sql::run(m_db, QStringLiteral("SELECT * FROM ModemSettings WHERE Station IS NULL ORDER BY %1 LIMIT 1")
-                               .arg(sql::rowKey(m_db)));
-        if (!shared)
-            return shared.status();
-        QStringList columns = names;
-        QVariantList row = values;
-        if (shared.value().next()) {
-            const QVariantMap inherited = sql::rowOf(shared.value());
-            for (auto it = inherited.cbegin(); it != inherited.cend(); ++it) {
-                if (!columns.contains(it.key(), Qt::CaseInsensitive) &&
-                    it.key().compare("Station", Qt::CaseInsensitive) != 0) {
-                    columns << it.key();
-                    row << it.value();
-                }
-            }
-        }
-        columns << QStringLiteral("Station");
-        row << m_station;
+        auto own = sql::run(m_db, update + QStringLiteral("Station=?"), values + QVariantList{m_station, m_station});
+        if (!own || own.value().numRowsAffected() > 0)
+            return own.status();
+        // The station's first save: a row without a station (the one it read until now) becomes
+        // its own, else it gets a new row.
+        auto adopted = sql::run(
+            m_db,
+            update +
+                QStringLiteral("%1=(SELECT min(%1) FROM ModemSettings WHERE Station IS NULL)").arg(sql::rowKey(m_db)),
+            values + QVariantList{m_station});
+        if (!adopted || adopted.value().numRowsAffected() > 0)
+            return adopted.status();
         return sql::run(m_db,
-                        QStringLiteral("INSERT INTO ModemSettings (%1) VALUES (%2)")
-                            .arg(columns.join(QLatin1Char(',')),
-                                 QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))),
-                        row)
+                        QStringLiteral("INSERT INTO ModemSettings (%1,Station) VALUES (%2?)")
+                            .arg(names.join(u','), QStringLiteral("?,").repeated(names.size())),
+                        values + QVariantList{m_station})
             .status();
     });
 }

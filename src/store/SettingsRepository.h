@@ -21,7 +21,8 @@ struct SettingsRows
 };
 
 // Reads and writes the single-row settings tables. ModemSettings has one row per station (its
-// Station column); a row without a station serves every station that has none of its own.
+// Station column); a row without a station serves every station that has none of its own, and
+// becomes the first of them to save its modem settings.
 class SettingsRepository
 {
 public:
