@@ -82,7 +82,7 @@ int main(int argc, char **argv)
                  QStringLiteral("INSERT INTO Message_OutBox (RecepId,RecipientMobileNo,Message,OutBoxDateTime) "
                                 "SELECT 0,'+4477'||x,'row '||x,'2026-01-01 00:00:00' FROM generate_series(1,?) x"),
                  {rows});
-        std::vector<StationRun> runs(size_t(stations));
+        std::vector<StationRun> runs(static_cast<size_t>(stations));
         std::vector<std::thread> threads;
         QElapsedTimer wall;
         wall.start();
