@@ -95,7 +95,7 @@ int runDemo(bool gui)
                                      "Two SMS go out, SMS and a missed call come in within seconds.")
                           .arg(modem.devicePath(), path));
     scheduleArrivals(modem);
-    const int status = gui ? runGui(path) : runHeadless(path, false);
+    const int status = gui ? runGui(path, QString()) : runHeadless(path, QString(), false);
     const auto sent = modem.sentMessages();
     printLine(
         stdout,

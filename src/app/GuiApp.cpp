@@ -18,7 +18,7 @@
 
 namespace parlix {
 
-int runGui(const QString &databasePath)
+int runGui(const QString &databasePath, const QString &station)
 {
     auto db = DbConnection::open(databasePath);
     if (!db) {
@@ -38,9 +38,9 @@ int runGui(const QString &databasePath)
     splash.exec();
 
     ActivityLog log(SystemClock::instance());
-    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     engine.start();
-    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     webmail.start();
 
     MainWindow window({&log, db.value().get(), &engine, &prompt, &SystemClock::instance(), &webmail});

@@ -5,6 +5,6 @@
 namespace parlix {
 
 // The windowed start-up: database, screen question, splash, main window. Returns the exit status.
-int runGui(const QString &databasePath);
+int runGui(const QString &databasePath, const QString &station);
 
 } // namespace parlix

@@ -10,6 +10,7 @@
 #include "core/HeadlessPrompt.h"
 #include "engine/Engine.h"
 #include "engine/ModemConnection.h"
+#include "engine/OutboxPass.h"
 #include "store/Database.h"
 #include "webmail/WebmailPoller.h"
 
@@ -18,6 +19,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,6 +49,15 @@ std::pair<int, int> reconnectPauses()
     return {3000, 60000};
 }
 
+// The pause after each SMS sent, which paces the modem; PARLIX_SEND_PAUSE_MS shortens it for the
+// tests of several stations, whose simulators need none. No value: the pass's own.
+std::optional<int> sendPause()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("PARLIX_SEND_PAUSE_MS", &ok);
+    return ok && ms >= 0 ? std::optional<int>(ms) : std::nullopt;
+}
+
 } // namespace
 
 int reportFatal(const QString &message)
@@ -66,7 +77,7 @@ StoredSettings openStoredSettings(const QString &databasePath)
     return {db.value(), rows.value(), 0};
 }
 
-int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
+int runHeadless(const QString &databasePath, const QString &station, bool saySoBecauseNoDisplay)
 {
     // Installed first, so a stop request during start-up is not lost.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
@@ -99,7 +110,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     if (!settings)
         return reportFatal(settings.error());
 
-    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    EngineHost engine({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     engine.start();
     engine.applySettings(settings.value());
     // The last start-up step: connect unless the SMTP gateway alone sends. Without a Connect
@@ -108,7 +119,9 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
     const auto [firstPauseMs, maxPauseMs] = reconnectPauses();
     QMetaObject::invokeMethod(
         engine.engine(),
-        [e = engine.engine(), gatewayOnly, firstPauseMs, maxPauseMs] {
+        [e = engine.engine(), gatewayOnly, firstPauseMs, maxPauseMs, pause = sendPause()] {
+            if (pause && e->outboxPass())
+                e->outboxPass()->setPauseAfterSendMs(*pause);
             // Nobody answers the window's question here: a modem that is not there yet (the
             // service started before the USB modem) is waited for.
             if (ModemConnection *connection = e->connection()) {
@@ -120,7 +133,7 @@ int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay)
                 e->startSendTimer();
         },
         Qt::QueuedConnection);
-    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    WebmailHost webmail({db.value()->path(), &log, &prompt, &SystemClock::instance(), station});
     webmail.start();
     webmail.applySettings(settings.value());
     // `parlix settings set` from another shell reaches the running gateway.

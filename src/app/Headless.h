@@ -10,9 +10,9 @@
 
 namespace parlix {
 
-// Runs the engine without windows, printing the activity log, until SIGINT or SIGTERM.
-// Returns the process exit status.
-int runHeadless(const QString &databasePath, bool saySoBecauseNoDisplay);
+// Runs the engine without windows, printing the activity log, until SIGINT or SIGTERM, as the
+// station of that name (the host's when empty). Returns the process exit status.
+int runHeadless(const QString &databasePath, const QString &station, bool saySoBecauseNoDisplay);
 
 // The fatal start-up message: written to standard error; returns the exit status to use.
 int reportFatal(const QString &message);

@@ -7,6 +7,7 @@
 #include "app/SendCommand.h"
 #include "app/SettingsCommand.h"
 #include "store/Database.h"
+#include "store/StationRepository.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -29,7 +30,7 @@ bool takesValue(const char *arg, const QList<parlix::Command> &all)
     if (std::strncmp(arg, "--", 2) != 0 || std::strchr(arg, '=') != nullptr)
         return false;
     const QString name = QString::fromLocal8Bit(arg + 2);
-    if (name == QLatin1String("database"))
+    if (name == QLatin1String("database") || name == QLatin1String("station"))
         return true;
     for (const parlix::Command &c : all) {
         for (const QCommandLineOption &o : c.options) {
@@ -117,7 +118,11 @@ int main(int argc, char **argv)
          QStringLiteral("The database file, or postgresql://user@host:port/dbname with the password in "
                         "PGPASSWORD or ~/.pgpass (default: PARLIX_DATABASE, else the per-user Parlix.db)."),
          QStringLiteral("path")});
-    QStringList added;
+    parser.addOption({QStringLiteral("station"),
+                      QStringLiteral("This program's name among the stations sharing the database (default: the host "
+                                     "name)."),
+                      QStringLiteral("name")});
+    QStringList added{QStringLiteral("station")};
     for (const parlix::Command &c : all) {
         for (const QCommandLineOption &o : c.options) {
             // An option two commands share is added once.
@@ -138,6 +143,15 @@ int main(int argc, char **argv)
         return parlix::runDemo(gui);
     }
 
+    QString station = parser.value(QStringLiteral("station")).trimmed();
+    if (parser.isSet(QStringLiteral("station")) && station.isEmpty()) {
+        std::fprintf(stderr, "--station needs a name (try --help)\n");
+        return 1;
+    }
+    // Before any command: `settings set --station NAME` writes that station's modem row.
+    if (!station.isEmpty())
+        parlix::setThisStation(station);
+
     QString path = parser.value(QStringLiteral("database"));
     if (path.isEmpty())
         path = qEnvironmentVariable("PARLIX_DATABASE");
@@ -153,6 +167,6 @@ int main(int argc, char **argv)
         return 1;
     }
     if (!gui)
-        return parlix::runHeadless(path, noDisplay && !wantsHeadless);
-    return parlix::runGui(path);
+        return parlix::runHeadless(path, station, noDisplay && !wantsHeadless);
+    return parlix::runGui(path, station);
 }

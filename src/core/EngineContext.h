@@ -16,6 +16,7 @@ struct EngineContext
     ActivityLog *log = nullptr;
     Prompt *prompt = nullptr;
     const Clock *clock = nullptr;
+    QString station; // this program's name among those sharing the database; the host's when empty
 };
 
 } // namespace parlix

@@ -14,6 +14,7 @@
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
 #include "store/OutboxRepository.h"
+#include "store/StationRepository.h"
 
 namespace parlix {
 
@@ -36,6 +37,10 @@ void Engine::initialise()
         return;
     }
     m_db = db.value();
+    if (m_context.station.isEmpty())
+        m_context.station = thisStation();
+    if (const Status s = StationRepository(m_db->db()).registerStation(m_context.station, m_context.clock->now()); !s)
+        m_context.log->WriteActivityLog(QStringLiteral("**ERROR** ") + s.error);
     ActivityLog &log = *m_context.log;
     Prompt &prompt = *m_context.prompt;
     const Clock &clock = *m_context.clock;
@@ -58,6 +63,8 @@ void Engine::initialise()
                              Q_EMIT smsStored(id, sender, message, when);
                          },
                          [this] { Q_EMIT refreshMessageBoxWindow(); }, [this](const QString &f) { playSound(f); }});
+    m_outbox->setStation(m_context.station);
+    m_receive->setStation(m_context.station);
     m_outbox->setStopFlag(&m_stopRequested);
     m_receive->setStopFlag(&m_stopRequested);
     m_callWatcher->setPlaySound([this](const QString &f) { playSound(f); });
@@ -97,15 +104,16 @@ void Engine::reportLeftSending()
 {
     // A row at "SENDING" may have gone out before the process was killed: sending it again on
     // our own could send it twice, so the operator decides.
-    auto left = OutboxRepository(m_db->db()).countSending();
+    auto left = OutboxRepository(m_db->db()).countSending(m_context.station);
     if (!left) {
         m_context.log->WriteActivityLog(QStringLiteral("**ERROR** ") + left.error());
     } else if (left.value() > 0) {
         m_context.log->WriteActivityLog(
-            QStringLiteral("**WARNING** %1 SMS in the outbox were left at \"SENDING\" by a run that did not end "
-                           "cleanly and are not sent again on their own: they may have gone out. Check them, then "
-                           "put them back with \"Yes! Reset the Status\" in the settings window.")
-                .arg(left.value()));
+            QStringLiteral("**WARNING** %1 SMS in the outbox were left at \"SENDING\" by a run of this station (%2) "
+                           "that did not end cleanly and are not sent again on their own: they may have gone out. "
+                           "Check them, then put them back with \"Yes! Reset the Status\" in the settings window.")
+                .arg(left.value())
+                .arg(m_context.station));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "engine/SmtpGateway.h"
 #include "modem/Modem.h"
 #include "store/OutboxRepository.h"
+#include "store/StationRepository.h"
 
 #include <QThread>
 
@@ -26,6 +27,7 @@ OutboxPass::OutboxPass(QSqlDatabase db, ActivityLog &log, const Clock &clock, Mo
     , m_clock(clock)
     , m_modem(modem)
     , m_smtp(smtp)
+    , m_station(thisStation())
 {
 }
 
@@ -34,17 +36,42 @@ void OutboxPass::logDatabaseError(const QString &error)
     m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + error);
 }
 
+QDateTime OutboxPass::leaseEnd() const
+{
+    return m_clock.now().addSecs(m_leaseSeconds);
+}
+
+void OutboxPass::expireLeases(OutboxRepository &outbox)
+{
+    auto expired = outbox.expireLeases(m_clock.now());
+    if (!expired) {
+        logDatabaseError(expired.error());
+        return;
+    }
+    if (expired->returnedToWaiting > 0)
+        m_log.WriteActivityLog(
+            QStringLiteral("%1 SMS claimed by a station that stopped before sending them are waiting again.")
+                .arg(expired->returnedToWaiting));
+    if (expired->leftSending > 0)
+        m_log.WriteActivityLog(
+            QStringLiteral("**WARNING** %1 SMS were being sent through a modem by a station that stopped: they stay "
+                           "at \"SENDING\" with that station named, as they may have gone out. Check them, then put "
+                           "them back with \"Yes! Reset the Status\" in the settings window.")
+                .arg(expired->leftSending));
+}
+
 void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
 {
     OutboxRepository outbox(m_db);
-    auto snapshot = outbox.pending();
-    if (!snapshot) {
-        logDatabaseError(snapshot.error());
+    expireLeases(outbox);
+    auto extent = outbox.waitingExtent();
+    if (!extent) {
+        logDatabaseError(extent.error());
         return;
     }
-    const QVector<OutboxRow> &rows = snapshot.value();
-    m_log.WriteActivityLog(QStringLiteral("Total %1 SMS to be sent.").arg(rows.size()));
-    if (rows.isEmpty())
+    const auto [lastWaitingId, total] = extent.value();
+    m_log.WriteActivityLog(QStringLiteral("Total %1 SMS to be sent.").arg(total));
+    if (total == 0)
         return;
 
     const bool withoutModem = settings.sendsWithoutModem();
@@ -55,13 +82,24 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
 
     bool lastSent = false;
     int done = 0;
-    for (const OutboxRow &row : rows) {
+    qint64 after = 0;
+    for (;;) {
         if (!withoutModem && !m_modem.PortConnected())
             break;
         if (stopping()) {
             m_log.WriteActivityLog(QStringLiteral("Parlix is stopping: the SMS still waiting go at the next start."));
             break;
         }
+        // One row at a time: a station that stops holds at most the row it was sending.
+        auto claimed = outbox.claimWaiting(m_station, leaseEnd(), 1, after, lastWaitingId);
+        if (!claimed) {
+            logDatabaseError(claimed.error());
+            return;
+        }
+        if (claimed->isEmpty())
+            break;
+        const OutboxRow &row = claimed->first();
+        after = row.id;
         switch (sendRow(settings, row, outbox)) {
         case Outcome::Abort:
         case Outcome::Stopped:
@@ -76,7 +114,7 @@ void OutboxPass::SendOutboxSMS(const RuntimeSettings &settings)
             break;
         }
         if (m_hooks.progress)
-            m_hooks.progress(++done, int(rows.size()));
+            m_hooks.progress(++done, int(total));
     }
     if (lastSent && m_hooks.refreshMessageBox)
         m_hooks.refreshMessageBox();
@@ -109,7 +147,7 @@ OutboxPass::Outcome OutboxPass::sendRow(const RuntimeSettings &settings, const O
 
     if (outcome == Outcome::Sent) {
         m_log.WriteActivityLog(QStringLiteral("SMS sent successfully. Now removing it from outbox."));
-        if (const Status s = outbox.markSent(row.id, m_clock.now()); !s) {
+        if (const Status s = outbox.markSent(row.id, m_clock.now(), m_station); !s) {
             // The SMS went out: the row stays at SENDING rather than being sent again.
             logDatabaseError(s.error);
             return Outcome::Abort;
@@ -152,14 +190,14 @@ DeliveryMedium OutboxPass::mediumFor(const RuntimeSettings &settings, const Outb
     return choice.medium;
 }
 
-OutboxPass::Outcome OutboxPass::claim(qint64 id)
+OutboxPass::Outcome OutboxPass::hold(qint64 id, const QString &medium)
 {
-    auto claimed = OutboxRepository(m_db).claimForSending(id);
-    if (!claimed) {
-        logDatabaseError(claimed.error());
+    auto held = OutboxRepository(m_db).holdForSending(id, m_station, medium, leaseEnd());
+    if (!held) {
+        logDatabaseError(held.error());
         return Outcome::Abort;
     }
-    return claimed.value() ? Outcome::Sent : Outcome::Skipped;
+    return held.value() ? Outcome::Sent : Outcome::Skipped;
 }
 
 OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row)
@@ -168,8 +206,8 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
         m_log.WriteActivityLog(kNotCommunicatingText);
         return Outcome::Failed;
     }
-    // The row may have been deleted or sent since the snapshot: only a row still waiting goes.
-    if (const Outcome c = claim(row.id); c != Outcome::Sent)
+    // From here the SMS may go out: should this station stop, the row stays "SENDING" with it.
+    if (const Outcome c = hold(row.id, claim::kModem); c != Outcome::Sent)
         return c;
 
     const QString recipient = row.recipientMobileNo.trimmed();
@@ -201,7 +239,9 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
                                        .arg(count));
     }
     plan.partSent = [&](int partNo, int messageRef) {
-        const Status s = outbox.confirmPart(row.id, partNo, messageRef, m_clock.now());
+        Status s = outbox.confirmPart(row.id, partNo, messageRef, m_clock.now());
+        if (s && partNo < count) // the lease lasts while the parts go
+            s = outbox.holdForSending(row.id, m_station, claim::kModem, leaseEnd()).status();
         if (!s)
             logDatabaseError(s.error);
         // A stop ends the SMS between its parts; the confirmed ones are not sent again.
@@ -230,7 +270,7 @@ OutboxPass::Outcome OutboxPass::sendThroughModem(const RuntimeSettings &settings
 
 OutboxPass::Outcome OutboxPass::sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row)
 {
-    if (const Outcome c = claim(row.id); c != Outcome::Sent)
+    if (const Outcome c = hold(row.id, claim::kSmtp); c != Outcome::Sent)
         return c;
     const QString rowFromName = row.smsFromName.trimmed();
 

@@ -40,26 +40,36 @@ public:
     // The pause after each successful send, which paces the modem; 100 ms.
     void setPauseAfterSendMs(int ms) { m_pauseMs = ms; }
 
+    // The station this pass sends for, and how long a claim on a row lasts unless renewed; the
+    // host's name and five minutes unless set.
+    void setStation(const QString &station) { m_station = station; }
+    void setLeaseSeconds(int seconds) { m_leaseSeconds = seconds; }
+
     // Set when the program is stopping: the pass ends after the exchange in flight, between
     // rows or between the parts of a long SMS (the rest of it goes at the next start).
     void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
 
-    // One pass over the rows waiting when it starts.
+    // One pass over the rows waiting when it starts: each is claimed for this station just
+    // before it goes, so stations sharing the outbox never send the same row. Leases that ran
+    // out are ended first.
     void SendOutboxSMS(const RuntimeSettings &settings);
 
 private:
     // How a row went, and so how the pass goes on: Skipped when the operator deleted or
     // changed the row since the pass began, Abort on a database fault (the pass ends).
     enum class Outcome { Sent, Failed, Skipped, Abort, Stopped };
-    // Sends one row of the snapshot: checks the number, picks the medium, claims the row,
-    // sends it and records the outcome. A faulty number is parked and counts as Failed.
+    // Sends one claimed row: checks the number, picks the medium, holds the row for it, sends
+    // it and records the outcome. A faulty number is parked and counts as Failed.
     Outcome sendRow(const RuntimeSettings &settings, const OutboxRow &row, OutboxRepository &outbox);
     // The medium for one row: the delivery medium, or in mix mode the one its number's rule picks.
     DeliveryMedium mediumFor(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughModem(const RuntimeSettings &settings, const OutboxRow &row);
     Outcome sendThroughGateway(const RuntimeSettings &settings, const OutboxRow &row);
-    // Claims the row; Skipped when the operator deleted or changed it, Abort on a database fault.
-    Outcome claim(qint64 id);
+    // Records the medium on the claimed row and renews its lease; Skipped when this station no
+    // longer holds it, Abort on a database fault.
+    Outcome hold(qint64 id, const QString &medium);
+    QDateTime leaseEnd() const;
+    void expireLeases(OutboxRepository &outbox);
     void logDatabaseError(const QString &error);
     bool stopping() const { return m_stop != nullptr && m_stop->load(); }
 
@@ -70,6 +80,8 @@ private:
     const SmtpGateway &m_smtp;
     Hooks m_hooks;
     int m_pauseMs = 100;
+    QString m_station;
+    int m_leaseSeconds = 300;
     const std::atomic<bool> *m_stop = nullptr;
 };
 

@@ -64,7 +64,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
         }
         return text;
     };
-    SimLedgerRepository ledger(m_db);
+    SimLedgerRepository ledger(m_db, m_station);
     if (complete) {
         // What the SIM no longer holds was deleted after all: its key may come back.
         QStringList keys;
@@ -107,7 +107,7 @@ void ReceivePass::ReceiveSIMMessages(qint16 listDelay)
             if (entry.partCount > 1) {
                 const ReceivedPart part{sender, entry.concatRef, entry.partCount, entry.partNo, text};
                 const QDateTime when = m_clock.now();
-                auto whole = InboxRepository(m_db).completeMessage(part, when);
+                auto whole = InboxRepository(m_db).completeMessage(part, when, m_station);
                 if (!whole)
                     m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + whole.error());
                 else if (whole.value())
@@ -223,8 +223,8 @@ bool ReceivePass::recordReport(int reference, const QString &recipient, int stat
 void ReceivePass::storeStaleParts()
 {
     const QDateTime now = m_clock.now();
-    auto stored =
-        InboxRepository(m_db).storeIncomplete(now.addSecs(-qint64(m_partsWaitHours * 3600)), kMissingPart, now);
+    auto stored = InboxRepository(m_db).storeIncomplete(now.addSecs(-qint64(m_partsWaitHours * 3600)), kMissingPart,
+                                                        now, m_station);
     if (!stored) {
         m_log.WriteActivityLog(QStringLiteral("**ERROR** ") + stored.error());
         return;

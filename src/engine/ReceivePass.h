@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/StationRepository.h"
+
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
@@ -36,6 +38,8 @@ public:
     void setPartsWaitHours(double hours) { m_partsWaitHours = hours; }
     // Set when the program is stopping: the pass ends between two records.
     void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
+    // The station the stored SMS are marked as received by.
+    void setStation(const QString &station) { m_station = station; }
 
     // listDelay is handed to the SIM listing unchanged (ModemDelayFactor × 400 from the timer,
     // × 200 from the message box).
@@ -61,6 +65,7 @@ private:
     Hooks m_hooks;
     double m_partsWaitHours = 24;
     const std::atomic<bool> *m_stop = nullptr;
+    QString m_station = thisStation();
 };
 
 } // namespace parlix

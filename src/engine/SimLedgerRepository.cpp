@@ -4,6 +4,8 @@
 #include "store/Query.h"
 #include "store/SqlDialect.h"
 
+#include <QSet>
+
 namespace parlix {
 
 Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, const QString &sender,
@@ -11,13 +13,13 @@ Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, con
 {
     qint64 id = 0;
     const Status s = sql::inTransaction(m_db, [&] {
-        auto inserted = InboxRepository(m_db).insert(sender, message, when);
+        auto inserted = InboxRepository(m_db).insert(sender, message, when, m_station);
         if (!inserted)
             return inserted.status();
         id = inserted.value();
         return sql::run(m_db,
                         QStringLiteral("INSERT INTO SIM_StoredMessages (MessageKey,InBox_Id,StoredOn) VALUES (?,?,?)"),
-                        {messageKey, id, sql::dateValue(when)})
+                        {QString(m_prefix + messageKey), id, sql::dateValue(when)})
             .status();
     });
     if (!s)
@@ -27,8 +29,8 @@ Result<qint64> SimLedgerRepository::storeReceived(const QString &messageKey, con
 
 Result<bool> SimLedgerRepository::isStored(const QString &messageKey)
 {
-    auto n =
-        sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey});
+    auto n = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages WHERE MessageKey=?"),
+                         {QString(m_prefix + messageKey)});
     if (!n)
         return Result<bool>::failure(n.error());
     return n.value() > 0;
@@ -36,19 +38,25 @@ Result<bool> SimLedgerRepository::isStored(const QString &messageKey)
 
 Status SimLedgerRepository::forget(const QString &messageKey)
 {
-    return sql::run(m_db, QStringLiteral("DELETE FROM SIM_StoredMessages WHERE MessageKey=?"), {messageKey}).status();
+    return sql::run(m_db, QStringLiteral("DELETE FROM SIM_StoredMessages WHERE MessageKey=?"),
+                    {QString(m_prefix + messageKey)})
+        .status();
 }
 
 Status SimLedgerRepository::forgetAllBut(const QStringList &messageKeys)
 {
+    // Only this station's keys: another station's SIM still holds what its own listing shows.
+    const QSet<QString> shown(messageKeys.cbegin(), messageKeys.cend());
     return sql::inTransaction(m_db, [&] {
-        auto rows = sql::run(m_db, QStringLiteral("SELECT MessageKey FROM SIM_StoredMessages"));
+        auto rows =
+            sql::run(m_db, QStringLiteral("SELECT MessageKey FROM SIM_StoredMessages WHERE substr(MessageKey,1,?)=?"),
+                     {int(m_prefix.size()), m_prefix});
         if (!rows)
             return rows.status();
         QStringList gone;
         while (rows.value().next()) {
-            const QString key = rows.value().value(0).toString();
-            if (!messageKeys.contains(key))
+            const QString key = rows.value().value(0).toString().mid(m_prefix.size());
+            if (!shown.contains(key))
                 gone << key;
         }
         for (const QString &key : std::as_const(gone)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "store/StationRepository.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -11,15 +12,19 @@ namespace parlix {
 
 // Every statement on SIM_StoredMessages: the SIM messages already copied into the inbox whose
 // delete from the SIM has not been confirmed yet, so that a later pass never stores one twice.
+// Each station has its own ledger: its SIM card is not another station's.
 class SimLedgerRepository
 {
 public:
-    explicit SimLedgerRepository(QSqlDatabase db)
+    explicit SimLedgerRepository(QSqlDatabase db, const QString &station = thisStation())
         : m_db(std::move(db))
+        , m_station(station)
+        , m_prefix(simLedgerKeyPrefix(station))
     {
     }
 
-    // Stores the received SMS in Message_InBox and its key here in one transaction.
+    // Stores the received SMS in Message_InBox, marked as received by the station, and its key
+    // here in one transaction.
     Result<qint64> storeReceived(const QString &messageKey, const QString &sender, const QString &message,
                                  const QDateTime &when);
     Result<bool> isStored(const QString &messageKey);
@@ -30,6 +35,8 @@ public:
 
 private:
     QSqlDatabase m_db;
+    QString m_station;
+    QString m_prefix;
 };
 
 } // namespace parlix

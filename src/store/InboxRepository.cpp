@@ -50,12 +50,14 @@ QString orderClause(InboxSort sort, bool reversed)
 
 } // namespace
 
-Result<qint64> InboxRepository::insert(const QString &sender, const QString &message, const QDateTime &when)
+Result<qint64> InboxRepository::insert(const QString &sender, const QString &message, const QDateTime &when,
+                                       const QString &receivedBy)
 {
     auto q = sql::run(m_db,
-                      QStringLiteral("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
-                                     "VALUES (?,0,?,?,0)"),
-                      {sender, message, sql::dateValue(when)});
+                      QStringLiteral("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead,"
+                                     "ReceivedBy) VALUES (?,0,?,?,0,?)"),
+                      {sender, message, sql::dateValue(when),
+                       receivedBy.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(receivedBy)});
     if (!q)
         return Result<qint64>::failure(q.error());
     return q.value().lastInsertId().toLongLong();
@@ -171,7 +173,8 @@ Status InboxRepository::insertPart(const ReceivedPart &part, const QDateTime &wh
         .status();
 }
 
-Result<std::optional<qint64>> InboxRepository::completeMessage(const ReceivedPart &part, const QDateTime &when)
+Result<std::optional<qint64>> InboxRepository::completeMessage(const ReceivedPart &part, const QDateTime &when,
+                                                               const QString &receivedBy)
 {
     std::optional<qint64> id;
     const QVariantList key = {part.sender, part.concatRef, part.partCount};
@@ -190,7 +193,7 @@ Result<std::optional<qint64>> InboxRepository::completeMessage(const ReceivedPar
         }
         if (kept < part.partCount)
             return Status::success();
-        auto stored = insert(part.sender, text, when);
+        auto stored = insert(part.sender, text, when, receivedBy);
         if (!stored)
             return stored.status();
         id = stored.value();
@@ -202,7 +205,8 @@ Result<std::optional<qint64>> InboxRepository::completeMessage(const ReceivedPar
 }
 
 Result<QVector<StoredMessage>> InboxRepository::storeIncomplete(const QDateTime &olderThan,
-                                                                const QString &missingMarker, const QDateTime &when)
+                                                                const QString &missingMarker, const QDateTime &when,
+                                                                const QString &receivedBy)
 {
     QVector<StoredMessage> stored;
     const Status s = sql::inTransaction(m_db, [&]() -> Status {
@@ -233,7 +237,7 @@ Result<QVector<StoredMessage>> InboxRepository::storeIncomplete(const QDateTime 
             }
             for (; expected <= key.at(2).toInt(); ++expected)
                 text += missingMarker;
-            auto id = insert(key.at(0).toString(), text, when);
+            auto id = insert(key.at(0).toString(), text, when, receivedBy);
             if (!id)
                 return id.status();
             stored.append(StoredMessage{id.value(), key.at(0).toString(), text});

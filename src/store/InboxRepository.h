@@ -80,7 +80,9 @@ public:
     }
 
     // Stores a received SMS exactly as given and returns its new id.
-    Result<qint64> insert(const QString &sender, const QString &message, const QDateTime &when);
+    // receivedBy: the station whose modem took it; null when empty.
+    Result<qint64> insert(const QString &sender, const QString &message, const QDateTime &when,
+                          const QString &receivedBy = {});
     Result<qint64> countUnread();
     Result<InboxRow> find(qint64 id);
     Status markRead(qint64 id);
@@ -109,11 +111,12 @@ public:
     // When every part of the part's message is kept: stores the joined text as one inbox row
     // and drops the parts, in one transaction, and returns the new row's id. No value while
     // parts are still missing.
-    Result<std::optional<qint64>> completeMessage(const ReceivedPart &part, const QDateTime &when);
+    Result<std::optional<qint64>> completeMessage(const ReceivedPart &part, const QDateTime &when,
+                                                  const QString &receivedBy = {});
     // Stores, as one inbox row each, the messages whose first kept part arrived before
     // olderThan, their missing parts marked with missingMarker, and drops those parts.
     Result<QVector<StoredMessage>> storeIncomplete(const QDateTime &olderThan, const QString &missingMarker,
-                                                   const QDateTime &when);
+                                                   const QDateTime &when, const QString &receivedBy = {});
 
 private:
     QSqlDatabase m_db;

@@ -4,6 +4,7 @@
 #include "store/SqlDialect.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace parlix {
 
@@ -101,19 +102,22 @@ Result<bool> OutboxRepository::claimForSending(qint64 id)
     return q.value().numRowsAffected() == 1;
 }
 
-Status OutboxRepository::markSent(qint64 id, const QDateTime &when)
+Status OutboxRepository::markSent(qint64 id, const QDateTime &when, const QString &station)
 {
-    // The station that held the row is the one that sent it.
     return sql::run(m_db,
-                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=?,SentBy=ClaimedBy,") +
+                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=?,"
+                                   "SentBy=COALESCE(?,ClaimedBy),") +
                         kReleased + QStringLiteral(" WHERE Outbox_Id=?"),
-                    {delivery::kSent, sql::dateValue(when), id})
+                    {delivery::kSent, sql::dateValue(when),
+                     station.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(station), id})
         .status();
 }
 
 Status OutboxRepository::markFaultyNumber(qint64 id)
 {
-    return sql::run(m_db, QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=? WHERE Outbox_Id=?"),
+    return sql::run(m_db,
+                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,") + kReleased +
+                        QStringLiteral(" WHERE Outbox_Id=?"),
                     {delivery::kFaultyNumber, id})
         .status();
 }
@@ -127,24 +131,44 @@ Status OutboxRepository::markPending(qint64 id)
         .status();
 }
 
-Result<qint64> OutboxRepository::resetSending()
+Result<qint64> OutboxRepository::resetSending(const QDateTime &now)
 {
-    auto q = sql::run(m_db,
-                      QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='',") + kReleased +
-                          QStringLiteral(" WHERE DeliveryStatus=?"),
-                      {delivery::kSending});
+    QString text = QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='',") + kReleased +
+                   QStringLiteral(" WHERE DeliveryStatus=?");
+    QVariantList values{delivery::kSending};
+    if (now.isValid()) {
+        text += QStringLiteral(" AND (LeaseExpiresOn IS NULL OR LeaseExpiresOn<?)");
+        values << sql::dateValue(now);
+    }
+    auto q = sql::run(m_db, text, values);
     if (!q)
         return Result<qint64>::failure(q.error());
     return qint64(q.value().numRowsAffected());
 }
 
-Result<qint64> OutboxRepository::countSending()
+Result<qint64> OutboxRepository::countSending(const QString &station)
 {
-    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus=?"),
-                       {delivery::kSending});
+    if (station.isEmpty())
+        return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus=?"),
+                           {delivery::kSending});
+    return sql::scalar(m_db,
+                       QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus=? AND "
+                                      "(ClaimedBy=? OR ClaimedBy IS NULL)"),
+                       {delivery::kSending, station});
 }
 
-Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit)
+Result<std::pair<qint64, qint64>> OutboxRepository::waitingExtent()
+{
+    auto q = sql::run(m_db, QStringLiteral("SELECT MAX(Outbox_Id),COUNT(*) FROM Message_OutBox WHERE ") + kWaiting);
+    if (!q)
+        return Result<std::pair<qint64, qint64>>::failure(q.error());
+    if (!q.value().next())
+        return std::pair<qint64, qint64>(0, 0);
+    return std::pair<qint64, qint64>(q.value().value(0).toLongLong(), q.value().value(1).toLongLong());
+}
+
+Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit,
+                                                          qint64 afterId, qint64 upToId)
 {
     // The rows are picked first, then claimed only if still waiting when the update reaches
     // them. PostgreSQL locks the picked rows and skips those another claimer has locked instead
@@ -153,18 +177,19 @@ Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station
     const QString set = QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,ClaimedBy=?,LeaseExpiresOn=?,"
                                        "ClaimMedium=NULL");
     const QString pick = QStringLiteral("SELECT Outbox_Id AS PickedId FROM Message_OutBox WHERE ") + kWaiting +
-                         QStringLiteral(" ORDER BY Outbox_Id LIMIT ?");
+                         QStringLiteral(" AND Outbox_Id>? AND Outbox_Id<=? ORDER BY Outbox_Id LIMIT ?");
+    const QVariantList range{afterId, upToId < 0 ? std::numeric_limits<qint64>::max() : upToId, limit};
     const QVariantList claim{delivery::kSending, station, sql::dateValue(leaseEnd)};
     auto q = sql::backendOf(m_db) == sql::Backend::Postgres
                  ? sql::run(m_db,
                             QStringLiteral("WITH Picked AS (") + pick + QStringLiteral(" FOR UPDATE SKIP LOCKED) ") +
                                 set + QStringLiteral(" FROM Picked WHERE Outbox_Id=PickedId AND ") + kWaiting +
                                 QStringLiteral(" RETURNING ") + kColumns,
-                            QVariantList{limit} + claim)
+                            range + claim)
                  : sql::run(m_db,
                             set + QStringLiteral(" WHERE Outbox_Id IN (") + pick + QStringLiteral(") AND ") + kWaiting +
                                 QStringLiteral(" RETURNING ") + kColumns,
-                            claim + QVariantList{limit});
+                            claim + range);
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());
     QVector<OutboxRow> rows;

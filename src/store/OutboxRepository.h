@@ -108,13 +108,16 @@ public:
     // Claims a waiting row for sending. False (and no change) when the row is gone, already
     // sent, or no longer waiting: the operator deleted or changed it after the pass began.
     Result<bool> claimForSending(qint64 id);
-    Status markSent(qint64 id, const QDateTime &when);
+    // SentBy is station, or when none is given the station that held the row.
+    Status markSent(qint64 id, const QDateTime &when, const QString &station = {});
     Status markFaultyNumber(qint64 id);
     Status markPending(qint64 id);
-    // Puts rows stuck in "SENDING" back to waiting; returns how many.
-    Result<qint64> resetSending();
-    // Rows at "SENDING": left so by a process that was killed while it sent them.
-    Result<qint64> countSending();
+    // Puts rows stuck in "SENDING" back to waiting; returns how many. Given now, a row a
+    // station holds on a lease still running is left alone: it is being sent.
+    Result<qint64> resetSending(const QDateTime &now = {});
+    // Rows at "SENDING": left so by a process that was killed while it sent them. Given a
+    // station, only the rows it holds (or that no station holds).
+    Result<qint64> countSending(const QString &station = {});
 
     // ---- Claims of several stations on one outbox ----
     //
@@ -125,7 +128,12 @@ public:
     // and renews the lease while it works; a row another station holds is never sent.
 
     // Claims up to limit waiting rows, oldest first, for station until leaseEnd; the rows claimed.
-    Result<QVector<OutboxRow>> claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit);
+    // Only rows with afterId < Outbox_Id <= upToId are taken when those are given: a pass goes
+    // once over the rows that waited when it began.
+    Result<QVector<OutboxRow>> claimWaiting(const QString &station, const QDateTime &leaseEnd, int limit,
+                                            qint64 afterId = 0, qint64 upToId = -1);
+    // The highest Outbox_Id of a waiting row and how many wait; {0, 0} when none.
+    Result<std::pair<qint64, qint64>> waitingExtent();
     // Records the medium and renews the lease; false when station no longer holds the row (its
     // lease ran out and the row went back or to another station): it must not be sent then.
     Result<bool> holdForSending(qint64 id, const QString &station, const QString &medium, const QDateTime &leaseEnd);

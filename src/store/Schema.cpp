@@ -2,13 +2,13 @@
 
 #include "store/Query.h"
 #include "store/SqlDialect.h"
+#include "store/StationRepository.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
-#include <QSysInfo>
 #include <QVariant>
 
 #include <cstring>
@@ -318,23 +318,10 @@ const char *const kVersion8[] = {
     "CREATE INDEX ix_outbox_lease ON Message_OutBox(DeliveryStatus, LeaseExpiresOn)",
 };
 
-// The one webmail poller of all stations: the station holding the lease polls the mailbox
-// until the lease ends, renewing it at every poll; another station takes an ended lease over.
-// On PostgreSQL a session lock decides instead, and the row only names the holder. The step
-// can run again over its own result.
-const char *const kVersion9[] = {
-    R"(CREATE TABLE IF NOT EXISTS WebMailToSMS_PollerLease (
-        HolderStation TEXT,
-        LeaseExpiresOn TEXT))",
-    "INSERT INTO WebMailToSMS_PollerLease (HolderStation, LeaseExpiresOn) SELECT NULL, NULL "
-    "WHERE NOT EXISTS (SELECT 1 FROM WebMailToSMS_PollerLease)",
-};
-
 // What the one station of a database from before stations did is its host's.
 Status adoptHostStation(const QSqlDatabase &db)
 {
-    const QString host =
-        QSysInfo::machineHostName().isEmpty() ? QStringLiteral("localhost") : QSysInfo::machineHostName();
+    const QString host = defaultStationName();
     Status s = sql::run(db, QStringLiteral("INSERT INTO Stations (StationName,RegisteredOn) VALUES (?,?)"),
                         {host, sql::dateValue(QDateTime::currentDateTime())})
                    .status();
@@ -346,6 +333,37 @@ Status adoptHostStation(const QSqlDatabase &db)
     }
     return s;
 }
+
+// Each station its own modem: the modem settings row gets the station it belongs to (a row
+// without one serves every station that has none), and the SIM ledger's keys are each
+// station's own, so the same message at the same place on two SIM cards is stored twice.
+const char *const kVersion9[] = {
+    "ALTER TABLE ModemSettings ADD COLUMN Station TEXT",
+};
+
+// The modem and the SIM of a database from before belong to its host's station.
+Status adoptHostModem(const QSqlDatabase &db)
+{
+    const QString host = defaultStationName();
+    Status s = sql::run(db, QStringLiteral("UPDATE ModemSettings SET Station=?"), {host}).status();
+    if (s)
+        s = sql::run(db, QStringLiteral("UPDATE SIM_StoredMessages SET MessageKey=?||MessageKey"),
+                     {simLedgerKeyPrefix(host)})
+                .status();
+    return s;
+}
+
+// The one webmail poller of all stations: the station holding the lease polls the mailbox
+// until the lease ends, renewing it at every poll; another station takes an ended lease over.
+// On PostgreSQL a session lock decides instead, and the row only names the holder. The step
+// can run again over its own result.
+const char *const kVersion10[] = {
+    R"(CREATE TABLE IF NOT EXISTS WebMailToSMS_PollerLease (
+        HolderStation TEXT,
+        LeaseExpiresOn TEXT))",
+    "INSERT INTO WebMailToSMS_PollerLease (HolderStation, LeaseExpiresOn) SELECT NULL, NULL "
+    "WHERE NOT EXISTS (SELECT 1 FROM WebMailToSMS_PollerLease)",
+};
 
 using Statements = std::span<const char *const>;
 
@@ -369,7 +387,8 @@ const Step kSteps[] = {
     {6, kVersion6, kVersion6Sqlite, kVersion6Postgres},
     {7, kVersion7},
     {8, kVersion8, {}, {}, adoptHostStation},
-    {9, kVersion9},
+    {9, kVersion9, {}, {}, adoptHostModem},
+    {10, kVersion10},
 };
 
 QString failureOf(const QSqlQuery &q)

@@ -32,7 +32,11 @@ bool isIdentifier(const QString &name)
 
 Result<std::optional<QVariantMap>> SettingsRepository::modemSettings()
 {
-    return sql::firstRow(m_db, QStringLiteral("SELECT * FROM ModemSettings LIMIT 1"));
+    return sql::firstRow(m_db,
+                         QStringLiteral("SELECT * FROM ModemSettings WHERE Station=? OR Station IS NULL ORDER BY "
+                                        "CASE WHEN Station IS NULL THEN 1 ELSE 0 END,%1 LIMIT 1")
+                             .arg(sql::rowKey(m_db)),
+                         {m_station});
 }
 
 Result<std::optional<QVariantMap>> SettingsRepository::timerSettings()
@@ -92,6 +96,8 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
     }
     if (names.isEmpty())
         return Status::success();
+    if (table == QLatin1String("ModemSettings"))
+        return saveStationRow(names, values);
     return sql::inTransaction(m_db, [&]() -> Status {
         auto count = sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + table);
         if (!count)
@@ -109,6 +115,33 @@ Status SettingsRepository::saveSingleRow(const QString &table, const QVariantMap
                        .arg(table, sets.join(QLatin1Char(',')), sql::rowKey(m_db));
         }
         return sql::run(m_db, text, values).status();
+    });
+}
+
+Status SettingsRepository::saveStationRow(const QStringList &names, const QVariantList &values)
+{
+    QStringList sets;
+    for (const QString &n : names)
+        sets << n + QStringLiteral("=?");
+    const QString update = QStringLiteral("UPDATE ModemSettings SET %1,Station=? WHERE ").arg(sets.join(u','));
+    return sql::inTransaction(m_db, [&]() -> Status {
+        auto own = sql::run(m_db, update + QStringLiteral("Station=?"), values + QVariantList{m_station, m_station});
+        if (!own || own.value().numRowsAffected() > 0)
+            return own.status();
+        // The station's first save: a row without a station (the one it read until now) becomes
+        // its own, else it gets a new row.
+        auto adopted = sql::run(
+            m_db,
+            update +
+                QStringLiteral("%1=(SELECT min(%1) FROM ModemSettings WHERE Station IS NULL)").arg(sql::rowKey(m_db)),
+            values + QVariantList{m_station});
+        if (!adopted || adopted.value().numRowsAffected() > 0)
+            return adopted.status();
+        return sql::run(m_db,
+                        QStringLiteral("INSERT INTO ModemSettings (%1,Station) VALUES (%2?)")
+                            .arg(names.join(u','), QStringLiteral("?,").repeated(names.size())),
+                        values + QVariantList{m_station})
+            .status();
     });
 }
 

@@ -4,6 +4,7 @@
 #include "core/Clock.h"
 #include "core/Prompt.h"
 #include "store/Query.h"
+#include "store/StationRepository.h"
 #include "webmail/EmailParser.h"
 #include "webmail/ReceivedEmailRepository.h"
 #include "webmail/WebmailCommand.h"
@@ -12,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSet>
-#include <QSysInfo>
 
 #include <cmath>
 #include <limits>
@@ -40,7 +40,9 @@ int pop3PortOf(const QVariant &stored)
 WebmailPoller::WebmailPoller(EngineContext context, QString station, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
-    , m_station(station.isEmpty() ? QSysInfo::machineHostName() : std::move(station))
+    , m_station(!station.isEmpty()             ? std::move(station)
+                : !m_context.station.isEmpty() ? m_context.station
+                                               : thisStation())
     , m_timer(this)
 {
     m_timer.setObjectName(QStringLiteral("Timer_WebMailToSMS"));

@@ -44,7 +44,7 @@ class WebmailPoller : public QObject
     Q_DISABLE_COPY_MOVE(WebmailPoller)
 
 public:
-    // station: this station's name among those sharing the database; empty: the host's name.
+    // station: this station's name among those sharing the database; empty: the context's, else this process's.
     explicit WebmailPoller(EngineContext context, QString station = {}, QObject *parent = nullptr);
     ~WebmailPoller() override;
 

@@ -1,3 +1,4 @@
+#include "engine/SimLedgerRepository.h"
 #include "store/CallRepository.h"
 #include "store/Database.h"
 #include "store/InboxRepository.h"
@@ -153,7 +154,8 @@ void undoStationsStep(const TempDatabase &t)
     for (const char *statement :
          {"DROP TABLE Stations", "DROP INDEX ix_outbox_lease", "ALTER TABLE Message_OutBox DROP COLUMN ClaimedBy",
           "ALTER TABLE Message_OutBox DROP COLUMN LeaseExpiresOn", "ALTER TABLE Message_OutBox DROP COLUMN ClaimMedium",
-          "ALTER TABLE Message_OutBox DROP COLUMN SentBy", "ALTER TABLE Message_InBox DROP COLUMN ReceivedBy"})
+          "ALTER TABLE Message_OutBox DROP COLUMN SentBy", "ALTER TABLE Message_InBox DROP COLUMN ReceivedBy",
+          "ALTER TABLE ModemSettings DROP COLUMN Station"})
         t.exec(QString::fromLatin1(statement));
 }
 
@@ -474,7 +476,10 @@ TEST_P(Store, OlderDatabaseBecomesTheStationOfItsHost)
     const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
     OutboxRepository(t.db()).insertPending("1", "sending", when);
     t.exec("UPDATE Message_OutBox SET DeliveryStatus='SENDING'");
-    InboxRepository(t.db()).insert("2", "in", when);
+    t.exec("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+           "VALUES ('2',0,'in','2026-12-05 09:00:00',0)");
+    t.exec("INSERT INTO ModemSettings (CommPortNo) VALUES ('/dev/ttyUSB0')");
+    t.exec("INSERT INTO SIM_StoredMessages (MessageKey,InBox_Id) VALUES ('1\x1f+44\x1fhi',1)");
 
     auto upgraded = t.conn().openAnother();
     ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
@@ -483,4 +488,39 @@ TEST_P(Store, OlderDatabaseBecomesTheStationOfItsHost)
     EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Stations WHERE StationName=?", {host}).value(), 1);
     EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_OutBox WHERE ClaimedBy=?", {host}).value(), 1);
     EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_InBox WHERE ReceivedBy=?", {host}).value(), 1);
+    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM ModemSettings WHERE Station=?", {host}).value(), 1);
+    EXPECT_TRUE(SimLedgerRepository(db, host).isStored("1\x1f+44\x1fhi").value());
+}
+
+// Each station its own modem row (a row without a station serves those without one, and becomes
+// the first saver's) and its own SIM ledger: the same message at the same place on two SIM cards is stored by both.
+TEST_P(Store, StationsKeepTheirOwnModemAndSimLedger)
+{
+    t.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond) VALUES ('/dev/shared',9600)");
+    EXPECT_EQ(SettingsRepository(t.db(), "west").modemSettings()->value().value("CommPortNo"), "/dev/shared");
+    ASSERT_TRUE(SettingsRepository(t.db(), "north").saveSingleRow("ModemSettings", {{"CommPortNo", "/dev/north"}}));
+    ASSERT_TRUE(SettingsRepository(t.db(), "north").saveSingleRow("ModemSettings", {{"DataBits", 7}}));
+    ASSERT_TRUE(SettingsRepository(t.db(), "south").saveSingleRow("ModemSettings", {{"CommPortNo", "/dev/south"}}));
+    const QString read = "SELECT CommPortNo||'/'||COALESCE(BitsPerSecond,0)||'/'||COALESCE(DataBits,0) FROM "
+                         "ModemSettings WHERE Station=?";
+    QSqlQuery q(t.db());
+    for (const auto &[station, expected] :
+         {std::pair<QString, QString>{"north", "/dev/north/9600/7"}, {"south", "/dev/south/0/0"}}) {
+        q.prepare(read);
+        q.addBindValue(station);
+        ASSERT_TRUE(q.exec() && q.next()) << station.toStdString();
+        EXPECT_EQ(q.value(0).toString(), expected);
+        EXPECT_EQ(SettingsRepository(t.db(), station).modemSettings()->value().value("CommPortNo"),
+                  expected.section('/', 0, 2));
+    }
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM ModemSettings").value(), 2);
+
+    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
+    for (const QString station : {"north", "south"}) {
+        SimLedgerRepository ledger(t.db(), station);
+        EXPECT_FALSE(ledger.isStored("1\x1f+44\x1fhi").value()) << station.toStdString();
+        ASSERT_TRUE(ledger.storeReceived("1\x1f+44\x1fhi", "+44", "hi", when));
+    }
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(DISTINCT ReceivedBy) FROM Message_InBox WHERE Message='hi'").value(),
+              2);
 }

@@ -493,7 +493,8 @@ void SettingsWindow::showDeliveryFrames()
 void SettingsWindow::resetSendingStatus()
 {
     OutboxRepository outbox(m_services.db);
-    auto reset = outbox.resetSending();
+    // A row another station is sending right now (its lease still running) is not put back.
+    auto reset = outbox.resetSending(SystemClock::instance().now());
     if (!reset)
         m_services.prompt->inform(reset.error(), Prompt::Icon::Critical);
 }
