@@ -8,7 +8,7 @@
 #include "store/Database.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

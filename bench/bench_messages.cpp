@@ -17,7 +17,7 @@
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

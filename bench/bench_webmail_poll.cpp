@@ -14,7 +14,7 @@
 #include "core/Prompt.h"
 #include "store/Database.h"
 #include "store/Query.h"
-#include "support/DovecotServer.h"
+#include "testservers/DovecotServer.h"
 #include "webmail/WebmailPoller.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "EngineHarness.h"
 #include "support/QtPrinters.h"
-#include "support/SmtpServer.h"
+#include "testservers/SmtpServer.h"
 
 #include "engine/OutboxPass.h"
 #include "engine/SmtpGateway.h"

@@ -1,6 +1,6 @@
-#include "support/DovecotServer.h"
 #include "support/QtPrinters.h"
-#include "support/SmtpServer.h"
+#include "testservers/DovecotServer.h"
+#include "testservers/SmtpServer.h"
 
 #include "engine/SmtpGateway.h"
 #include "engine/SmtpMessage.h"

@@ -8,7 +8,7 @@
 #include "store/SettingsRepository.h"
 #include "store/SqlDialect.h"
 #include "support/BackendTest.h"
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #include "support/TempDatabase.h"
 
 #include "store/Query.h"
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "WebmailTestSupport.h"
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
-#include "support/DovecotServer.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
+#include "testservers/DovecotServer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

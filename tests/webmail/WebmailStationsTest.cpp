@@ -3,9 +3,9 @@
 #include "WebmailTestSupport.h"
 #include "store/Query.h"
 #include "support/BackendTest.h"
-#include "support/DovecotServer.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
+#include "testservers/DovecotServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/SmtpServer.h"
+#include "testservers/SmtpServer.h"
 
 #include <QFile>
 #include <QJsonDocument>

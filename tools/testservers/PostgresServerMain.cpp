@@ -1,6 +1,6 @@
 // The CTest fixture around the PostgreSQL suites: "start STATE" starts one throw-away server for
 // the whole run and describes it in the file STATE; "stop STATE" stops it and removes both.
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
 
 #include <QCoreApplication>
 #include <QFile>

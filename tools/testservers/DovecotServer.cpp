@@ -1,4 +1,5 @@
-#include "support/DovecotServer.h"
+#include "testservers/DovecotServer.h"
+#include "testservers/ServerSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,28 +20,6 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kNoGroup = 65534;
-
-bool runningAsRoot()
-{
-    return ::geteuid() == 0;
-}
-
-Status chownToServer(const QString &path)
-{
-    if (!runningAsRoot())
-        return Status::success();
-    if (::chown(QFile::encodeName(path).constData(), kNobody, kNoGroup) != 0)
-        return Status::failure(QStringLiteral("cannot give %1 to nobody").arg(path));
-    return Status::success();
-}
-
-int freeLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
 
 } // namespace
 
@@ -74,7 +53,7 @@ Status DovecotServer::writeConfiguration()
                                  QStringLiteral("mail/gw/cur"),
                                  QStringLiteral("mail/gw/tmp")};
     for (const QString &folder : folders) {
-        if (!QDir().mkpath(path(folder)) || !chownToServer(path(folder)))
+        if (!QDir().mkpath(path(folder)) || !handToServerUser(path(folder)))
             return Status::failure(QStringLiteral("cannot prepare %1").arg(path(folder)));
     }
 
@@ -150,7 +129,7 @@ service anvil {
         return Status::failure(QStringLiteral("cannot write dovecot.conf"));
     file.write(conf.toUtf8());
     file.close();
-    return chownToServer(file.fileName());
+    return handToServerUser(file.fileName());
 }
 
 Status DovecotServer::enableTls()
@@ -167,7 +146,7 @@ Status DovecotServer::enableTls()
         return Status::failure(QStringLiteral("openssl cannot make a certificate (Debian package openssl): ") +
                                QString::fromLocal8Bit(openssl.readAll()).trimmed() + openssl.errorString());
     for (const char *file : {"key.pem", "cert.pem"}) {
-        if (Status s = chownToServer(path(QLatin1String(file))); !s)
+        if (Status s = handToServerUser(path(QLatin1String(file))); !s)
             return s;
     }
     m_caFile = path(QStringLiteral("cert.pem"));
@@ -257,7 +236,7 @@ Status DovecotServer::deliver(const QByteArray &raw)
     if (!file.open(QIODevice::WriteOnly) || file.write(raw) != raw.size())
         return Status::failure(QStringLiteral("cannot write %1").arg(temporary));
     file.close();
-    if (Status s = chownToServer(temporary); !s)
+    if (Status s = handToServerUser(temporary); !s)
         return s;
     if (!QFile::rename(temporary, path(QStringLiteral("mail/gw/new/") + name)))
         return Status::failure(QStringLiteral("cannot deliver %1").arg(name));

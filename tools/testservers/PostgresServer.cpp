@@ -1,4 +1,5 @@
-#include "support/PostgresServer.h"
+#include "testservers/PostgresServer.h"
+#include "testservers/ServerSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,7 +25,6 @@ namespace parlix::test {
 namespace {
 
 // The user the server runs as when the tests run as root (initdb refuses root).
-constexpr const char *kServerUser = "nobody";
 
 QString binDir()
 {
@@ -44,18 +44,13 @@ QString binDir()
     return best;
 }
 
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
-
 // Runs a server program (as the unprivileged user under root); the error holds its output.
 Status runServerTool(const QString &tool, const QStringList &args)
 {
     const QString program = binDir() + QLatin1Char('/') + tool;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    if (isRoot())
+    if (runningAsRoot())
         p.start(QStringLiteral("runuser"),
                 QStringList{QStringLiteral("-u"), QLatin1String(kServerUser), QStringLiteral("--"), program} + args);
     else
@@ -71,26 +66,6 @@ Status runServerTool(const QString &tool, const QStringList &args)
         return Status::failure(
             QStringLiteral("%1 failed: %2").arg(tool, QString::fromLocal8Bit(p.readAll()).trimmed().right(2000)));
     return Status::success();
-}
-
-Status handToServerUser(const QString &path)
-{
-    if (!isRoot())
-        return Status::success();
-    const struct passwd *pw = ::getpwnam(kServerUser);
-    if (!pw)
-        return Status::failure(QStringLiteral("there is no user %1 to run the server as").arg(kServerUser));
-    if (::chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid) != 0)
-        return Status::failure(QStringLiteral("%1 cannot be handed to %2").arg(path, kServerUser));
-    return Status::success();
-}
-
-int freeLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
 }
 
 QString databaseOf(const QString &address)
