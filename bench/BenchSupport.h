@@ -1,6 +1,7 @@
 #pragma once
 
 // Pieces every benchmark shares: median timing and building a year of realistic history.
+#include "core/Prompt.h"
 #include "store/Query.h"
 
 #include <QElapsedTimer>
@@ -8,9 +9,25 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace parlix::bench {
+
+// Nobody is there to answer: every question is answered No, as headless does.
+class NoPrompt final : public Prompt
+{
+public:
+    bool ask(const Request &) override { return false; }
+};
+
+// CPU time of the calling thread so far, in milliseconds.
+inline double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
 
 // Median wall time of fn over runs, in milliseconds.
 template <typename Fn> double medianMs(int runs, Fn &&fn)

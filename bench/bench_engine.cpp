@@ -8,6 +8,7 @@
 
 #include "ModemSimulator.h"
 
+#include "BenchSupport.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
@@ -29,12 +30,6 @@ using namespace parlix;
 
 namespace {
 
-class NoPrompt final : public Prompt
-{
-public:
-    bool ask(const Request &) override { return false; }
-};
-
 double cpuSeconds()
 {
     rusage u = {};
@@ -47,7 +42,7 @@ struct Bench
     QTemporaryDir dir;
     sim::ModemSimulator modem{sim::ModemSimulator::Options{QStringLiteral("Parlix"), QStringLiteral("bench"), 250, {}}};
     ActivityLog log{SystemClock::instance()};
-    NoPrompt prompt;
+    bench::NoPrompt prompt;
     DbConnectionPtr db;
     std::unique_ptr<Engine> engine;
 

@@ -5,6 +5,7 @@
 //
 //   build-*/bin/bench_modem [exchanges] [sends]
 
+#include "BenchSupport.h"
 #include "ModemSimulator.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
@@ -22,19 +23,6 @@
 using namespace parlix;
 
 namespace {
-
-class SilentPrompt final : public Prompt
-{
-public:
-    bool ask(const Request &) override { return false; }
-};
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 struct Sample
 {
@@ -85,7 +73,7 @@ int main(int argc, char **argv)
             return 1;
         }
         ActivityLog log(SystemClock::instance());
-        SilentPrompt prompt;
+        bench::NoPrompt prompt;
         Modem modem(log, prompt);
         modem.ConfigureCommPort(modemSim.devicePath(), QStringLiteral("115200,n,8,1"));
         modem.OpenCommPort();
@@ -101,9 +89,9 @@ int main(int argc, char **argv)
         for (int i = 0; i < exchanges; ++i) {
             QElapsedTimer wall;
             wall.start();
-            const double cpu = threadCpuMs();
+            const double cpu = bench::threadCpuMs();
             const QString reply = modem.SendATCommand(QStringLiteral("AT\r"), 50, QStringLiteral("OK"), 5, QString());
-            samples.push_back({double(wall.nsecsElapsed()) / 1e6, threadCpuMs() - cpu});
+            samples.push_back({double(wall.nsecsElapsed()) / 1e6, bench::threadCpuMs() - cpu});
             if (!modem.LastCommandOK()) {
                 std::fprintf(stderr, "exchange %d failed: %s\n", i, qPrintable(reply));
                 return 1;
@@ -117,10 +105,10 @@ int main(int argc, char **argv)
         for (int i = 0; i < sends; ++i) {
             QElapsedTimer wall;
             wall.start();
-            const double cpu = threadCpuMs();
+            const double cpu = bench::threadCpuMs();
             const ModemResult result = modem.SendSMSDirect(QStringLiteral("+447700900123"),
                                                            QStringLiteral("Benchmark message %1 for the link").arg(i));
-            samples.push_back({double(wall.nsecsElapsed()) / 1e6, threadCpuMs() - cpu});
+            samples.push_back({double(wall.nsecsElapsed()) / 1e6, bench::threadCpuMs() - cpu});
             if (!result.ok) {
                 std::fprintf(stderr, "send %d failed: %s\n", i, qPrintable(result.reply));
                 return 1;

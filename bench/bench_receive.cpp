@@ -5,6 +5,7 @@
 
 #include "ModemSimulator.h"
 
+#include "BenchSupport.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
 #include "core/Prompt.h"
@@ -21,23 +22,6 @@
 #include <ctime>
 
 using namespace parlix;
-
-namespace {
-
-class NoPrompt final : public Prompt
-{
-public:
-    bool ask(const Request &) override { return false; }
-};
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -65,7 +49,7 @@ int main(int argc, char **argv)
     }
     modem.setEcho(false);
     ActivityLog log{SystemClock::instance()};
-    NoPrompt prompt;
+    bench::NoPrompt prompt;
     auto db = DbConnection::open(dir.filePath(QStringLiteral("bench.db")));
     if (!db) {
         std::fprintf(stderr, "database: %s\n", qPrintable(db.error()));
@@ -94,9 +78,9 @@ int main(int argc, char **argv)
         const auto before = sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value();
         QElapsedTimer wall;
         wall.start();
-        const double cpu = threadCpuMs();
+        const double cpu = bench::threadCpuMs();
         engine.receiveAll(engine.modem()->scaledDelay(400));
-        const double ownMs = threadCpuMs() - cpu;
+        const double ownMs = bench::threadCpuMs() - cpu;
         const double wallMs = double(wall.nsecsElapsed()) / 1e6;
         const auto stored =
             sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - before;
