@@ -18,6 +18,14 @@ import threading
 import time
 
 
+def gateway_environment(**extra):
+    """The environment of a headless gateway: no display, no default database, quick reconnects."""
+    env = dict(os.environ, PARLIX_RECONNECT_PAUSES_MS="300,2000", **extra)
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PARLIX_DATABASE"):
+        env.pop(name, None)
+    return env
+
+
 class Lines:
     """Collects the lines a child process writes, on a thread of its own."""
 
@@ -94,18 +102,12 @@ class Case:
         self.link = os.path.join(self.dir.name, "modem")
         self.gateway, self.sim, self.runs, self.placed, self.queued = None, None, [], [], []
         subprocess.run([args.parlix, "settings", "show", "--database", self.db], check=True,
-                       stdout=subprocess.DEVNULL, env=self.env())
+                       stdout=subprocess.DEVNULL, env=gateway_environment())
         with self.sql() as db:
             db.execute("UPDATE Timer_Setting SET ReceiveAllMessagesTime=1, SendAllMessagesTime=1")
             db.execute("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
                        "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) "
                        "VALUES (?,115200,8,'n','1','0','GSM',0,0.5,'TEXT')", (self.link,))
-
-    def env(self):
-        env = dict(os.environ, PARLIX_RECONNECT_PAUSES_MS="300,2000")
-        for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PARLIX_DATABASE"):
-            env.pop(name, None)
-        return env
 
     def sql(self):
         return sqlite3.connect(self.db, timeout=10, isolation_level=None)
@@ -115,7 +117,7 @@ class Case:
 
     def start(self):
         proc = subprocess.Popen([self.args.parlix, "--headless", "--database", self.db], stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, env=self.env())
+                                stderr=subprocess.STDOUT, env=gateway_environment())
         self.gateway = (proc, Lines(proc.stdout))
         self.runs.append(self.gateway)
         return self.gateway[1]

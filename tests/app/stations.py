@@ -11,7 +11,6 @@ others send the rest.
 import argparse
 import os
 import pwd
-import re
 import shutil
 import signal
 import socket
@@ -22,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fault_matrix import Lines, Simulator  # noqa: E402
+from fault_matrix import Lines, Simulator, gateway_environment  # noqa: E402
 
 PG_BIN = "/usr/lib/postgresql/15/bin"
 PG_USER = "parlix_test"
@@ -107,10 +106,6 @@ class Station:
                                      env=environment())
         self.out = Lines(self.proc.stdout)
 
-    def sent_texts(self):
-        found = (re.match(r"\S+ \S+ #\d+ (.*)$", line) for line in self.sim.ask("sent"))
-        return [m.group(1) for m in found if m]
-
     def stop(self):
         if self.proc and self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
@@ -123,10 +118,7 @@ class Station:
 
 
 def environment():
-    env = dict(os.environ, PARLIX_RECONNECT_PAUSES_MS="300,2000", PARLIX_SEND_PAUSE_MS=str(ARGS.send_pause))
-    for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PARLIX_DATABASE"):
-        env.pop(name, None)
-    return env
+    return gateway_environment(PARLIX_SEND_PAUSE_MS=str(ARGS.send_pause))
 
 
 def prepare(args, folder):
@@ -174,7 +166,7 @@ def three_stations(args, folder):
             s.start()
 
         victim = stations[0]
-        if not wait_until(lambda: len(victim.sent_texts()) >= args.rows // 20 and not victim.sim.sim_texts(), 60):
+        if not wait_until(lambda: len(victim.sim.sent_texts()) >= args.rows // 20 and not victim.sim.sim_texts(), 60):
             problems.append("%s sent nothing" % victim.name)
         victim.proc.send_signal(signal.SIGKILL)
         victim.proc.wait()
@@ -201,7 +193,7 @@ def three_stations(args, folder):
         # Every row in the simulators' sent lists once; the one left at SENDING at most once.
         sent = {}
         for s in stations:
-            for text in s.sent_texts():
+            for text in s.sim.sent_texts():
                 sent.setdefault(text, []).append(s.name)
         in_flight = {m for m, _ in sending}
         for i in range(args.rows):

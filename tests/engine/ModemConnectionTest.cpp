@@ -67,7 +67,7 @@ TEST_F(ModemConnect, WithoutSettingsAsksForThem)
     EXPECT_FALSE(connection.isConnected());
 }
 
-TEST_F(ModemConnect, ConnectsConfiguresAndInitialises)
+TEST_F(ModemConnect, ConnectsConfiguresInitialisesAndDisconnects)
 {
     storeSettings(sim.devicePath(), QStringLiteral("9600"), QStringLiteral("e"), QStringLiteral("7"),
                   QStringLiteral("2"));
@@ -90,6 +90,19 @@ TEST_F(ModemConnect, ConnectsConfiguresAndInitialises)
     ASSERT_EQ(periods.count(), 1);
     EXPECT_EQ(periods.at(0), (QVariantList{30000, 20000}));
     EXPECT_TRUE(prompt.texts().isEmpty());
+
+    // Disconnecting twice: each logged, the timers stopped, the port closed.
+    periods.clear();
+    state.clear();
+    connection.disconnectModem();
+    connection.disconnectModem();
+    EXPECT_EQ(logCount(QStringLiteral("Disconnecting GSM Modem.")), 2);
+    EXPECT_EQ(logCount(QStringLiteral("GSM Modem disconnected.")), 2);
+    ASSERT_EQ(periods.count(), 2);
+    EXPECT_EQ(periods.at(1), (QVariantList{0, 0}));
+    EXPECT_FALSE(state.at(1).at(0).toBool());
+    EXPECT_FALSE(modem.PortConnected());
+    EXPECT_FALSE(modem.ModemReady());
 }
 
 TEST_F(ModemConnect, FailedInitialisationStillShowsConnected)
@@ -139,23 +152,6 @@ TEST_F(ModemConnect, MissingModem)
         EXPECT_TRUE(prompt.texts()[0].startsWith(QStringLiteral("No modem found on COM Port ") +
                                                  links.filePath(QStringLiteral("nothing-here")) + "\r\n"));
     }
-}
-
-TEST_F(ModemConnect, DisconnectingTwice)
-{
-    storeSettings(sim.devicePath());
-    connection.connectModem();
-    QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
-    QSignalSpy state(&connection, &ModemConnection::connectedChanged);
-    connection.disconnectModem();
-    connection.disconnectModem();
-    EXPECT_EQ(logCount(QStringLiteral("Disconnecting GSM Modem.")), 2);
-    EXPECT_EQ(logCount(QStringLiteral("GSM Modem disconnected.")), 2);
-    ASSERT_EQ(periods.count(), 2);
-    EXPECT_EQ(periods.at(1), (QVariantList{0, 0}));
-    EXPECT_FALSE(state.at(1).at(0).toBool());
-    EXPECT_FALSE(modem.PortConnected());
-    EXPECT_FALSE(modem.ModemReady());
 }
 
 TEST_F(ModemConnect, WaitsForTheDeviceSayingWhyOnceThenConnects)

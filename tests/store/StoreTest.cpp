@@ -30,10 +30,13 @@ using parlix::test::TempDatabase;
 
 namespace {
 
-qint64 count(const QSqlDatabase &db, const QString &table)
+qint64 count(const QSqlDatabase &db, const QString &table, const QString &where = {}, const QVariantList &values = {})
 {
-    return sql::scalar(db, QStringLiteral("SELECT COUNT(*) FROM ") + table).value();
+    return sql::scalar(db, "SELECT COUNT(*) FROM " + table + (where.isEmpty() ? QString() : " WHERE " + where), values)
+        .value();
 }
+
+const QDateTime kWhen(QDate(2026, 12, 5), QTime(9, 0));
 
 // The store's statements, run on SQLite and on PostgreSQL alike.
 class Store : public BackendTest
@@ -180,7 +183,6 @@ TEST_P(Store, OlderDatabaseKeepsItsModemInTextModeWhileRowsWrittenWithoutTheForm
     undoPduStep(t);
     t.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, CharacterSet) VALUES ('COM3', 'GSM')"));
     ASSERT_TRUE(sql::setSchemaVersion(t.db(), schema::versionOfStepWith("SMSFormat") - 1));
-
     auto upgraded = t.conn().openAnother();
     ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
     const QSqlDatabase db = upgraded.value()->db();
@@ -200,7 +202,6 @@ TEST_P(Store, OlderDatabaseGainsTheClearTextLoginColumnOffAndKeepsItsSettings)
     t.exec(QStringLiteral("ALTER TABLE Timer_Setting DROP COLUMN IsSMTPClearTextLoginAllowed"));
     t.exec(QStringLiteral("UPDATE Timer_Setting SET SMSSMTPServer='mail.example', IsSMSSMTPAuthenticationRequired=1"));
     ASSERT_TRUE(sql::setSchemaVersion(t.db(), 3));
-
     auto upgraded = t.conn().openAnother();
     ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
     const QSqlDatabase db = upgraded.value()->db();
@@ -293,10 +294,9 @@ TEST_P(Store, NumberSearchesUseTheirIndexes)
 TEST_P(Store, OutboxPendingClaimAndStatusTransitions)
 {
     OutboxRepository outbox(t.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
-    const qint64 a = outbox.insertPending("111", "a", when).value();
-    const qint64 b = outbox.insertPending("222", "b", when).value();
-    const qint64 c = outbox.insertPending("333", "c", when).value();
+    const qint64 a = outbox.insertPending("111", "a", kWhen).value();
+    const qint64 b = outbox.insertPending("222", "b", kWhen).value();
+    const qint64 c = outbox.insertPending("333", "c", kWhen).value();
     t.exec("UPDATE Message_OutBox SET DeliveryStatus=NULL WHERE Outbox_Id=?", {b});
     t.exec("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?", {c});
 
@@ -310,10 +310,10 @@ TEST_P(Store, OutboxPendingClaimAndStatusTransitions)
     EXPECT_EQ(outbox.pending()->size(), 2);
     EXPECT_EQ(outbox.countUndelivered().value(), 3); // "SENDING" still counts until delivered
 
-    ASSERT_TRUE(outbox.markSent(a, when.addSecs(5)));
+    ASSERT_TRUE(outbox.markSent(a, kWhen.addSecs(5)));
     EXPECT_EQ(outbox.countUndelivered().value(), 2);
     EXPECT_EQ(outbox.find(a)->deliveryStatus, delivery::kSent);
-    EXPECT_EQ(outbox.find(a)->deliveryDatetime, when.addSecs(5));
+    EXPECT_EQ(outbox.find(a)->deliveryDatetime, kWhen.addSecs(5));
 
     ASSERT_TRUE(outbox.markFaultyNumber(b));
     EXPECT_FALSE(outbox.claimForSending(b).value()); // parked rows are not sent
@@ -321,7 +321,7 @@ TEST_P(Store, OutboxPendingClaimAndStatusTransitions)
     t.exec("DELETE FROM Message_OutBox WHERE Outbox_Id=?", {c});
     EXPECT_FALSE(outbox.claimForSending(c).value()); // deleted by the operator meanwhile
 
-    const qint64 d = outbox.insertPending("444", "d", when).value();
+    const qint64 d = outbox.insertPending("444", "d", kWhen).value();
     ASSERT_TRUE(outbox.claimForSending(d).value());
     EXPECT_EQ(outbox.resetSending().value(), 1);
     EXPECT_TRUE(outbox.claimForSending(d).value());
@@ -356,21 +356,21 @@ TEST_P(Store, SettingsRowSaveAddsTheRowWhenMissingAndUpdatesInPlace)
 
 TEST(EscapeSqlText, DoublesSingleThenDoubleQuotesAndLeavesBlanksAlone)
 {
-    EXPECT_EQ(sql::EscapeSqlText("it's"), "it''s");
-    EXPECT_EQ(sql::EscapeSqlText("say \"hi\""), "say \"\"hi\"\"");
-    EXPECT_EQ(sql::EscapeSqlText(" '\" "), " ''\"\" ");
-    EXPECT_EQ(sql::EscapeSqlText("   "), "   ");
-    EXPECT_EQ(sql::EscapeSqlText(""), "");
-    EXPECT_EQ(sql::EscapeSqlText("plain"), "plain");
+    for (const auto &[text, escaped] : {std::pair{"it's", "it''s"},
+                                        {"say \"hi\"", "say \"\"hi\"\""},
+                                        {" '\" ", " ''\"\" "},
+                                        {"   ", "   "},
+                                        {"", ""},
+                                        {"plain", "plain"}})
+        EXPECT_EQ(sql::EscapeSqlText(text), escaped) << text;
 }
 
 TEST_P(Store, NumberSearchForAPartFollowsInsertsUpdatesAndDeletes)
 {
     InboxRepository inbox(t.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
-    const qint64 a = inbox.insert("+919876543210", "a", when).value();
-    const qint64 b = inbox.insert("+441234598765", "b", when).value();
-    inbox.insert("5550000", "c", when);
+    const qint64 a = inbox.insert("+919876543210", "a", kWhen).value();
+    const qint64 b = inbox.insert("+441234598765", "b", kWhen).value();
+    inbox.insert("5550000", "c", kWhen);
     const auto found = [&](const QString &part) { return inbox.count({false, part}).value(); };
 
     EXPECT_EQ(found("98765"), 2);
@@ -386,7 +386,7 @@ TEST_P(Store, NumberSearchForAPartFollowsInsertsUpdatesAndDeletes)
     EXPECT_EQ(found("8889"), 1);
 
     OutboxRepository outbox(t.db());
-    outbox.insertPending("+12025550123", "x", when);
+    outbox.insertPending("+12025550123", "x", kWhen);
     EXPECT_EQ(outbox.count({OutboxFolder::Waiting, QStringLiteral("5550")}).value(), 1);
 }
 
@@ -395,10 +395,9 @@ TEST_P(Store, NumberSearchForAPartFollowsInsertsUpdatesAndDeletes)
 TEST_P(Store, StationsRacingForTheOutboxClaimEachRowOnce)
 {
     OutboxRepository outbox(t.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
     ASSERT_TRUE(t.db().transaction());
     for (int i = 0; i < 120; ++i)
-        outbox.insertPending(QString::number(1000 + i), "x", when);
+        outbox.insertPending(QString::number(1000 + i), "x", kWhen);
     ASSERT_TRUE(t.db().commit());
 
     std::map<QString, QList<qint64>> claimed;
@@ -411,7 +410,7 @@ TEST_P(Store, StationsRacingForTheOutboxClaimEachRowOnce)
                 return;
             OutboxRepository mine(conn.value()->db());
             for (;;) {
-                auto rows = mine.claimWaiting(station, when.addSecs(60), 7);
+                auto rows = mine.claimWaiting(station, kWhen.addSecs(60), 7);
                 if (!rows || rows->isEmpty())
                     break;
                 const std::lock_guard<std::mutex> held(lock);
@@ -430,7 +429,7 @@ TEST_P(Store, StationsRacingForTheOutboxClaimEachRowOnce)
         for (qint64 id : ids)
             ASSERT_EQ(outbox.find(id)->claimedBy, station) << id;
     }
-    EXPECT_TRUE(outbox.claimWaiting("north", when, 5)->isEmpty());
+    EXPECT_TRUE(outbox.claimWaiting("north", kWhen, 5)->isEmpty());
 }
 
 // A lease that runs out sends the row back to waiting unless the modem may have sent it; a
@@ -438,17 +437,16 @@ TEST_P(Store, StationsRacingForTheOutboxClaimEachRowOnce)
 TEST_P(Store, ExpiredLeasesFollowTheMediumOfTheClaim)
 {
     OutboxRepository outbox(t.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
     QList<qint64> ids;
     for (int i = 0; i < 5; ++i)
-        ids << outbox.insertPending(QString::number(i), "x", when).value();
-    ASSERT_EQ(outbox.claimWaiting("north", when.addSecs(30), 4)->size(), 4);
-    ASSERT_TRUE(outbox.holdForSending(ids[0], "north", claim::kModem, when.addSecs(30)).value());
-    ASSERT_TRUE(outbox.holdForSending(ids[1], "north", claim::kSmtp, when.addSecs(30)).value());
-    ASSERT_TRUE(outbox.holdForSending(ids[3], "north", claim::kModem, when.addSecs(90)).value());
-    EXPECT_FALSE(outbox.holdForSending(ids[2], "south", claim::kModem, when.addSecs(30)).value());
+        ids << outbox.insertPending(QString::number(i), "x", kWhen).value();
+    ASSERT_EQ(outbox.claimWaiting("north", kWhen.addSecs(30), 4)->size(), 4);
+    ASSERT_TRUE(outbox.holdForSending(ids[0], "north", claim::kModem, kWhen.addSecs(30)).value());
+    ASSERT_TRUE(outbox.holdForSending(ids[1], "north", claim::kSmtp, kWhen.addSecs(30)).value());
+    ASSERT_TRUE(outbox.holdForSending(ids[3], "north", claim::kModem, kWhen.addSecs(90)).value());
+    EXPECT_FALSE(outbox.holdForSending(ids[2], "south", claim::kModem, kWhen.addSecs(30)).value());
 
-    const ExpiredLeases expired = outbox.expireLeases(when.addSecs(60)).value();
+    const ExpiredLeases expired = outbox.expireLeases(kWhen.addSecs(60)).value();
     EXPECT_EQ(expired.returnedToWaiting, 2); // the SMTP row and the one without a medium
     EXPECT_EQ(expired.leftSending, 1);
     struct Expect
@@ -460,11 +458,11 @@ TEST_P(Store, ExpiredLeasesFollowTheMediumOfTheClaim)
         EXPECT_EQ(outbox.find(ids[i])->deliveryStatus, expect[i].status) << i;
         EXPECT_EQ(outbox.find(ids[i])->claimedBy, expect[i].claimedBy) << i;
     }
-    EXPECT_EQ(outbox.claimWaiting("south", when.addSecs(120), 10)->size(), 3);
-    EXPECT_FALSE(outbox.holdForSending(ids[1], "north", claim::kSmtp, when.addSecs(120)).value());
-    ASSERT_TRUE(outbox.markSent(ids[3], when.addSecs(70)));
+    EXPECT_EQ(outbox.claimWaiting("south", kWhen.addSecs(120), 10)->size(), 3);
+    EXPECT_FALSE(outbox.holdForSending(ids[1], "north", claim::kSmtp, kWhen.addSecs(120)).value());
+    ASSERT_TRUE(outbox.markSent(ids[3], kWhen.addSecs(70)));
     EXPECT_EQ(outbox.find(ids[3])->sentBy, "north");
-    EXPECT_EQ(outbox.expireLeases(when.addSecs(600))->leftSending, 0); // a parked row is left alone
+    EXPECT_EQ(outbox.expireLeases(kWhen.addSecs(600))->leftSending, 0); // a parked row is left alone
 }
 
 // A database from before stations becomes one station, named after the host, that received,
@@ -472,23 +470,23 @@ TEST_P(Store, ExpiredLeasesFollowTheMediumOfTheClaim)
 TEST_P(Store, OlderDatabaseBecomesTheStationOfItsHost)
 {
     undoStationsStep(t);
-    ASSERT_TRUE(sql::setSchemaVersion(t.db(), schema::versionOfStepWith("CREATE TABLE Stations") - 1));
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
-    OutboxRepository(t.db()).insertPending("1", "sending", when);
+    OutboxRepository(t.db()).insertPending("1", "sending", kWhen);
     t.exec("UPDATE Message_OutBox SET DeliveryStatus='SENDING'");
     t.exec("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
            "VALUES ('2',0,'in','2026-12-05 09:00:00',0)");
     t.exec("INSERT INTO ModemSettings (CommPortNo) VALUES ('/dev/ttyUSB0')");
     t.exec("INSERT INTO SIM_StoredMessages (MessageKey,InBox_Id) VALUES ('1\x1f+44\x1fhi',1)");
 
+    ASSERT_TRUE(sql::setSchemaVersion(t.db(), schema::versionOfStepWith("CREATE TABLE Stations") - 1));
     auto upgraded = t.conn().openAnother();
     ASSERT_TRUE(upgraded.ok()) << upgraded.error().toStdString();
     const QSqlDatabase db = upgraded.value()->db();
     const QString host = QSysInfo::machineHostName();
-    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Stations WHERE StationName=?", {host}).value(), 1);
-    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_OutBox WHERE ClaimedBy=?", {host}).value(), 1);
-    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM Message_InBox WHERE ReceivedBy=?", {host}).value(), 1);
-    EXPECT_EQ(sql::scalar(db, "SELECT COUNT(*) FROM ModemSettings WHERE Station=?", {host}).value(), 1);
+    for (const auto &[table, column] : {std::pair{"Stations", "StationName"},
+                                        {"Message_OutBox", "ClaimedBy"},
+                                        {"Message_InBox", "ReceivedBy"},
+                                        {"ModemSettings", "Station"}})
+        EXPECT_EQ(count(db, table, QString(column) + "=?", {host}), 1) << table;
     EXPECT_TRUE(SimLedgerRepository(db, host).isStored("1\x1f+44\x1fhi").value());
 }
 
@@ -515,11 +513,10 @@ TEST_P(Store, StationsKeepTheirOwnModemAndSimLedger)
     }
     EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(*) FROM ModemSettings").value(), 2);
 
-    const QDateTime when(QDate(2026, 12, 5), QTime(9, 0));
     for (const QString station : {"north", "south"}) {
         SimLedgerRepository ledger(t.db(), station);
         EXPECT_FALSE(ledger.isStored("1\x1f+44\x1fhi").value()) << station.toStdString();
-        ASSERT_TRUE(ledger.storeReceived("1\x1f+44\x1fhi", "+44", "hi", when));
+        ASSERT_TRUE(ledger.storeReceived("1\x1f+44\x1fhi", "+44", "hi", kWhen));
     }
     EXPECT_EQ(sql::scalar(t.db(), "SELECT COUNT(DISTINCT ReceivedBy) FROM Message_InBox WHERE Message='hi'").value(),
               2);

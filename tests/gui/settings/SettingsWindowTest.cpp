@@ -179,24 +179,11 @@ TEST_F(SettingsWindowTest, CheckIntervalBounds)
     }
 }
 
-TEST_F(SettingsWindowTest, SmtpGatewayNeedsAnAddressWithAnAt)
+TEST_F(SettingsWindowTest, SmtpGatewayFieldsAreRequiredInOrderAndTheAddressNeedsAnAt)
 {
     fillMailbox();
     fillModem();
-    fillSmtp(QStringLiteral("gateway.example.net"));
     setText("txttime", QStringLiteral("20"));
-    click("cmdSave1");
-    EXPECT_EQ(prompt.texts(),
-              QStringList{QStringLiteral("Your Email Address on SMTP Server must contain '@' character.")});
-    EXPECT_EQ(focused(), QStringLiteral("txtSMSSMTPYourEmailAddress"));
-    const QVariantMap timer = row(QStringLiteral("SELECT * FROM Timer_Setting"));
-    EXPECT_EQ(timer.value("ReceiveAllMessagesTime").toInt(), 10);
-    EXPECT_EQ(timer.value("SMSDeliveryMedia").toString(), QStringLiteral("MODEM"));
-}
-
-TEST_F(SettingsWindowTest, SmtpGatewayFieldsAreRequiredInOrder)
-{
-    fillMailbox();
     click("OptSMSDeliverySMTPSMSGateway");
     click("cmdSave1");
     EXPECT_EQ(prompt.lastText(),
@@ -206,6 +193,16 @@ TEST_F(SettingsWindowTest, SmtpGatewayFieldsAreRequiredInOrder)
     click("cmdSave1");
     EXPECT_EQ(prompt.lastText(),
               QStringLiteral("If SMS delivery method is SMTP Gateway then you must enter SMTP server."));
+
+    fillSmtp(QStringLiteral("gateway.example.net"));
+    prompt.clear();
+    click("cmdSave1");
+    EXPECT_EQ(prompt.texts(),
+              QStringList{QStringLiteral("Your Email Address on SMTP Server must contain '@' character.")});
+    EXPECT_EQ(focused(), QStringLiteral("txtSMSSMTPYourEmailAddress"));
+    const QVariantMap timer = row(QStringLiteral("SELECT * FROM Timer_Setting"));
+    EXPECT_EQ(timer.value("ReceiveAllMessagesTime").toInt(), 10);
+    EXPECT_EQ(timer.value("SMSDeliveryMedia").toString(), QStringLiteral("MODEM"));
 }
 
 TEST_F(SettingsWindowTest, MixModeDigitsAreNormalisedIntoTableBoxAndSettings)
