@@ -73,33 +73,9 @@ Result<qint64> OutboxRepository::insertPending(const QString &recipient, const Q
     return q.value().lastInsertId().toLongLong();
 }
 
-Result<QVector<OutboxRow>> OutboxRepository::pending()
-{
-    auto q = sql::run(m_db, QStringLiteral("SELECT ") + kColumns +
-                                QStringLiteral(" FROM Message_OutBox WHERE DeliveryDatetime IS NULL AND "
-                                               "(DeliveryStatus IS NULL OR DeliveryStatus='') ORDER BY Outbox_Id"));
-    if (!q)
-        return Result<QVector<OutboxRow>>::failure(q.error());
-    QVector<OutboxRow> rows;
-    while (q.value().next())
-        rows.append(rowFrom(q.value()));
-    return rows;
-}
-
 Result<qint64> OutboxRepository::countUndelivered()
 {
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryDatetime IS NULL"));
-}
-
-Result<bool> OutboxRepository::claimForSending(qint64 id)
-{
-    auto q = sql::run(m_db,
-                      QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=? WHERE Outbox_Id=? AND "
-                                     "DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')"),
-                      {delivery::kSending, id});
-    if (!q)
-        return Result<bool>::failure(q.error());
-    return q.value().numRowsAffected() == 1;
 }
 
 Status OutboxRepository::markSent(qint64 id, const QDateTime &when, const QString &station)

@@ -100,14 +100,9 @@ public:
     Result<qint64> insertPending(const QString &recipient, const QString &message, const QDateTime &when,
                                  const QString &fromName = {});
 
-    // Rows waiting to be sent: no delivery time and an empty or null status, oldest first.
-    Result<QVector<OutboxRow>> pending();
     // Rows without a delivery time (waiting, sending or parked); what the home page counts.
     Result<qint64> countUndelivered();
 
-    // Claims a waiting row for sending. False (and no change) when the row is gone, already
-    // sent, or no longer waiting: the operator deleted or changed it after the pass began.
-    Result<bool> claimForSending(qint64 id);
     // SentBy is station, or when none is given the station that held the row.
     Status markSent(qint64 id, const QDateTime &when, const QString &station = {});
     Status markFaultyNumber(qint64 id);

@@ -291,23 +291,23 @@ TEST_P(Store, NumberSearchesUseTheirIndexes)
     }
 }
 
-TEST_P(Store, OutboxPendingClaimAndStatusTransitions)
+TEST_P(Store, OutboxClaimAndStatusTransitions)
 {
     OutboxRepository outbox(t.db());
+    const QDateTime lease = kWhen.addSecs(300);
+    const auto claimOne = [&](qint64 after = 0) {
+        auto rows = outbox.claimWaiting(QStringLiteral("here"), lease, 1, after);
+        return rows && !rows->isEmpty() ? rows->first().id : qint64(-1);
+    };
     const qint64 a = outbox.insertPending("111", "a", kWhen).value();
     const qint64 b = outbox.insertPending("222", "b", kWhen).value();
     const qint64 c = outbox.insertPending("333", "c", kWhen).value();
     t.exec("UPDATE Message_OutBox SET DeliveryStatus=NULL WHERE Outbox_Id=?", {b});
     t.exec("UPDATE Message_OutBox SET DeliveryStatus='' WHERE Outbox_Id=?", {c});
+    EXPECT_EQ(outbox.waitingExtent()->second, 3); // empty and null both mean waiting
 
-    auto pending = outbox.pending();
-    ASSERT_TRUE(pending.ok());
-    ASSERT_EQ(pending->size(), 3); // empty and null both mean waiting
-    EXPECT_EQ(pending->at(0).id, a);
-
-    EXPECT_TRUE(outbox.claimForSending(a).value());
-    EXPECT_FALSE(outbox.claimForSending(a).value()); // already claimed
-    EXPECT_EQ(outbox.pending()->size(), 2);
+    EXPECT_EQ(claimOne(), a); // oldest first
+    EXPECT_EQ(outbox.waitingExtent()->second, 2);
     EXPECT_EQ(outbox.countUndelivered().value(), 3); // "SENDING" still counts until delivered
 
     ASSERT_TRUE(outbox.markSent(a, kWhen.addSecs(5)));
@@ -316,15 +316,14 @@ TEST_P(Store, OutboxPendingClaimAndStatusTransitions)
     EXPECT_EQ(outbox.find(a)->deliveryDatetime, kWhen.addSecs(5));
 
     ASSERT_TRUE(outbox.markFaultyNumber(b));
-    EXPECT_FALSE(outbox.claimForSending(b).value()); // parked rows are not sent
-
     t.exec("DELETE FROM Message_OutBox WHERE Outbox_Id=?", {c});
-    EXPECT_FALSE(outbox.claimForSending(c).value()); // deleted by the operator meanwhile
+    EXPECT_EQ(claimOne(), -1); // parked rows are not sent; deleted ones are gone
 
     const qint64 d = outbox.insertPending("444", "d", kWhen).value();
-    ASSERT_TRUE(outbox.claimForSending(d).value());
+    ASSERT_EQ(claimOne(), d);
+    EXPECT_EQ(claimOne(), -1); // already claimed
     EXPECT_EQ(outbox.resetSending().value(), 1);
-    EXPECT_TRUE(outbox.claimForSending(d).value());
+    EXPECT_EQ(claimOne(), d);
 }
 
 TEST_P(Store, MissedCallCountCoversTheWholeDayOnly)

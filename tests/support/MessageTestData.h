@@ -28,6 +28,13 @@ inline void addInbox(const TempDatabase &db, int count, bool read = false, const
     db.db().commit();
 }
 
+// The outbox folder as the message box lists it (rows not delivered), oldest first.
+inline QVector<OutboxRow> undeliveredOutbox(const QSqlDatabase &db)
+{
+    OutboxRepository outbox(db);
+    return outbox.page({}, 10000, 0, outbox.count({}).value()).value();
+}
+
 inline qint64 addOutbox(const TempDatabase &db, const QString &number, const QString &text, int minute,
                         const QDateTime &delivered = {})
 {

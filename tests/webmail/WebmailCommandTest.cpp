@@ -2,6 +2,7 @@
 
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
+#include "support/MessageTestData.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ protected:
         return row.ok() && row.value() ? *row.value() : QVariantMap();
     }
 
-    QVector<OutboxRow> outbox() { return OutboxRepository(db.db()).pending().value(); }
+    QVector<OutboxRow> outbox() { return test::undeliveredOutbox(db.db()); }
 
     test::TempDatabase db;
     int balance = 10;

@@ -4,6 +4,7 @@
 #include "store/OutboxRepository.h"
 #include "store/Query.h"
 #include "support/ManualClock.h"
+#include "support/MessageTestData.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDatabase.h"
 #include "testservers/DovecotServer.h"
@@ -101,7 +102,7 @@ protected:
             out.append(sql::rowOf(q.value()));
         return out;
     }
-    QVector<OutboxRow> outbox() { return OutboxRepository(db.db()).pending().value(); }
+    QVector<OutboxRow> outbox() { return test::undeliveredOutbox(db.db()); }
 
     test::DovecotServer server;
     test::TempDatabase db;

@@ -70,7 +70,7 @@ void seed(const QSqlDatabase &db, const Clock &clock, ActivityLog &log)
                          now.addSecs(-60));
     const qint64 sending =
         outbox.insertPending(QStringLiteral("+14155550199"), QStringLiteral("On my way."), now).value();
-    outbox.claimForSending(sending);
+    outbox.claimWaiting(QStringLiteral("screenshots"), now.addSecs(300), 1, sending - 1);
     for (int k = 1; k <= 4; ++k) {
         const qint64 id =
             outbox

@@ -76,9 +76,10 @@ TEST_F(ShellTest, CountsFollowRowsWrittenByAnotherConnection)
     InboxRepository(engineSide).insert(QStringLiteral("1"), QStringLiteral("a"), clock.now());
     InboxRepository(engineSide).insert(QStringLiteral("2"), QStringLiteral("b"), clock.now());
     OutboxRepository outbox(engineSide);
-    outbox.insertPending(QStringLiteral("3"), QStringLiteral("c"), clock.now());
-    const qint64 sending = outbox.insertPending(QStringLiteral("4"), QStringLiteral("d"), clock.now()).value();
-    outbox.claimForSending(sending); // "SENDING" still counts until delivered
+    const qint64 waiting = outbox.insertPending(QStringLiteral("3"), QStringLiteral("c"), clock.now()).value();
+    outbox.insertPending(QStringLiteral("4"), QStringLiteral("d"), clock.now());
+    // "SENDING" still counts until delivered.
+    outbox.claimWaiting(QStringLiteral("here"), clock.now().addSecs(300), 1, waiting);
     const qint64 sent = outbox.insertPending(QStringLiteral("5"), QStringLiteral("e"), clock.now()).value();
     outbox.markSent(sent, clock.now());
     CallRepository calls(engineSide);

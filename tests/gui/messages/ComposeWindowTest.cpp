@@ -31,7 +31,7 @@ protected:
         QTest::keyClicks(window.findChild<QPlainTextEdit *>(QStringLiteral("Message")), message);
     }
     void send() { QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton); }
-    QVector<OutboxRow> queued() { return OutboxRepository(db.db()).pending().value(); }
+    QVector<OutboxRow> queued() { return test::undeliveredOutbox(db.db()); }
 
     ComposeWindow window;
 };

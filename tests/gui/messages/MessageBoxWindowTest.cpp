@@ -250,9 +250,8 @@ TEST_F(MessageBoxTest, EngineAnnouncementsRefreshTheWindow)
     EXPECT_EQ(list()->topLevelItem(0)->text(2), QStringLiteral("new one"));
     EXPECT_TRUE(list()->topLevelItem(0)->font(0).bold());
 
-    addOutbox(db, QStringLiteral("555"), QStringLiteral("pending"), 1);
+    const qint64 id = addOutbox(db, QStringLiteral("555"), QStringLiteral("pending"), 1);
     clickNode(1);
-    const qint64 id = OutboxRepository(db.db()).pending().value().first().id;
     OutboxRepository(db.db()).markSent(id, baseTime());
     window->RefreshMessageBoxWindow();
     EXPECT_TRUE(numbers().isEmpty());
