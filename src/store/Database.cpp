@@ -56,6 +56,7 @@ DbConnection::DbConnection(QString path, QString connectionName)
 
 DbConnection::~DbConnection()
 {
+    sql::forgetPrepared(m_connectionName);
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen())

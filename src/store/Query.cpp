@@ -3,6 +3,8 @@
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -17,14 +19,122 @@ QString describe(const QSqlError &error)
     return db.isEmpty() ? error.text() : db;
 }
 
-} // namespace
-
-Result<QSqlQuery> run(const QSqlDatabase &db, const QString &text, const QVariantList &values)
+QSqlQuery newQuery(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     // PostgreSQL reads a forward-only result row by row, and a second query on the connection
     // would then discard the rest of it; there the whole result is fetched at once.
     q.setForwardOnly(backendOf(db) == Backend::Sqlite);
+    return q;
+}
+
+bool bindAndExec(QSqlQuery &q, const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values.at(i));
+    return q.exec();
+}
+
+// The shelf of prepared statements, per connection. Queries are used only on their own
+// connection's thread, but connections of several threads share the shelf.
+class Shelf
+{
+public:
+    std::optional<QSqlQuery> take(const QString &connection, const QString &text, const QSqlDriver *driver)
+    {
+        QMutexLocker lock(&m_mutex);
+        auto conn = m_byConnection.find(connection);
+        if (conn == m_byConnection.end())
+            return std::nullopt;
+        auto it = conn->find(text);
+        if (it == conn->end())
+            return std::nullopt;
+        QSqlQuery q = std::move(*it);
+        conn->erase(it);
+        // A connection removed without forgetPrepared and added again under its name.
+        if (q.driver() != driver)
+            return std::nullopt;
+        return q;
+    }
+
+    void put(const QString &connection, const QString &text, QSqlQuery &&query)
+    {
+        QMutexLocker lock(&m_mutex);
+        auto &conn = m_byConnection[connection];
+        // Texts built from a search's conditions vary; the fixed ones stay well below this.
+        if (conn.size() < kMaxPerConnection && !conn.contains(text))
+            conn.insert(text, std::move(query));
+    }
+
+    void forget(const QString &connection)
+    {
+        QHash<QString, QSqlQuery> gone;
+        {
+            QMutexLocker lock(&m_mutex);
+            gone = m_byConnection.take(connection);
+        }
+    }
+
+private:
+    static constexpr qsizetype kMaxPerConnection = 64;
+    QMutex m_mutex;
+    QHash<QString, QHash<QString, QSqlQuery>> m_byConnection;
+};
+
+Shelf &shelf()
+{
+    static Shelf s;
+    return s;
+}
+
+} // namespace
+
+Prepared::Prepared(QSqlQuery query, QString connection, QString text)
+    : m_query(std::move(query))
+    , m_connection(std::move(connection))
+    , m_text(std::move(text))
+{
+}
+
+Prepared::Prepared(Prepared &&other) noexcept
+    : m_query(std::move(other.m_query))
+    , m_connection(std::move(other.m_connection))
+    , m_text(std::move(other.m_text))
+{
+    other.m_text.clear();
+}
+
+Prepared::~Prepared()
+{
+    if (m_text.isEmpty())
+        return;
+    // Ends the statement's reading, which on SQLite would hold its read transaction open.
+    m_query.finish();
+    shelf().put(m_connection, m_text, std::move(m_query));
+}
+
+Result<Prepared> prepared(const QSqlDatabase &db, const QString &text, const QVariantList &values)
+{
+    const QString connection = db.connectionName();
+    if (std::optional<QSqlQuery> kept = shelf().take(connection, text, db.driver())) {
+        if (bindAndExec(*kept, values))
+            return Prepared(std::move(*kept), connection, text);
+        // The statement may have gone stale (a table another station changed); one fresh try.
+    }
+    QSqlQuery q = newQuery(db);
+    if (!q.prepare(text) || !bindAndExec(q, values))
+        return Result<Prepared>::failure(describe(q.lastError()));
+    return Prepared(std::move(q), connection, text);
+}
+
+void forgetPrepared(const QString &connectionName)
+{
+    shelf().forget(connectionName);
+}
+
+Result<QSqlQuery> run(const QSqlDatabase &db, const QString &text, const QVariantList &values)
+{
+    QSqlQuery q = newQuery(db);
     // PostgreSQL prepares only queries and data changes (not SET, CREATE, ...); a statement
     // without values needs no preparing anywhere.
     if (values.isEmpty()) {
@@ -32,23 +142,19 @@ Result<QSqlQuery> run(const QSqlDatabase &db, const QString &text, const QVarian
             return Result<QSqlQuery>::failure(describe(q.lastError()));
         return q;
     }
-    if (!q.prepare(text))
-        return Result<QSqlQuery>::failure(describe(q.lastError()));
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
+    if (!q.prepare(text) || !bindAndExec(q, values))
         return Result<QSqlQuery>::failure(describe(q.lastError()));
     return q;
 }
 
 Result<qint64> scalar(const QSqlDatabase &db, const QString &text, const QVariantList &values)
 {
-    auto q = run(db, text, values);
+    auto q = prepared(db, text, values);
     if (!q)
         return Result<qint64>::failure(q.error());
-    if (!q.value().next())
+    if (!q.value()->next())
         return qint64(0);
-    return q.value().value(0).toLongLong();
+    return q.value()->value(0).toLongLong();
 }
 
 QVariantMap rowOf(const QSqlQuery &query)
@@ -64,12 +170,12 @@ QVariantMap rowOf(const QSqlQuery &query)
 
 Result<std::optional<QVariantMap>> firstRow(const QSqlDatabase &db, const QString &text, const QVariantList &values)
 {
-    auto q = run(db, text, values);
+    auto q = prepared(db, text, values);
     if (!q)
         return Result<std::optional<QVariantMap>>::failure(q.error());
-    if (!q.value().next())
+    if (!q.value()->next())
         return std::optional<QVariantMap>();
-    return std::optional<QVariantMap>(rowOf(q.value()));
+    return std::optional<QVariantMap>(rowOf(q.value().query()));
 }
 
 } // namespace parlix::sql
