@@ -6,6 +6,7 @@
 //     (default 100: one message in a hundred unread; 1 makes every message unread)
 //     --postgres: on a throw-away PostgreSQL server (the tests' own), with a million outbox
 //     rows besides (one in a hundred waiting) for the outbox count
+//     --existing ADDRESS: on a database an earlier run filled (skips the minute of filling)
 #include "BenchSupport.h"
 #include "core/ActivityLog.h"
 #include "core/Clock.h"
@@ -75,12 +76,20 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    const bool postgres = args.removeAll(QStringLiteral("--postgres")) > 0;
+    bool postgres = args.removeAll(QStringLiteral("--postgres")) > 0;
+    QString existing;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--existing")); at >= 0 && at + 1 < args.size()) {
+        existing = args.takeAt(at + 1);
+        args.removeAt(at);
+        postgres = existing.startsWith(QLatin1String("postgresql://"));
+    }
     const int unreadEvery = !args.isEmpty() ? std::max(1, args.first().toInt()) : 100;
 
     QTemporaryDir dir;
     QString location = dir.filePath(QStringLiteral("Parlix.db"));
-    if (postgres) {
+    if (!existing.isEmpty()) {
+        location = existing;
+    } else if (postgres) {
         auto server = test::PostgresServer::shared();
         auto address = server ? server.value()->createDatabase() : Result<QString>::failure(server.error());
         if (!address) {
@@ -96,7 +105,8 @@ int main(int argc, char **argv)
     }
     QElapsedTimer filling;
     filling.start();
-    if (!(postgres ? fillPostgres(conn.value()->db(), unreadEvery) : fill(conn.value()->db(), unreadEvery)))
+    if (existing.isEmpty() &&
+        !(postgres ? fillPostgres(conn.value()->db(), unreadEvery) : fill(conn.value()->db(), unreadEvery)))
         return 1;
     std::printf("%s: 1,000,000 inbox rows, one in %d unread%s, written in %.1f s\n", postgres ? "PostgreSQL" : "SQLite",
                 unreadEvery, postgres ? ", and 1,000,000 outbox rows, one in 100 waiting" : "",

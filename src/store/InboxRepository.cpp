@@ -65,7 +65,7 @@ Result<qint64> InboxRepository::insert(const QString &sender, const QString &mes
 
 Result<qint64> InboxRepository::countUnread()
 {
-    return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox WHERE IsRead=0"));
+    return count(InboxQuery{.unreadOnly = true});
 }
 
 Result<InboxRow> InboxRepository::find(qint64 id)
@@ -99,6 +99,11 @@ Result<qint64> InboxRepository::count(const InboxQuery &query)
 {
     QVariantList values;
     const QString where = whereClause(m_db, query, &values);
+    // PostgreSQL keeps the totals of the whole inbox by trigger (see the schema).
+    if (values.isEmpty() && sql::backendOf(m_db) == sql::Backend::Postgres) {
+        return sql::scalar(m_db, query.unreadOnly ? QStringLiteral("SELECT Unread FROM Message_InBox_Totals")
+                                                  : QStringLiteral("SELECT Total FROM Message_InBox_Totals"));
+    }
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox") + where, values);
 }
 
@@ -108,11 +113,11 @@ Result<QVector<InboxRow>> InboxRepository::page(const InboxQuery &query, qint64 
     QVariantList values;
     const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
-    auto q = sql::run(
-        m_db,
-        QStringLiteral("SELECT InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead,ReceivedBy FROM Message_InBox") +
-            where + orderClause(query.sort, window.reversed) + sql::pageClause(),
-        values);
+    auto q = sql::run(m_db,
+                      sql::pageOf(QStringLiteral("InBox_Id,SenderMobileNo,Message,InboxDateTime,IsRead,ReceivedBy"),
+                                  QStringLiteral("Message_InBox"), QStringLiteral("InBox_Id"), where,
+                                  orderClause(query.sort, window.reversed)),
+                      values);
     if (!q)
         return Result<QVector<InboxRow>>::failure(q.error());
     QVector<InboxRow> rows;

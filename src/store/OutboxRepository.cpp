@@ -80,12 +80,12 @@ Result<qint64> OutboxRepository::countUndelivered()
 
 Status OutboxRepository::markSent(qint64 id, const QDateTime &when, const QString &station)
 {
-    return sql::run(m_db,
-                    QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=?,"
-                                   "SentBy=COALESCE(?,ClaimedBy),") +
-                        kReleased + QStringLiteral(" WHERE Outbox_Id=?"),
-                    {delivery::kSent, sql::dateValue(when),
-                     station.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(station), id})
+    return sql::prepared(m_db,
+                         QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,DeliveryDatetime=?,"
+                                        "SentBy=COALESCE(?,ClaimedBy),") +
+                             kReleased + QStringLiteral(" WHERE Outbox_Id=?"),
+                         {delivery::kSent, sql::dateValue(when),
+                          station.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(station), id})
         .status();
 }
 
@@ -156,21 +156,22 @@ Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station
                          QStringLiteral(" AND Outbox_Id>? AND Outbox_Id<=? ORDER BY Outbox_Id LIMIT ?");
     const QVariantList range{afterId, upToId < 0 ? std::numeric_limits<qint64>::max() : upToId, limit};
     const QVariantList claim{delivery::kSending, station, sql::dateValue(leaseEnd)};
-    auto q = sql::backendOf(m_db) == sql::Backend::Postgres
-                 ? sql::run(m_db,
+    auto q =
+        sql::backendOf(m_db) == sql::Backend::Postgres
+            ? sql::prepared(m_db,
                             QStringLiteral("WITH Picked AS (") + pick + QStringLiteral(" FOR UPDATE SKIP LOCKED) ") +
                                 set + QStringLiteral(" FROM Picked WHERE Outbox_Id=PickedId AND ") + kWaiting +
                                 QStringLiteral(" RETURNING ") + kColumns,
                             range + claim)
-                 : sql::run(m_db,
+            : sql::prepared(m_db,
                             set + QStringLiteral(" WHERE Outbox_Id IN (") + pick + QStringLiteral(") AND ") + kWaiting +
                                 QStringLiteral(" RETURNING ") + kColumns,
                             claim + range);
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());
     QVector<OutboxRow> rows;
-    while (q.value().next())
-        rows.append(rowFrom(q.value()));
+    while (q.value()->next())
+        rows.append(rowFrom(q.value().query()));
     std::sort(rows.begin(), rows.end(), [](const OutboxRow &a, const OutboxRow &b) { return a.id < b.id; });
     return rows;
 }
@@ -178,13 +179,14 @@ Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station
 Result<bool> OutboxRepository::holdForSending(qint64 id, const QString &station, const QString &medium,
                                               const QDateTime &leaseEnd)
 {
-    auto q = sql::run(m_db,
+    auto q =
+        sql::prepared(m_db,
                       QStringLiteral("UPDATE Message_OutBox SET ClaimMedium=?,LeaseExpiresOn=? WHERE Outbox_Id=? AND "
                                      "DeliveryStatus=? AND ClaimedBy=? AND DeliveryDatetime IS NULL"),
                       {medium, sql::dateValue(leaseEnd), id, delivery::kSending, station});
     if (!q)
         return Result<bool>::failure(q.error());
-    return q.value().numRowsAffected() == 1;
+    return q.value()->numRowsAffected() == 1;
 }
 
 Result<ExpiredLeases> OutboxRepository::expireLeases(const QDateTime &now)
@@ -240,8 +242,8 @@ Result<QVector<OutboxRow>> OutboxRepository::page(const OutboxQuery &query, qint
     const QString where = whereClause(m_db, query, &values);
     values << window.limit << window.offset;
     auto q = sql::run(m_db,
-                      QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM Message_OutBox") + where +
-                          orderClause(query, window.reversed) + sql::pageClause(),
+                      sql::pageOf(kColumns, QStringLiteral("Message_OutBox"), QStringLiteral("Outbox_Id"), where,
+                                  orderClause(query, window.reversed)),
                       values);
     if (!q)
         return Result<QVector<OutboxRow>>::failure(q.error());

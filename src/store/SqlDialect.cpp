@@ -193,9 +193,12 @@ QString schemaStatement(const QSqlDatabase &db, const QString &statement)
     return out;
 }
 
-QString pageClause()
+QString pageOf(const QString &columns, const QString &table, const QString &idColumn, const QString &where,
+               const QString &order)
 {
-    return QStringLiteral(" LIMIT ? OFFSET ?");
+    return QStringLiteral("SELECT %1 FROM %2 JOIN (SELECT %3 AS PageId FROM %2%4%5 LIMIT ? OFFSET ?) AS Page "
+                          "ON %3=PageId%5")
+        .arg(columns, table, idColumn, where, order);
 }
 
 PageWindow pageWindow(qint64 limit, qint64 offset, qint64 total)

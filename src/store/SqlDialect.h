@@ -89,8 +89,12 @@ Status lockSchema(const QSqlDatabase &db);
 // characters use right().
 QString schemaStatement(const QSqlDatabase &db, const QString &statement);
 
-// " LIMIT ? OFFSET ?" — bind the limit, then the offset.
-QString pageClause();
+// One page of a table's rows in the given order; bind the values of the where clause, then the
+// limit, then the offset. The page's ids are picked first, from an index alone where the order
+// has one, and only the page's rows are read: LIMIT and OFFSET over the rows themselves would
+// read every row skipped on the way to a page in the middle of a large table.
+QString pageOf(const QString &columns, const QString &table, const QString &idColumn, const QString &where,
+               const QString &order);
 
 // Which rows to ask for to get one page of an ordered result of total rows. OFFSET makes the
 // database step over every row before the page, so a page past the middle is read from the

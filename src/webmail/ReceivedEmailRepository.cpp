@@ -101,12 +101,12 @@ Result<QVector<ReceivedEmailRow>> ReceivedEmailRepository::page(const ReceivedEm
     QVariantList values;
     const QString where = whereClause(m_db, filter, &values);
     values << window.limit << window.offset;
-    auto q =
-        sql::run(m_db,
-                 QStringLiteral("SELECT id,EmailDateTime,EmailFromAddress,EmailSubject,MessageReceivedOn,"
-                                "ReasonForNotSendingSMS FROM WebMailToSMS_MessagesReceived") +
-                     where + sql::orderBy({{"EmailDateTime", true}, {"id", true}}, window.reversed) + sql::pageClause(),
-                 values);
+    auto q = sql::run(m_db,
+                      sql::pageOf(QStringLiteral("id,EmailDateTime,EmailFromAddress,EmailSubject,MessageReceivedOn,"
+                                                 "ReasonForNotSendingSMS"),
+                                  QStringLiteral("WebMailToSMS_MessagesReceived"), QStringLiteral("id"), where,
+                                  sql::orderBy({{"EmailDateTime", true}, {"id", true}}, window.reversed)),
+                      values);
     if (!q)
         return R::failure(q.error());
     QVector<ReceivedEmailRow> rows;
