@@ -21,6 +21,8 @@ OutboxRow rowFrom(const QSqlQuery &q)
                      sql::dateFrom(q.value(8)), q.value(9).toString(), q.value(10).toString()};
 }
 
+// The index ix_outbox_waiting has this condition word for word: keep them the same, or claims
+// stop using it.
 const QString kWaiting = QStringLiteral("DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')");
 const QString kReleased = QStringLiteral("ClaimedBy=NULL,LeaseExpiresOn=NULL,ClaimMedium=NULL");
 

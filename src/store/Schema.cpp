@@ -365,12 +365,16 @@ const char *const kVersion10[] = {
     "WHERE NOT EXISTS (SELECT 1 FROM WebMailToSMS_PollerLease)",
 };
 
-// PostgreSQL counts rows by reading them (or every index entry), which on a large inbox takes
-// longer than the message box may; the totals of the whole inbox and of its unread messages are
-// kept beside it by statement triggers instead. The page ids come from the indexes alone once
-// the id is in them (SQLite's indexes hold the row id already). The step can run again over its
-// own result.
+// PostgreSQL at a million rows. It counts rows by reading them (or every index entry), which
+// takes longer than the message box may: the totals of the whole inbox and of its unread
+// messages are kept beside it by statement triggers instead. The page ids come from the
+// indexes alone once the id is in them (SQLite's indexes hold the row id already). Each claim
+// takes the first waiting outbox row from an index of those alone, instead of walking the sent
+// rows before it (SQLite's date index holds the undelivered rows in id order already). The
+// step can run again over its own result.
 const char *const kVersion11Postgres[] = {
+    "CREATE INDEX IF NOT EXISTS ix_outbox_waiting ON Message_OutBox(Outbox_Id) "
+    "WHERE DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')",
     "CREATE INDEX IF NOT EXISTS ix_inbox_date_id ON Message_InBox(InboxDateTime, InBox_Id)",
     "DROP INDEX IF EXISTS ix_inbox_date",
     "CREATE INDEX IF NOT EXISTS ix_inbox_unread_date_id ON Message_InBox(IsRead, InboxDateTime, InBox_Id)",
