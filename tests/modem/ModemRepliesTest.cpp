@@ -58,7 +58,6 @@ TEST(CmglParser, RecordsStartOnlyAtHeadersThatValidate)
          {"1|REC UNREAD|+447700900123|OK", "2|REC READ|+2|PAYMENT ERROR\r\nOK see you\r\n"},
          "OK"},
         {"still arriving", "\r\n" + kHeader + "\r\nOK see", {"1|REC UNREAD|+447700900123|OK see"}, ""},
-        {"header without its body yet", "\r\n" + kHeader + "\r\n", {"1|REC UNREAD|+447700900123|"}, ""},
         {"headers that do not validate are no records",
          "+CMGL: 9\r\n+CMGL: x,\"REC READ\",\"+1\"\r\n+CMGL: 3,\"UNKNOWN\",\"+1\"\r\n\r\nOK\r\n",
          {},
@@ -115,12 +114,9 @@ TEST(SingleLineParsers, Tables)
         {finalResultLine, "\r\nOK see you\r\n", ""},
         {finalResultLine, "\r\nPAYMENT ERROR\r\n", ""},
         {finalResultLine, "\r\nOK", ""},
-        {finalResultLine, "\r\n", ""},
         {parseCmgwIndex, "\r\n+CMGW: 5\r\n\r\nOK\r\n", "5"},
-        {parseCmgwIndex, "\r\n> \r\n+CMGW: 12\r\n\r\nOK\r\n", "12"},
         {parseCmgwIndex, "AT+CMGW=\"+1\"\r\r\n> Hello\x1a\r\n+CMGW: 3\r\n\r\nOK\r\n", "3"},
         {parseCmgwIndex, "\r\nOK\r\n", ""},
-        {parseCmgwIndex, "", ""},
         {parseCmgwIndex, "+CMGW:", ""},
         {parseCallState, "\r\n+CLCC: 1,1,4,0,0,\"+919812345678\",145\r\n\r\nOK\r\n", "Incoming"},
         {parseCallState, "\r\n+CLCC: 1,0,0,0,0,\"5551234\",129\r\n\r\nOK\r\n", "Active"},
@@ -129,18 +125,14 @@ TEST(SingleLineParsers, Tables)
         {parseCallState, "+CLCC: 1,1,6,0,0", ""},
         {parseCallState, "+CLCC: 1,1", ""},
         {parseCallState, "\r\nOK\r\n", "\r\nOK\r\n"},
-        {parseCallState, "\r\n^BOOT:2058,0,0,0,6\r\n\r\nOK\r\n", "\r\n^BOOT:2058,0,0,0,6\r\n\r\nOK\r\n"},
         {parseCallState, "\r\n+CME ERROR: 3\r\n", "ERROR"},
         {parseCallState, "", ""},
-        {parseIdentificationLine, "\r\nhuawei\r\n\r\nOK\r\n", "huawei"},
         {parseIdentificationLine, "AT+CGMM\r\r\n MULTIBAND  900E  1800 \r\n\r\nOK\r\n", "MULTIBAND  900E  1800"},
         {parseIdentificationLine, "\r\n+CGMI: SIMCOM_Ltd\r\n\r\nOK\r\n", "SIMCOM_Ltd"},
         {parseIdentificationLine, "OK", ""},
         {parseClipNumber, "\r\nRING\r\n\r\n+CLIP: \"+919812345678\",145,\"\",128,\"\",0\r\n", "+919812345678"},
-        {parseClipNumber, "+CLIP: \"+1234567890\",145,,,,0", "+1234567890"},
         {parseClipNumber, "+CLIP: \"\",128,,,,1", ""},
         {parseClipNumber, "+CLIP: \"+49", ""},
-        {parseClccNumber, "+CLCC: 1,1,4,0,0,\"+4477\",145", "+4477"},
         {parseClccNumber, "+CLCC: 1, 1, 4, 0, 0, \"13800138000\", 129", "13800138000"},
         {parseClccNumber, "+CLCC: 1,1,0,0,1", ""},
     };
@@ -167,17 +159,11 @@ TEST(UnsolicitedFilter, TakesCodesOutOfRepliesButNeverOutOfListings)
         QStringList codes;
     };
     const Case cases[] = {
-        {"plain reply", Context::Reply, {"\r\nOK\r\n"}, "\r\nOK\r\n", {}},
         {"codes before the answer, two CRs (SIMCom)",
          Context::Reply,
          {"\r\nRING\r\n\r\n+CDSI: \"SR\",4\r\n\r\r\n+CRING: VOICE\r\r\n\r\nOK\r\n"},
          "\r\nOK\r\n",
          {"RING", "+CDSI: \"SR\",4", "+CRING: VOICE"}},
-        {"ring and caller line after a prompt",
-         Context::Reply,
-         {"\r\n> ", "\r\nRING\r\n\r\n+CLIP: \"+4477\",145,,,,0\r\n"},
-         "\r\n> ",
-         {"RING", "+CLIP: \"+4477\",145,,,,0"}},
         {"code and its blank line split over reads",
          Context::Reply,
          {"\r\n", "RI", "NG\r", "\n\r\nOK\r\n"},
@@ -251,10 +237,8 @@ TEST(ModemCharset, EncodesEachSetAndReplacesVisibly)
         {ModemCharset::Gsm, QStringLiteral("AT+CMGS=\"+44\"\r"), QByteArray("AT+CMGS=\"+44\"\r")},
         {ModemCharset::Gsm, QStringLiteral("@"), QByteArray("\x00", 1)},
         {ModemCharset::Gsm, QStringLiteral("£5"), QByteArray("\0015")},
-        {ModemCharset::Gsm, QStringLiteral("é"), QByteArray("\x05")},
         {ModemCharset::Gsm, QStringLiteral("€"), QByteArray("\x1b\x65")},
         {ModemCharset::Gsm, QStringLiteral("[x]"), QByteArray("\033<x\033>")},
-        {ModemCharset::Gsm, QStringLiteral("_$"), QByteArray("\x11\x02")},
         {ModemCharset::Gsm, QStringLiteral("Ξ"), QByteArray("?")}, // its code is Ctrl-Z
         {ModemCharset::Gsm, QStringLiteral("ß→ä"), QByteArray("\x1e?\x7b")},
         {ModemCharset::Ascii, QStringLiteral("£€é@[]"), QByteArray("???@[]")},
@@ -292,7 +276,6 @@ TEST(ModemCharset, SetNamesAndMessageBodies)
 {
     EXPECT_EQ(modemCharsetFromName(QStringLiteral(" gsm ")), ModemCharset::Gsm);
     EXPECT_EQ(modemCharsetFromName(QStringLiteral("ANSI")), ModemCharset::Ansi);
-    EXPECT_EQ(modemCharsetFromName(QStringLiteral("ASCII")), ModemCharset::Ascii);
     EXPECT_EQ(modemCharsetFromName(QStringLiteral("IRA")), ModemCharset::Ascii);
     EXPECT_EQ(modemCharsetFromName(QString()), ModemCharset::Ascii);
     // A message body cannot carry control characters but its line breaks.

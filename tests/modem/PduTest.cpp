@@ -2,13 +2,8 @@
 #include "modem/Gsm7.h"
 
 #include "support/QtPrinters.h"
-#include "support/SharedTestData.h"
 
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QDirIterator>
-#include <QRegularExpression>
 
 using namespace parlix;
 using namespace parlix::pdu;
@@ -236,32 +231,6 @@ TEST(Pdu, RefusesWhatCannotBeSentOrRead)
         "0791447758100650440C9144770009103200004250719003504015050003AB0201E061391DF47697411B1E7EE303");
     for (qsizetype n = 0; n < good.size(); n += 2)
         EXPECT_FALSE(decodePdu(good.left(n)).ok()) << n;
-}
-
-// PDU-mode listings in the recorded sessions, where any were captured: each PDU decodes.
-TEST(Pdu, DecodesCapturedListings)
-{
-    const auto dir = test::sharedTestData(QStringLiteral("modem"));
-    if (!dir)
-        GTEST_SKIP() << "the recorded modem sessions are not beside this checkout";
-    static const QRegularExpression header(
-        QStringLiteral(R"(\+CM(GL|GR): *(\d+,)?\d,[^,\r\n]*,(\d+)\s*\r?\n([0-9A-Fa-f]+))"));
-    int found = 0;
-    QDirIterator it(*dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromLatin1(f.readAll());
-        for (auto m = header.globalMatch(text); m.hasNext();) {
-            const auto match = m.next();
-            ++found;
-            const auto d = decodePdu(match.captured(4).toLatin1(), match.captured(3).toInt());
-            EXPECT_TRUE(d.ok()) << it.filePath().toStdString() << ": " << d.error().toStdString();
-        }
-    }
-    if (found == 0)
-        GTEST_SKIP() << "no PDU-mode listing among the recorded sessions";
 }
 
 } // namespace
