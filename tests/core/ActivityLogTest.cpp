@@ -60,17 +60,6 @@ TEST(ActivityLog, TrimsOnlyAbove12000AndKeepsTheNewest2000)
         EXPECT_EQ(text.size(), notice.size() + 2000);
         EXPECT_TRUE(text.mid(notice.size()).startsWith(kStamp + "\r\n" + kStamp + "aaa"));
     }
-    {
-        ActivityLog log(clock);
-        fillTo(log, 11990);
-        clock.advanceSecs(1);
-        log.WriteActivityLog("abcdefghijklmnopqrst");
-        const QString text = log.text();
-        const QString newNotice = "[12/5/2026 5:11:01 AM] : **NOTICE** Removing old entries from the activity log.\r\n";
-        ASSERT_TRUE(text.startsWith(newNotice));
-        EXPECT_EQ(text.size(), newNotice.size() + 2000);
-        EXPECT_TRUE(text.mid(newNotice.size()).startsWith("[12/5/2026 5:11:01 AM] : abcdefghijklmnopqrst\r\n"));
-    }
 }
 
 TEST(ActivityLog, StopDropsLinesAndClearKeepsThePausedState)
