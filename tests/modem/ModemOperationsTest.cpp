@@ -30,7 +30,7 @@ protected:
     }
 };
 
-// ---- Initialisation and identification ---------------------------------------------------
+// ---- Initialisation (identification: tests/app/StartupProcessTest, ModemsCommand) ----------
 
 // Each step as the modem answers it; a failed step closes the port.
 TEST_F(ModemOperations, InitialisationSequences)
@@ -80,22 +80,6 @@ TEST_F(ModemOperations, InitialisationSequences)
             EXPECT_TRUE(sim.callerIdOn());
         }
     }
-}
-
-TEST_F(ModemOperations, IdentificationAndCallState)
-{
-    EXPECT_EQ(modem.GetModemManufacturer(), QStringLiteral("Parlix")); // echo on: second line still
-    initialise();
-    sim.setNoise("^RSSI:14"); // in ASCII amid the GSM set: never part of an answer
-    EXPECT_EQ(modem.GetModemModel(), QStringLiteral("SIM-900 simulator"));
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("\r\nOK\r\n"));
-    sim.ring(QStringLiteral("+919812345678"));
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("Incoming"));
-    sim.failNext(QStringLiteral("AT+CLCC"), {Fault::Error});
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("ERROR"));
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
-    modem.setDelayFactor(0.2);
-    EXPECT_EQ(modem.GetModemManufacturer(), QString());
 }
 
 // ---- Listings and deletes ------------------------------------------------------------------

@@ -51,41 +51,35 @@ TEST_P(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
     }
 }
 
+// Times repeat, so the id decides among equals: pages read from the start hold every row once,
+// and pages read from the end are the same pages.
 TEST_P(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
 {
     InboxRepository inbox(t.db());
-    // Equal times: the pages must still split the rows cleanly.
-    for (int i = 0; i < 7; ++i)
-        inbox.insert(QStringLiteral("n%1").arg(i), QStringLiteral("m%1").arg(6 - i), baseTime());
-    QStringList seen;
-    for (int offset = 0; offset < 7; offset += 3)
-        seen += senders(inbox.page({false, {}, InboxSort::NewestFirst}, 3, offset).value());
-    seen.sort();
-    EXPECT_EQ(seen, (QStringList{"n0", "n1", "n2", "n3", "n4", "n5", "n6"}));
-
-    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Message}, 2, 0).value()), (QStringList{"n6", "n5"}));
-    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 5).value()), (QStringList{"n5", "n6"}));
-}
-
-TEST_P(MessageQueries, PagesReadFromTheEndMatchPagesReadFromTheStart)
-{
-    InboxRepository inbox(t.db());
-    for (int i = 0; i < 23; ++i) // times repeat, so the id decides among equals
-        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(i % 4),
+    for (int i = 0; i < 23; ++i)
+        inbox.insert(QStringLiteral("n%1").arg(i % 7), QStringLiteral("m%1").arg(6 - i % 7),
                      baseTime().addSecs(60 * (i % 5)));
+    const auto ids = [](const QVector<InboxRow> &rows) {
+        QList<qint64> out;
+        for (const auto &r : rows)
+            out << r.id;
+        return out;
+    };
     for (InboxSort sort : {InboxSort::NewestFirst, InboxSort::OldestFirst, InboxSort::Sender, InboxSort::Message}) {
         const InboxQuery query{false, {}, sort};
+        QList<qint64> seen;
         for (qint64 offset : {0, 5, 10, 15, 20, 22, 25}) {
-            auto ids = [](const QVector<InboxRow> &rows) {
-                QList<qint64> out;
-                for (const auto &r : rows)
-                    out << r.id;
-                return out;
-            };
-            EXPECT_EQ(ids(inbox.page(query, 5, offset, 23).value()), ids(inbox.page(query, 5, offset).value()))
-                << int(sort) << " at " << offset;
+            const QList<qint64> page = ids(inbox.page(query, 5, offset).value());
+            EXPECT_EQ(ids(inbox.page(query, 5, offset, 23).value()), page) << int(sort) << " at " << offset;
+            if (offset % 5 == 0)
+                seen += page;
         }
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(seen.size(), 23) << int(sort);
+        EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end()) << int(sort);
     }
+    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Message}, 2, 0).value()), (QStringList{"n6", "n6"}));
+    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 21).value()), (QStringList{"n6", "n6"}));
 }
 
 TEST_P(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
@@ -132,7 +126,6 @@ TEST_P(MessageQueries, AddressBookMatchesEitherMobileOnItsLastTenDigits)
     EXPECT_TRUE(book.knowsNumber(QStringLiteral("0000000001")).value());
     EXPECT_FALSE(book.knowsNumber(QStringLiteral("9812345679")).value());
     EXPECT_FALSE(book.knowsNumber(QStringLiteral("'; DROP TABLE UserDetails; --")).value());
-    EXPECT_TRUE(book.knowsNumber(QStringLiteral("0000000001")).value());
 }
 
 } // namespace
