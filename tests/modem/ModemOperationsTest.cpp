@@ -316,27 +316,8 @@ TEST_F(ModemOperations, DelayFactorScalesAndRoundsHalfToEven)
     }
 }
 
-// ---- The simulator in PDU mode (long texts, both routings of delivery reports and parts
-// listed in reverse go through the engine: tests/engine/PduModeTest) ---------------------------
-
-// A part sent again replaces its refused sibling: the joined text is the text exactly.
-TEST_F(ModemOperations, FailedPartIsResentAloneAndJoinsItsSiblings)
-{
-    modem.setSmsFormat(true, false);
-    initialise();
-    ASSERT_TRUE(modem.pduMode());
-    const QString text = QString(300, QLatin1Char('x'));
-    sim.failNext(QStringLiteral("BODY"), {Sim::Fault::CmsError, 500}, 1, 1);
-    SmsSendPlan plan;
-    plan.concatReference = 9;
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
-    EXPECT_EQ(sim.sentMessages().size(), 1);
-    EXPECT_TRUE(sim.sentTexts().isEmpty()); // part 2 is still missing
-    plan.confirmedParts = {1};
-    EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
-    ASSERT_EQ(sim.sentTexts().size(), 1);
-    EXPECT_EQ(sim.sentTexts().first().text, text);
-}
+// ---- The simulator in PDU mode (long texts, a refused part sent again, both routings of delivery
+// reports and parts listed in reverse go through the engine: tests/engine/PduModeTest, LongSmsTest)
 
 TEST(AtMachine, AnswersBytesWithoutADevice)
 {
