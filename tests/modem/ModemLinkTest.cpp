@@ -11,7 +11,7 @@ using Fault = sim::ModemSimulator::Fault;
 
 namespace {
 
-const QString kOK = QStringLiteral("OK");
+const QString kOK = "OK";
 
 class ModemLink : public test::ModemOnPty
 {
@@ -21,7 +21,7 @@ class ModemLink : public test::ModemOnPty
 // once, silence costs every pause, a reply still growing is no failed cycle.
 TEST_F(ModemLink, CountingRules)
 {
-    const QString errorText = QStringLiteral("Error occured while executing this command: AT");
+    const QString errorText = "Error occured while executing this command: AT";
     struct Case
     {
         const char *name;
@@ -46,16 +46,16 @@ TEST_F(ModemLink, CountingRules)
         {"a listing still arriving", Fault::Unplug, 0, "AT+CMGL=\"ALL\"\r\n", 50, 1, "OK then\r\n\r\nOK\r\n", true},
     };
     for (int i = 0; i < 4; ++i)
-        sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+1"), QStringLiteral("OK then"));
+        sim.addMessage("REC READ", "+1", "OK then");
     sim.setListChunkDelay(150);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         if (c.fault != Fault::Unplug)
-            sim.failNext(QStringLiteral("AT+CGMI"), {c.fault});
-        sim.setCommandLatency(QStringLiteral("AT+CGMI"), c.latency);
+            sim.failNext("AT+CGMI", {c.fault});
+        sim.setCommandLatency("AT+CGMI", c.latency);
         prompt.clear();
         modem.resetLinkStats();
-        const QString reply = modem.SendATCommand(c.command, c.delay, QStringLiteral(" OK "), c.retries, errorText);
+        const QString reply = modem.SendATCommand(c.command, c.delay, " OK ", c.retries, errorText);
         if (c.reply.isEmpty())
             EXPECT_EQ(reply, QString());
         else
@@ -70,8 +70,8 @@ TEST_F(ModemLink, CountingRules)
         sim.setEcho(false);
     }
     // A blank error text shows nothing.
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Error});
-    modem.SendATCommand(QStringLiteral("AT+CGMI\r"), 50, QStringLiteral("OK"), 5, QStringLiteral("   "));
+    sim.failNext("AT+CGMI", {Fault::Error});
+    modem.SendATCommand("AT+CGMI\r", 50, "OK", 5, "   ");
     EXPECT_FALSE(modem.LastCommandOK());
     EXPECT_EQ(prompt.texts(), QStringList{});
 }
@@ -79,7 +79,7 @@ TEST_F(ModemLink, CountingRules)
 TEST_F(ModemLink, ClosedPortAsksToConnectAndClosingStillClearsTheFlags)
 {
     modem.CloseCommPort();
-    const QString reply = modem.SendATCommand(QStringLiteral("AT\r"), 50, kOK, 5, QString());
+    const QString reply = modem.SendATCommand("AT\r", 50, kOK, 5, QString());
     EXPECT_EQ(reply, QString());
     EXPECT_TRUE(modem.LastCommandOK());
     EXPECT_FALSE(modem.PortConnected());
@@ -101,7 +101,7 @@ TEST_F(ModemLink, CallCodesAreTakenOutOfRepliesAndDeliveredAfterwards)
     QSignalSpy lines(&modem, &Modem::unsolicitedLine);
     // A ring waiting before the command, and one arriving in the middle of the answer.
     sim.sendRaw("\r\nRING\r\n");
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
+    sim.failNext("AT+CGMI", {Fault::Silence});
     std::thread answer([this] {
         const char *const pieces[] = {"\r\nParlix\r\n", "\r\nRING\r\n\r\n+CLIP: \"+919812345678\",145,,,,0\r\n",
                                       "\r\nOK\r\n"};
@@ -111,9 +111,9 @@ TEST_F(ModemLink, CallCodesAreTakenOutOfRepliesAndDeliveredAfterwards)
         }
     });
     QThread::msleep(20);
-    const QString reply = modem.SendATCommand(QStringLiteral("AT+CGMI\r"), 1000, kOK, 5, QString());
+    const QString reply = modem.SendATCommand("AT+CGMI\r", 1000, kOK, 5, QString());
     answer.join();
-    EXPECT_EQ(reply, QStringLiteral("\r\nParlix\r\n\r\nOK\r\n"));
+    EXPECT_EQ(reply, "\r\nParlix\r\n\r\nOK\r\n");
     EXPECT_EQ(lines.count(), 0) << "delivered inside the exchange";
     settle();
     QStringList got;
@@ -125,9 +125,9 @@ TEST_F(ModemLink, CallCodesAreTakenOutOfRepliesAndDeliveredAfterwards)
 TEST_F(ModemLink, RingAndUnplugWhileIdleAreNoticed)
 {
     QSignalSpy lines(&modem, &Modem::unsolicitedLine);
-    sim.ring(QStringLiteral("+441234567890"));
+    sim.ring("+441234567890");
     EXPECT_TRUE(lines.wait(2000));
-    EXPECT_EQ(lines.at(0).at(0).toString(), QStringLiteral("RING"));
+    EXPECT_EQ(lines.at(0).at(0).toString(), "RING");
     QSignalSpy lost(&modem, &Modem::portLost);
     sim.unplug();
     EXPECT_TRUE(lost.wait(2000));
@@ -138,9 +138,8 @@ TEST_F(ModemLink, UnpluggedPortEndsTheExchangeAtOnce)
 {
     QSignalSpy lost(&modem, &Modem::portLost);
     QSignalSpy connected(&modem, &Modem::portConnectedChanged);
-    sim.failNext(QStringLiteral("AT+CMGL"), {Fault::Unplug});
-    const QString reply =
-        modem.SendATCommand(QStringLiteral("AT+CMGL=\"ALL\"\r\n"), 2000, kOK, 5, QStringLiteral("not shown"));
+    sim.failNext("AT+CMGL", {Fault::Unplug});
+    const QString reply = modem.SendATCommand("AT+CMGL=\"ALL\"\r\n", 2000, kOK, 5, "not shown");
     EXPECT_EQ(reply, QString());
     EXPECT_FALSE(modem.LastCommandOK());
     EXPECT_FALSE(modem.PortConnected());
@@ -148,14 +147,14 @@ TEST_F(ModemLink, UnpluggedPortEndsTheExchangeAtOnce)
     EXPECT_EQ(lost.count(), 1);
     ASSERT_EQ(connected.count(), 1);
     EXPECT_FALSE(connected.at(0).at(0).toBool());
-    EXPECT_TRUE(log.text().contains(QStringLiteral("] : **ERROR** The GSM modem on port ") + sim.devicePath()))
+    EXPECT_TRUE(log.text().contains("] : **ERROR** The GSM modem on port " + sim.devicePath()))
         << log.text().toStdString();
     EXPECT_TRUE(prompt.texts().isEmpty());
 }
 
 TEST_F(ModemLink, ConfiguringAnOpenPortChangesNothing)
 {
-    modem.ConfigureCommPort(QStringLiteral("/dev/ttyUSB7"), QStringLiteral("9600,n,8,1"));
+    modem.ConfigureCommPort("/dev/ttyUSB7", "9600,n,8,1");
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Comm Port : /dev/ttyUSB7 already open or some other program "
                                                          "is using it.")});
     EXPECT_EQ(modem.portName(), sim.devicePath());
@@ -166,14 +165,14 @@ TEST_F(ModemLink, MissingDeviceAsksForTheSettings)
 {
     modem.CloseCommPort();
     QSignalSpy settings(&modem, &Modem::settingsWindowRequested);
-    const QString missing = QStringLiteral("/dev/parlix-no-such-modem");
+    const QString missing = "/dev/parlix-no-such-modem";
     const QString question =
         QStringLiteral("No modem found on COM Port /dev/parlix-no-such-modem\r\n"
                        "Do you wish to enter the correct COM port settings for the attached modem?");
     for (const bool yes : {true, false}) {
         prompt.clear();
         prompt.scriptAnswers({yes});
-        modem.ConfigureCommPort(missing, QStringLiteral("115200,n,8,1"));
+        modem.ConfigureCommPort(missing, "115200,n,8,1");
         modem.OpenCommPort();
         EXPECT_FALSE(modem.PortConnected());
         ASSERT_EQ(prompt.requests().size(), 1);
@@ -210,9 +209,9 @@ TEST(SerialSettings, SettingsTexts)
             EXPECT_EQ(fields(*parsed), fields(*expected));
         }
     }
-    EXPECT_EQ(serialPortSystemName(QStringLiteral(" /dev/ttyUSB0 ")), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(serialPortSystemName(" /dev/ttyUSB0 "), "/dev/ttyUSB0");
 #ifndef Q_OS_WIN
-    EXPECT_EQ(serialPortSystemName(QStringLiteral("3")), QStringLiteral("/dev/ttyS2"));
+    EXPECT_EQ(serialPortSystemName("3"), "/dev/ttyS2");
 #endif
 }
 

@@ -43,12 +43,12 @@ TEST_F(ModemOperations, InitialisationSequences)
         QString shown = {};
         QString failing = {};
         Fault fault = {};
-        QString set = QStringLiteral("GSM");
+        QString set = "GSM";
     };
     const QStringList start = {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1"};
-    const QString error = QStringLiteral("Error occured while executing this command: ");
+    const QString error = "Error occured while executing this command: ";
     // Without caller ID the modem is not asked for it.
-    modem.InitializeModem(QStringLiteral("0"), QStringLiteral("GSM"), false);
+    modem.InitializeModem("0", "GSM", false);
     EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CMGF=1", "AT+CSDH=1"}));
     EXPECT_FALSE(sim.callerIdOn());
     const Case cases[] = {
@@ -62,7 +62,7 @@ TEST_F(ModemOperations, InitialisationSequences)
         SCOPED_TRACE(c.name);
         const bool ready = c.commands.last() == QLatin1String("AT+CSDH=1");
         if (!modem.PortConnected()) {
-            modem.ConfigureCommPort(sim.devicePath(), QStringLiteral("115200,n,8,1"));
+            modem.ConfigureCommPort(sim.devicePath(), "115200,n,8,1");
             modem.OpenCommPort();
         }
         sim.clearLog();
@@ -87,39 +87,38 @@ TEST_F(ModemOperations, InitialisationSequences)
 TEST_F(ModemOperations, ListingFillsTheMessageListUnlessCutOffOrDuringACall)
 {
     initialise();
-    modem.ListSIMMessages(QStringLiteral("ALL"), 400);
+    modem.ListSIMMessages("ALL", 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_TRUE(modem.listingComplete());
 
-    sim.receiveSms(QStringLiteral("+447700900123"), QStringLiteral("First £5 @ home"));
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("07700900456"),
-                   QStringLiteral("Line one\nOK\nline three"));
-    sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4915"), QStringLiteral("draft"));
+    sim.receiveSms("+447700900123", "First £5 @ home");
+    sim.addMessage("REC READ", "07700900456", "Line one\nOK\nline three");
+    sim.addMessage("STO UNSENT", "+4915", "draft");
     sim.clearLog();
-    modem.ListSIMMessages(QStringLiteral("all"), 400);
+    modem.ListSIMMessages("all", 400);
     EXPECT_EQ(listed(), (QStringList{"1|REC UNREAD|+447700900123|First £5 @ home",
                                      "2|REC READ|07700900456|Line one\nOK\nline three", "3|STO UNSENT|+4915|draft"}));
     EXPECT_EQ(sim.commands().mid(1), QStringList{"AT+CMGL=\"ALL\""});
     EXPECT_FALSE(modem.ReadingSIM());
 
     // A listing cut off before its final "OK" is no listing.
-    sim.failNext(QStringLiteral("AT+CMGL"), {Fault::Garbage});
-    modem.ListSIMMessages(QStringLiteral("ALL"), 50);
+    sim.failNext("AT+CMGL", {Fault::Garbage});
+    modem.ListSIMMessages("ALL", 50);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_FALSE(modem.listingComplete());
 
     // During a call the listing is skipped and the modem stays locked: nothing is written.
     sim.clearLog();
-    sim.ring(QStringLiteral("+441234567890"));
-    modem.ListSIMMessages(QStringLiteral("ALL"), 400);
+    sim.ring("+441234567890");
+    modem.ListSIMMessages("ALL", 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_EQ(sim.commands(), QStringList{"AT+CLCC"});
     EXPECT_TRUE(modem.ModemBusy());
     EXPECT_FALSE(modem.ReadingSIM());
 
     sim.clearLog();
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
-    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
+    EXPECT_FALSE(modem.SendSMSDirect("+4477", "hi").ok);
+    EXPECT_FALSE(modem.StoreAndSendSMS("+4477", "hi").ok);
     EXPECT_TRUE(sim.commands().isEmpty()) << "nothing may be written during a call";
     EXPECT_FALSE(modem.SendingSMS());
 }
@@ -129,12 +128,12 @@ TEST_F(ModemOperations, DeletingByStatusAndByIndex)
     initialise();
     sim.setStrictDelete(true);
     for (const auto &[status, number] : {std::pair{"REC READ", "+1"}, {"STO SENT", "+2"}, {"REC READ", "+3"}})
-        sim.addMessage(QString::fromLatin1(status), QString::fromLatin1(number), QStringLiteral("x"));
-    EXPECT_TRUE(modem.DeleteSIMMessagesByStatus(QStringLiteral("rec read")).ok);
+        sim.addMessage(QString::fromLatin1(status), QString::fromLatin1(number), "x");
+    EXPECT_TRUE(modem.DeleteSIMMessagesByStatus("rec read").ok);
     const auto left = sim.messages();
     ASSERT_EQ(left.size(), 1);
     EXPECT_EQ(left[0].index, 2);
-    EXPECT_TRUE(sim.commands().contains(QStringLiteral("AT+CMGD=3")));
+    EXPECT_TRUE(sim.commands().contains("AT+CMGD=3"));
     EXPECT_TRUE(modem.DeleteSIMMessage(2).ok);
     EXPECT_TRUE(sim.messages().isEmpty());
 
@@ -143,9 +142,9 @@ TEST_F(ModemOperations, DeletingByStatusAndByIndex)
     EXPECT_EQ(refused.cmsError, 321);
     EXPECT_EQ(prompt.texts(), QStringList{"Error occured while executing this command: AT+CMGD=5"});
 
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+4"), QStringLiteral("d"));
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321});
-    EXPECT_EQ(modem.DeleteSIMMessagesByStatus(QStringLiteral("REC READ")).cmsError, 321);
+    sim.addMessage("REC READ", "+4", "d");
+    sim.failNext("AT+CMGD", {Fault::CmsError, 321});
+    EXPECT_EQ(modem.DeleteSIMMessagesByStatus("REC READ").cmsError, 321);
     EXPECT_EQ(sim.messages().size(), 1);
 }
 
@@ -156,38 +155,38 @@ TEST_F(ModemOperations, DirectSendCutsLongTextsIntoSeparateSms)
     initialise();
     const QString x160(160, QLatin1Char('x'));
     const std::pair<QString, QStringList> cases[] = {
-        {x160 + QStringLiteral("y"), {x160, QStringLiteral("y")}},
+        {x160 + "y", {x160, "y"}},
         {x160, {x160}},
-        {QStringLiteral("Line one\r\nline two"), {QStringLiteral("Line one\nline two")}},
+        {"Line one\r\nline two", {"Line one\nline two"}},
     };
     for (const auto &[text, parts] : cases) {
         sim.clearLog();
-        const ModemResult result = modem.SendSMSDirect(QStringLiteral("+919812345678"), text);
+        const ModemResult result = modem.SendSMSDirect("+919812345678", text);
         EXPECT_TRUE(result.ok) << result.reply.toStdString();
         EXPECT_EQ(sentTexts(), parts);
         for (const auto &m : sim.sentMessages())
-            EXPECT_EQ(m.number, QStringLiteral("+919812345678"));
+            EXPECT_EQ(m.number, "+919812345678");
     }
     EXPECT_FALSE(modem.SendingSMS());
     EXPECT_EQ(sim.protocolViolations(), 0);
     sim.clearLog();
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QString()).ok); // nothing to send is no send
-    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()).ok);
+    EXPECT_FALSE(modem.SendSMSDirect("+4477", QString()).ok); // nothing to send is no send
+    EXPECT_FALSE(modem.StoreAndSendSMS("+4477", QString()).ok);
     EXPECT_TRUE(sim.commands().isEmpty());
 }
 
 TEST_F(ModemOperations, TextsTravelInTheSetNamedToTheModem)
 {
     sim.setSupportedCharsets({"GSM", "ASCII", "ANSI"});
-    const QString text = QStringLiteral("£10 for 2 [€] é@home");
+    const QString text = "£10 for 2 [€] é@home";
     const std::pair<QString, QString> cases[] = {{"GSM", text}, {"ASCII", "?10 for 2 [?] ?@home"}, {"ANSI", text}};
     for (const auto &[set, arrives] : cases) {
         SCOPED_TRACE(set.toStdString());
         initialise(set);
-        ASSERT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), text).ok);
+        ASSERT_TRUE(modem.SendSMSDirect("+4477", text).ok);
         EXPECT_EQ(sentTexts(), QStringList{arrives});
-        sim.receiveSms(QStringLiteral("+4477"), text);
-        modem.ListSIMMessages(QStringLiteral("REC UNREAD"), 400);
+        sim.receiveSms("+4477", text);
+        modem.ListSIMMessages("REC UNREAD", 400);
         ASSERT_EQ(modem.SIMMessages().size(), 1);
         EXPECT_EQ(modem.SIMMessages()[0].Text.trimmed(), arrives);
         sim.clearMessages();
@@ -201,7 +200,7 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
     initialise();
     modem.setBodyResponseTimeout(400);
     modem.setDelayFactor(0.2);
-    const QString error = QStringLiteral("Error occured while executing this command: ");
+    const QString error = "Error occured while executing this command: ";
     struct Case
     {
         const char *name;
@@ -224,13 +223,12 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         auto send = [&](const QString &text) {
-            return c.stored ? modem.StoreAndSendSMS(QStringLiteral("+4477"), text)
-                            : modem.SendSMSDirect(QStringLiteral("+4477"), text);
+            return c.stored ? modem.StoreAndSendSMS("+4477", text) : modem.SendSMSDirect("+4477", text);
         };
         sim.clearLog();
         prompt.clear();
         sim.failNext(c.failing, c.fault);
-        const ModemResult failed = send(QStringLiteral("hello"));
+        const ModemResult failed = send("hello");
         EXPECT_FALSE(failed.ok);
         EXPECT_EQ(failed.cmsError, c.cmsError);
         EXPECT_TRUE(sim.sentMessages().isEmpty());
@@ -238,15 +236,15 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
         EXPECT_EQ(prompt.texts(), c.shown);
         EXPECT_FALSE(modem.SendingSMS());
         sim.clearLog();
-        EXPECT_TRUE(send(QStringLiteral("again")).ok);
+        EXPECT_TRUE(send("again").ok);
         EXPECT_EQ(sentTexts(), QStringList{"again"});
         EXPECT_TRUE(sim.messages().isEmpty());
     }
 
     // Sent, but the copy could not be deleted: still a success, so it is not sent twice.
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321}, -1);
+    sim.failNext("AT+CMGD", {Fault::CmsError, 321}, -1);
     sim.clearLog();
-    const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
+    const ModemResult result = modem.StoreAndSendSMS("+4477", "hello");
     EXPECT_TRUE(result.ok) << result.reply.toStdString();
     EXPECT_EQ(sim.sentMessages().size(), 1);
 }
@@ -258,7 +256,7 @@ TEST_F(ModemOperations, DirectSendWaitsForASlowNetwork)
     modem.setBodyResponseTimeout(5000);
     modem.setDelayFactor(0.25); // the body's own reads give up after 12 × 50 ms
     sim.setBodyLatency(900);
-    const ModemResult result = modem.SendSMSDirect(QStringLiteral("+4477"), QString(170, QLatin1Char('z')));
+    const ModemResult result = modem.SendSMSDirect("+4477", QString(170, QLatin1Char('z')));
     EXPECT_TRUE(result.ok) << result.reply.toStdString();
     EXPECT_EQ(sim.sentMessages().size(), 2);
     EXPECT_EQ(sim.protocolViolations(), 0) << "a command was written while the modem was still sending";
@@ -270,8 +268,8 @@ TEST_F(ModemOperations, StoreAndSend)
 {
     initialise();
     sim.setStrictPrompt(true);
-    sim.setCommandLatency(QStringLiteral("AT+CMGW"), 30);
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("0123456789")).ok);
+    sim.setCommandLatency("AT+CMGW", 30);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", "0123456789").ok);
     EXPECT_EQ(sim.commands(),
               (QStringList{"AT+CMGL=\"STO UNSENT\"", "AT+CMGW=\"+4477\"", "<body>", "AT+CMSS=1", "AT+CMGD=1"}));
     EXPECT_EQ(sentTexts(), QStringList{"0123456789"});
@@ -280,10 +278,10 @@ TEST_F(ModemOperations, StoreAndSend)
 
     // Two parts: each stored, sent and deleted in turn.
     sim.clearLog();
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString(161, QLatin1Char('q'))).ok);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", QString(161, QLatin1Char('q'))).ok);
     EXPECT_EQ(sim.sentMessages().size(), 2);
-    EXPECT_EQ(modem.StoreSMSOnSIM(QStringLiteral("+1"), QStringLiteral("a\r\nb")), QStringLiteral("1"));
-    EXPECT_EQ(sim.messages().value(0).text, QStringLiteral("a\nb"));
+    EXPECT_EQ(modem.StoreSMSOnSIM("+1", "a\r\nb"), "1");
+    EXPECT_EQ(sim.messages().value(0).text, "a\nb");
 }
 
 // Refused sends do not fill the SIM: a copy left by an earlier run is used again, and the copy
@@ -292,12 +290,12 @@ TEST_F(ModemOperations, RefusedStoredSendsLeaveAtMostOneCopy)
 {
     initialise();
     modem.setDelayFactor(0.2);
-    sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4477"), QStringLiteral("hello"));
-    sim.failNext(QStringLiteral("AT+CMSS"), {Fault::CmsError, 500}, 6);
+    sim.addMessage("STO UNSENT", "+4477", "hello");
+    sim.failNext("AT+CMSS", {Fault::CmsError, 500}, 6);
     for (int i = 0; i < 6; ++i)
-        EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+        EXPECT_FALSE(modem.StoreAndSendSMS("+4477", "hello").ok);
     EXPECT_LE(sim.messages().size(), 1);
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", "hello").ok);
     EXPECT_TRUE(sim.messages().isEmpty());
     EXPECT_EQ(sim.sentMessages().size(), 1);
 }
@@ -330,8 +328,8 @@ TEST(AtMachine, AnswersBytesWithoutADevice)
 
     // A length that does not match the PDU is refused, as a modem does.
     pdu::SubmitPdu submit;
-    submit.destination.number = QStringLiteral("+447700900123");
-    submit.text = QStringLiteral("hi");
+    submit.destination.number = "+447700900123";
+    submit.text = "hi";
     const auto e = pdu::encodeSubmit(submit);
     answer("AT+CMGS=" + QByteArray::number(e->tpduLength + 1) + "\r");
     EXPECT_EQ(answer(e->hex + "\x1a"), QByteArray("\r\n+CMS ERROR: 304\r\n"));
