@@ -76,8 +76,6 @@ TEST(RuntimeSettingsLoad, StoredValuesBecomeWhatTheEngineReads)
         {pop3(), FIELD(POP3MailServer), "pop.example.com"},
         {pop3(), FIELD(POP3UserName), "gw"},
         {pop3(), FIELD(POP3Password), "s3cret"},
-        {pop3(), FIELD(WebMailToSMSEnabled), true},
-        {pop3(), FIELD(webMailTimerMs), 30000},
         {pop3({{"EmailCheckInterval", " 600 "}}), FIELD(webMailTimerMs), 600000},
         {pop3({{"EmailCheckInterval", "2.5"}}), FIELD(webMailTimerMs), 2500},
         {pop3({{"IsEnabled", 0}, {"EmailCheckInterval", "soon"}}), FIELD(webMailTimerMs), 0},
@@ -129,11 +127,9 @@ TEST(RuntimeSettingsLoad, StoredValuesBecomeWhatTheEngineReads)
 
         // A timer's period only when the timer is enabled; a disabled one is not even converted.
         {timer({{"ReceiveAllMessagesTime", " 12 "}}), FIELD(ReceiveIntervalSeconds), 12},
-        {timer({{"EnableSendTimer", 0}}), FIELD(SendIntervalSeconds), 0},
         {timer({{"EnableSendTimer", 0}, {"SendAllMessagesTime", "not a number"}}), FIELD(SendIntervalSeconds), 0},
 
         {missedCallAndModem("  Sorry we missed you  ", 2), FIELD(MissedCallReplyMessage), "Sorry we missed you"},
-        {missedCallAndModem(kNull, 2), FIELD(AutoReplyOnMissedCallEnabled), true},
         {missedCallAndModem(kNull, 2), FIELD(MissedCallReplyMessage), ""},
         {missedCallAndModem(kNull, 2), FIELD(ModemDelayFactor), 2.0},
         {missedCallAndModem(kNull, " "), FIELD(ModemDelayFactor), 1.0},

@@ -211,14 +211,6 @@ TEST(UnsolicitedFilter, TakesCodesOutOfRepliesButNeverOutOfListings)
         EXPECT_EQ(reply, c.reply);
         EXPECT_EQ(codes, c.codes);
     }
-    // The prompt and ordinary partial lines are passed on at once: an exchange waits for them.
-    UnsolicitedFilter filter;
-    QStringList codes;
-    const std::pair<QByteArray, QByteArray> feeds[] = {
-        {"\r\n> ", "\r\n> "}, {"+C", ""}, {"MGS: 1", "+CMGS: 1"}, {"2\r\n", "2\r\n"}, {"OK", "OK"}};
-    for (const auto &[in, out] : feeds)
-        EXPECT_EQ(filter.feed(in, codes), out) << in.toStdString();
-    EXPECT_TRUE(codes.isEmpty());
 }
 
 // ---- Character sets ----------------------------------------------------------------------

@@ -167,7 +167,6 @@ TEST(Pdu, SplitsAtTheLimitsWithoutCuttingPairs)
         {QString(161, QLatin1Char('a')), Alphabet::Gsm7, {153, 8}, 145},
         {QString(81, QChar(0x20AC)), Alphabet::Gsm7, {76, 5}, 143}, // € is two septets
         {QString(152, QLatin1Char('a')) + "€bbbbbbb", Alphabet::Gsm7, {152, 8}, 144},
-        {QString(400, QLatin1Char('g')), Alphabet::Gsm7, {153, 153, 94}, 59},
         {QString(70, QChar(0x0416)), Alphabet::Ucs2, {70}, 0},
         {QString(71, QChar(0x0416)), Alphabet::Ucs2, {67, 4}, 63},
         {QString(66, QChar(0x0416)) + "😀xxxx", Alphabet::Ucs2, {66, 6}, 61},
