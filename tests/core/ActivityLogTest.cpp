@@ -25,7 +25,7 @@ void fillTo(ActivityLog &log, int length)
 
 } // namespace
 
-TEST(ActivityLog, LinesAreStampedAndNewestFirst)
+TEST(ActivityLog, LinesAreStampedNewestFirstAndDroppedWhileStopped)
 {
     ManualClock clock;
     ActivityLog log(clock);
@@ -38,6 +38,17 @@ TEST(ActivityLog, LinesAreStampedAndNewestFirst)
     log.clear();
     log.WriteActivityLog("x");
     EXPECT_EQ(log.text(), "[1/9/2026 5:05:09 PM] : x\r\n");
+
+    // Stopped, the log drops lines, and clearing it keeps it stopped.
+    log.setEnabled(false);
+    log.WriteActivityLog("lost");
+    log.clear();
+    EXPECT_FALSE(log.isEnabled());
+    log.WriteActivityLog("still lost");
+    EXPECT_TRUE(log.text().isEmpty());
+    log.setEnabled(true);
+    log.WriteActivityLog("back");
+    EXPECT_EQ(log.text(), "[1/9/2026 5:05:09 PM] : back\r\n");
 }
 
 TEST(ActivityLog, TrimsOnlyAbove12000AndKeepsTheNewest2000)
@@ -60,23 +71,6 @@ TEST(ActivityLog, TrimsOnlyAbove12000AndKeepsTheNewest2000)
         EXPECT_EQ(text.size(), notice.size() + 2000);
         EXPECT_TRUE(text.mid(notice.size()).startsWith(kStamp + "\r\n" + kStamp + "aaa"));
     }
-}
-
-TEST(ActivityLog, StopDropsLinesAndClearKeepsThePausedState)
-{
-    ManualClock clock;
-    ActivityLog log(clock);
-    log.WriteActivityLog("kept");
-    log.setEnabled(false);
-    log.WriteActivityLog("lost");
-    log.clear();
-    EXPECT_TRUE(log.text().isEmpty());
-    EXPECT_FALSE(log.isEnabled());
-    log.WriteActivityLog("still lost");
-    EXPECT_TRUE(log.text().isEmpty());
-    log.setEnabled(true);
-    log.WriteActivityLog("back");
-    EXPECT_EQ(log.text(), kStamp + "back\r\n");
 }
 
 TEST(ActivityLog, LinesOfOneThreadKeepTheirOrderWhileOthersWrite)

@@ -54,7 +54,6 @@ TEST_F(ModemOperations, InitialisationSequences)
     const Case cases[] = {
         {"flow control", "2", QStringList{"AT+FLO=2"} + start + QStringList{"AT+CMGF=1", "AT+CSDH=1"}},
         {"caller ID refused", "0", start, "Your modem does not support 'CallerID' feature.", "AT+CLIP", {Fault::Error}},
-        {"silent modem", "0", {"ATE0"}, {}, "ATE0", {Fault::Silence}},
         {"a set the modem does not know", "0", {"ATE0", "AT+CSCS=\"ANSI\""}, error + "AT+CSCS", {}, {}, "ANSI"},
         {"text mode refused", "0", start + QStringList{"AT+CMGF=1"}, error + "AT+CMGF=1", "AT+CMGF", {Fault::Error}},
     };
@@ -141,11 +140,6 @@ TEST_F(ModemOperations, DeletingByStatusAndByIndex)
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.cmsError, 321);
     EXPECT_EQ(prompt.texts(), QStringList{"Error occured while executing this command: AT+CMGD=5"});
-
-    sim.addMessage("REC READ", "+4", "d");
-    sim.failNext("AT+CMGD", {Fault::CmsError, 321});
-    EXPECT_EQ(modem.DeleteSIMMessagesByStatus("REC READ").cmsError, 321);
-    EXPECT_EQ(sim.messages().size(), 1);
 }
 
 // ---- Sending --------------------------------------------------------------------------------
