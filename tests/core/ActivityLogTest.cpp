@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using namespace parlix;
@@ -81,12 +83,9 @@ TEST(ActivityLog, LinesOfOneThreadKeepTheirOrderWhileOthersWrite)
         for (int i = 0; i < 200; ++i)
             log.WriteActivityLog(QStringLiteral("%1 %2").arg(tag).arg(i, 3, 10, QLatin1Char('0')));
     };
-    std::unique_ptr<QThread> a(QThread::create(writer, QStringLiteral("A")));
-    std::unique_ptr<QThread> b(QThread::create(writer, QStringLiteral("B")));
-    a->start();
-    b->start();
-    a->wait();
-    b->wait();
+    std::thread a(writer, QStringLiteral("A")), b(writer, QStringLiteral("B"));
+    a.join();
+    b.join();
     // Newest first: within one thread, numbers must fall from the top down.
     for (const QString &tag : {QStringLiteral("A"), QStringLiteral("B")}) {
         int last = 1000;

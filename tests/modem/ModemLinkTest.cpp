@@ -79,8 +79,7 @@ TEST_F(ModemLink, CountingRules)
 TEST_F(ModemLink, ClosedPortAsksToConnectAndClosingStillClearsTheFlags)
 {
     modem.CloseCommPort();
-    const QString reply = modem.SendATCommand("AT\r", 50, kOK, 5, QString());
-    EXPECT_EQ(reply, QString());
+    EXPECT_EQ(modem.SendATCommand("AT\r", 50, kOK, 5, QString()), QString());
     EXPECT_TRUE(modem.LastCommandOK());
     EXPECT_FALSE(modem.PortConnected());
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Modem is currently not connected to the application. Please "

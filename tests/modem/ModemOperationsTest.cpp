@@ -294,15 +294,6 @@ TEST_F(ModemOperations, RefusedStoredSendsLeaveAtMostOneCopy)
     EXPECT_EQ(sim.sentMessages().size(), 1);
 }
 
-TEST_F(ModemOperations, DelayFactorScalesAndRoundsHalfToEven)
-{
-    // 168.75, 37.5 and 112.5 ms
-    for (const auto &[factor, expected] : {std::pair{2.25, 169}, {0.5, 38}, {1.5, 112}}) {
-        modem.setDelayFactor(factor);
-        EXPECT_EQ(modem.scaledDelay(75), expected) << factor;
-    }
-}
-
 // ---- The simulator in PDU mode (long texts, a refused part sent again, both routings of delivery
 // reports and parts listed in reverse go through the engine: tests/engine/PduModeTest, LongSmsTest)
 
