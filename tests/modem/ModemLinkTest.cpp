@@ -40,7 +40,6 @@ TEST_F(ModemLink, CountingRules)
         {"prompt answer, echo on", Fault::Unplug, 0, "AT\r", 2000, 5, "AT\r\r\nOK\r\n", true, 1, 0},
         {"silent modem: 1 + retries + 1 reads", Fault::Silence, 0, "AT+CGMI\r", 50, 5, {}, false, 7, 7},
         {"error", Fault::Error, 0, "AT+CGMI\r", 1000, 5, "ERROR", false, -1, 0, true},
-        {"+CMS error", Fault::CmsError, 0, "AT+CGMI\r", 1000, 5, "+CMS ERROR: 500", false, -1, 0, true},
         {"two unexpected replies", Fault::Garbage, 0, "AT+CGMI\r", 30, 5, "#~%", false},
         {"expected only in the last tolerated cycle", Fault::Unplug, 700, "AT+CGMI\r", 200, 2, "OK", false},
         {"a listing still arriving", Fault::Unplug, 0, "AT+CMGL=\"ALL\"\r\n", 50, 1, "OK then\r\n\r\nOK\r\n", true},

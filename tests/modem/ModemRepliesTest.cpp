@@ -273,14 +273,18 @@ TEST(ModemCharset, SetNamesAndMessageBodies)
 
 // ---- Replies recorded from real modems (read from the shared test data, never copied) ------
 
-// The fenced blocks of a piece of transcripts.md, with the <CR>/<LF> notation turned back
-// into bytes. A physical line break right after <LF> is only layout; any other stands for the
-// CR LF a V.250 modem puts after each line.
-QStringList fencedBlocks(const QString &markdown)
+// The fenced blocks under one "### " heading of transcripts.md, with the <CR>/<LF> notation
+// turned back into bytes. A physical line break right after <LF> is only layout; any other
+// stands for the CR LF a V.250 modem puts after each line.
+QStringList transcriptBlocks(const QString &markdown, const QString &heading)
 {
-    QStringList blocks;
+    const qsizetype start = markdown.indexOf(heading);
+    if (start < 0)
+        return {};
+    const qsizetype end = markdown.indexOf("\n### ", start + heading.size());
     static const QRegularExpression fence("```\\n(.*?)```", QRegularExpression::DotMatchesEverythingOption);
-    for (auto it = fence.globalMatch(markdown); it.hasNext();) {
+    QStringList blocks;
+    for (auto it = fence.globalMatch(markdown.mid(start, end < 0 ? -1 : end - start)); it.hasNext();) {
         QString block = it.next().captured(1);
         block.replace("<LF>\n", "<LF>");
         block.replace(QLatin1Char('\n'), "\r\n");
@@ -288,16 +292,6 @@ QStringList fencedBlocks(const QString &markdown)
         blocks << block;
     }
     return blocks;
-}
-
-// The blocks under one "### " heading.
-QStringList transcriptBlocks(const QString &markdown, const QString &heading)
-{
-    const qsizetype start = markdown.indexOf(heading);
-    if (start < 0)
-        return {};
-    const qsizetype end = markdown.indexOf("\n### ", start + heading.size());
-    return fencedBlocks(markdown.mid(start, end < 0 ? -1 : end - start));
 }
 
 class RealReplies : public ::testing::Test
