@@ -190,7 +190,7 @@ TEST_P(Store, TextsRoundTripExactlyAsGiven)
 {
     InboxRepository inbox(t.db());
     OutboxRepository outbox(t.db());
-    const QDateTime when(QDate(2026, 12, 5), QTime(17, 11, 0));
+    const QDateTime when = kWhen;
     const QStringList texts = {
         "He said \"hi\" and it's fine",
         "line one\r\nline two\nthree",
