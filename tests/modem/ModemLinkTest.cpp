@@ -162,14 +162,13 @@ TEST_F(ModemLink, MissingDeviceAsksForTheSettings)
 {
     modem.CloseCommPort();
     QSignalSpy settings(&modem, &Modem::settingsWindowRequested);
-    const QString missing = "/dev/parlix-no-such-modem";
     const QString question =
         QStringLiteral("No modem found on COM Port /dev/parlix-no-such-modem\r\n"
                        "Do you wish to enter the correct COM port settings for the attached modem?");
     for (const bool yes : {true, false}) {
         prompt.clear();
         prompt.scriptAnswers({yes});
-        modem.ConfigureCommPort(missing, "115200,n,8,1");
+        modem.ConfigureCommPort("/dev/parlix-no-such-modem", "115200,n,8,1");
         modem.OpenCommPort();
         EXPECT_FALSE(modem.PortConnected());
     }

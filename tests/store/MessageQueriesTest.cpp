@@ -21,11 +21,7 @@ TEST_P(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
     for (const char *number : {"+442123234455", "00442123234455", "2123234455", "9999912345", "+919812345678"})
         inbox.insert(QString::fromLatin1(number), QStringLiteral("hi"), baseTime());
 
-    struct Case
-    {
-        const char *typed;
-        qint64 expected;
-    } cases[] = {
+    const std::pair<const char *, qint64> cases[] = {
         {"+442123234455", 3}, // 13 characters: the last ten match three stored forms
         {"12345", 2},         // fewer than ten: a contains match
         {"  2123234455 ", 3}, // trimmed first
@@ -33,10 +29,10 @@ TEST_P(MessageQueries, InboxNumberSearchUsesLastTenDigitsOrContains)
         {"x' OR '1'='1", 0},  // only ever a value
         {"%", 5},             // a contains match on anything
     };
-    for (const Case &c : cases) {
-        const InboxQuery query{false, QString::fromLatin1(c.typed), InboxSort::NewestFirst};
-        EXPECT_EQ(inbox.count(query).value(), c.expected) << c.typed;
-        EXPECT_EQ(inbox.page(query, 100, 0)->size(), c.expected) << c.typed;
+    for (const auto &[typed, expected] : cases) {
+        const InboxQuery query{false, QString::fromLatin1(typed), InboxSort::NewestFirst};
+        EXPECT_EQ(inbox.count(query).value(), expected) << typed;
+        EXPECT_EQ(inbox.page(query, 100, 0)->size(), expected) << typed;
     }
 }
 
