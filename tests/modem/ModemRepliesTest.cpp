@@ -97,15 +97,11 @@ TEST(CmglParser, RecordsStartOnlyAtHeadersThatValidate)
     EXPECT_FALSE(pdu[1].decodeError.isEmpty()); // "OK" is no PDU: the entry is left alone
 }
 
+using Parser = QString (*)(const QString &);
+
 TEST(SingleLineParsers, Tables)
 {
-    struct Case
-    {
-        QString (*parse)(const QString &);
-        QString reply;
-        QString expected;
-    };
-    const Case cases[] = {
+    const std::tuple<Parser, QString, QString> cases[] = {
         {finalResultLine, "\r\nOK\r\n", "OK"},
         {finalResultLine, "\r\n+CME ERROR: 4\r\n", "+CME ERROR: 4"},
         {finalResultLine, "ERROR", "ERROR"},
@@ -133,10 +129,8 @@ TEST(SingleLineParsers, Tables)
         {parseClccNumber, "+CLCC: 1, 1, 4, 0, 0, \"13800138000\", 129", "13800138000"},
         {parseClccNumber, "+CLCC: 1,1,0,0,1", ""},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.reply.toStdString());
-        EXPECT_EQ(c.parse(c.reply), c.expected);
-    }
+    for (const auto &[parse, reply, expected] : cases)
+        EXPECT_EQ(parse(reply), expected) << reply.toStdString();
     EXPECT_EQ(parseCmsErrorCode("\r\n+CMS ERROR: 500\r\n"), 500);
     EXPECT_EQ(parseCmsErrorCode("+CME ERROR: 515"), 515);
     EXPECT_EQ(parseCmsErrorCode("+CMS ERROR: numeric parameter out of bounds"), -1);
@@ -213,16 +207,9 @@ TEST(UnsolicitedFilter, TakesCodesOutOfRepliesButNeverOutOfListings)
 
 // ---- Character sets ----------------------------------------------------------------------
 
-struct EncodeCase
-{
-    ModemCharset set;
-    QString text;
-    QByteArray bytes;
-};
-
 TEST(ModemCharset, EncodesEachSetAndReplacesVisibly)
 {
-    const EncodeCase cases[] = {
+    const std::tuple<ModemCharset, QString, QByteArray> cases[] = {
         {ModemCharset::Gsm, "AT+CMGS=\"+44\"\r", QByteArray("AT+CMGS=\"+44\"\r")},
         {ModemCharset::Gsm, "@", QByteArray("\x00", 1)},
         {ModemCharset::Gsm, "£5", QByteArray("\0015")},
@@ -235,10 +222,8 @@ TEST(ModemCharset, EncodesEachSetAndReplacesVisibly)
         {ModemCharset::Ansi, "£€é@[]", QByteArray("\xa3\x80\xe9@[]")},
         {ModemCharset::Ansi, "Ω", QByteArray("?")},
     };
-    for (const EncodeCase &c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(encodeForModem(c.text, c.set), c.bytes);
-    }
+    for (const auto &[set, text, bytes] : cases)
+        EXPECT_EQ(encodeForModem(text, set), bytes) << text.toStdString();
 }
 
 TEST(ModemCharset, DecodesWhatEncodingWritesAndMarksWhatNoSetDefines)
@@ -311,24 +296,17 @@ protected:
 
 TEST_F(RealReplies, SingleAnswersOfSeveralVendors)
 {
-    struct Case
-    {
-        const char *heading;
-        int block;
-        QString (*parse)(const QString &);
-        QString expected;
-    };
-    const Case cases[] = {
+    // The heading, which block under it, and what its parser reads there.
+    const std::tuple<const char *, int, Parser, QString> cases[] = {
         {"### 6a ", 0, parseIdentificationLine, "huawei"}, {"### 6b ", 0, parseIdentificationLine, "E1750"},
         {"### 13a ", 0, parseCallState, "Dialing"},        {"### 13c ", 1, parseCallState, "Incoming"},
         {"### 13c ", 2, parseCallState, "Active"},         {"### 13c ", 1, parseClccNumber, "123456789"},
         {"### 14b ", 0, parseClipNumber, "+48xxxxxxxxx"},  {"### 14c ", 0, parseClipNumber, "+1234567890"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.heading);
-        const QStringList blocks = transcriptBlocks(markdown, QString::fromLatin1(c.heading));
-        ASSERT_GT(blocks.size(), c.block);
-        EXPECT_EQ(c.parse(blocks[c.block]), c.expected);
+    for (const auto &[heading, block, parse, expected] : cases) {
+        const QStringList blocks = transcriptBlocks(markdown, QString::fromLatin1(heading));
+        ASSERT_GT(blocks.size(), block) << heading;
+        EXPECT_EQ(parse(blocks[block]), expected) << heading;
     }
     EXPECT_EQ(parseCmsErrorCode(transcriptBlocks(markdown, "### 12a ").value(0)), 500);
 }
