@@ -20,17 +20,9 @@ protected:
             out << m.text;
         return out;
     }
-    // The listed messages as "index|status|number|text".
-    QStringList listed() const
-    {
-        QStringList out;
-        for (const SIMMessage &m : modem.SIMMessages())
-            out << m.Index + '|' + m.Status + '|' + m.Number + '|' + m.Text;
-        return out;
-    }
 };
 
-// ---- Initialisation and identification ---------------------------------------------------
+// ---- Initialisation (identification: tests/app/StartupProcessTest, ModemsCommand) ----------
 
 // Each step as the modem answers it; a failed step closes the port.
 TEST_F(ModemOperations, InitialisationSequences)
@@ -39,92 +31,46 @@ TEST_F(ModemOperations, InitialisationSequences)
     {
         const char *name;
         QString flow;
-        bool callerId;
         QStringList commands;
-        QStringList shown = {};
+        QString shown = {};
         QString failing = {};
         Fault fault = {};
-        QString set = QStringLiteral("GSM");
+        QString set = "GSM";
     };
-    const QStringList start = {"ATE0", "AT+CSCS=\"GSM\""};
-    const QStringList text = {"AT+CMGF=1", "AT+CSDH=1"};
+    const QStringList start = {"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1"};
+    const QString error = "Error occured while executing this command: ";
+    // Without caller ID the modem is not asked for it.
+    modem.InitializeModem("0", "GSM", false);
+    EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CMGF=1", "AT+CSDH=1"}));
+    EXPECT_FALSE(sim.callerIdOn());
     const Case cases[] = {
-        {"plain", "0", false, start + text},
-        {"flow control", "1", false, QStringList{"AT+FLO=1"} + start + text},
-        {"flow control and caller ID", "2", true, QStringList{"AT+FLO=2"} + start + QStringList{"AT+CLIP=1"} + text},
-        {"caller ID refused",
-         "0",
-         true,
-         start + QStringList{"AT+CLIP=1"},
-         {"Your modem does not support 'CallerID' feature."},
-         "AT+CLIP",
-         {Fault::Error}},
-        {"silent modem", "0", true, {"ATE0"}, {}, "ATE0", {Fault::Silence}},
-        {"a set the modem does not know",
-         "0",
-         true,
-         {"ATE0", "AT+CSCS=\"ANSI\""},
-         {"Error occured while executing this command: AT+CSCS"},
-         {},
-         {},
-         "ANSI"},
-        {"text mode refused",
-         "0",
-         true,
-         start + QStringList{"AT+CLIP=1", "AT+CMGF=1"},
-         {"Error occured while executing this command: AT+CMGF=1"},
-         "AT+CMGF",
-         {Fault::Error}},
+        {"flow control", "2", QStringList{"AT+FLO=2"} + start + QStringList{"AT+CMGF=1", "AT+CSDH=1"}},
+        {"caller ID refused", "0", start, "Your modem does not support 'CallerID' feature.", "AT+CLIP", {Fault::Error}},
+        {"a set the modem does not know", "0", {"ATE0", "AT+CSCS=\"ANSI\""}, error + "AT+CSCS", {}, {}, "ANSI"},
+        {"text mode refused", "0", start + QStringList{"AT+CMGF=1"}, error + "AT+CMGF=1", "AT+CMGF", {Fault::Error}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const bool ready = c.commands.last() == QLatin1String("AT+CSDH=1");
         if (!modem.PortConnected()) {
-            modem.ConfigureCommPort(sim.devicePath(), QStringLiteral("115200,n,8,1"));
+            modem.ConfigureCommPort(sim.devicePath(), "115200,n,8,1");
             modem.OpenCommPort();
         }
         sim.clearLog();
         sim.setEcho(true);
-        log.clear();
         prompt.clear();
         modem.setDelayFactor(0.2); // the silent case waits 7 × 10 ms
         if (!c.failing.isEmpty())
             sim.failNext(c.failing, c.fault);
-        modem.InitializeModem(c.flow, c.set, c.callerId);
+        modem.InitializeModem(c.flow, c.set, true);
         EXPECT_EQ(sim.commands(), c.commands);
-        EXPECT_EQ(prompt.texts(), c.shown);
+        EXPECT_EQ(prompt.texts(), c.shown.isEmpty() ? QStringList{} : QStringList{c.shown});
         EXPECT_EQ(modem.ModemReady(), ready);
         EXPECT_EQ(modem.serialPort().isOpen(), ready);
-        if (!ready)
-            continue;
-        EXPECT_EQ(sim.callerIdOn(), c.callerId);
-        EXPECT_EQ(modem.charset(), ModemCharset::Gsm);
-        EXPECT_TRUE(logHas(QStringLiteral("Response for AT+CMGF=1 is 'OK'"))) << log.text().toStdString();
-        EXPECT_TRUE(logHas(QStringLiteral("Response for ATE0 is 'ATE0\rOK'")));
-        EXPECT_EQ(modem.LastModemResponse(), QStringLiteral("\r\nOK\r\n"));
-        if (c.flow != QLatin1String("0")) {
-            EXPECT_TRUE(logHas(QStringLiteral("Response for AT+FLO=") + c.flow + QStringLiteral(" is 'AT+FLO=") +
-                               c.flow + QStringLiteral("\r\r\nOK\r\n'")));
+        if (ready) {
+            EXPECT_TRUE(sim.callerIdOn());
         }
     }
-}
-
-TEST_F(ModemOperations, IdentificationAndCallState)
-{
-    EXPECT_EQ(modem.GetModemManufacturer(), QStringLiteral("Parlix")); // echo on: second line still
-    initialise();
-    sim.setNoise("^RSSI:14"); // in ASCII amid the GSM set: never part of an answer
-    EXPECT_EQ(modem.GetModemModel(), QStringLiteral("SIM-900 simulator"));
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("\r\nOK\r\n"));
-    sim.ring(QStringLiteral("+919812345678"));
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("Incoming"));
-    sim.setCallState(sim::ModemSimulator::Active);
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("Active"));
-    sim.failNext(QStringLiteral("AT+CLCC"), {Fault::Error});
-    EXPECT_EQ(modem.GetCallStatus(), QStringLiteral("ERROR"));
-    sim.failNext(QStringLiteral("AT+CGMI"), {Fault::Silence});
-    modem.setDelayFactor(0.2);
-    EXPECT_EQ(modem.GetModemManufacturer(), QString());
 }
 
 // ---- Listings and deletes ------------------------------------------------------------------
@@ -132,44 +78,41 @@ TEST_F(ModemOperations, IdentificationAndCallState)
 TEST_F(ModemOperations, ListingFillsTheMessageListUnlessCutOffOrDuringACall)
 {
     initialise();
-    modem.ListSIMMessages(QStringLiteral("ALL"), 400);
+    modem.ListSIMMessages("ALL", 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_TRUE(modem.listingComplete());
 
-    sim.receiveSms(QStringLiteral("+447700900123"), QStringLiteral("First £5 @ home"));
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("07700900456"),
-                   QStringLiteral("Line one\nOK\nline three"));
-    sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4915"), QStringLiteral("draft"));
+    sim.receiveSms("+447700900123", "First £5 @ home");
+    sim.addMessage("REC READ", "07700900456", "Line one\nOK\nline three");
+    sim.addMessage("STO UNSENT", "+4915", "draft");
     sim.clearLog();
-    modem.ListSIMMessages(QStringLiteral("all"), 400);
-    EXPECT_EQ(listed(), (QStringList{"1|REC UNREAD|+447700900123|First £5 @ home",
-                                     "2|REC READ|07700900456|Line one\nOK\nline three", "3|STO UNSENT|+4915|draft"}));
+    modem.ListSIMMessages("all", 400);
+    QStringList listed;
+    for (const SIMMessage &m : modem.SIMMessages())
+        listed << m.Index + '|' + m.Status + '|' + m.Number + '|' + m.Text;
+    EXPECT_EQ(listed, (QStringList{"1|REC UNREAD|+447700900123|First £5 @ home",
+                                   "2|REC READ|07700900456|Line one\nOK\nline three", "3|STO UNSENT|+4915|draft"}));
     EXPECT_EQ(sim.commands().mid(1), QStringList{"AT+CMGL=\"ALL\""});
     EXPECT_FALSE(modem.ReadingSIM());
 
-    sim.clearLog();
-    modem.ListSIMMessages(QStringLiteral("rec unread"), 400);
-    EXPECT_EQ(sim.commands(), (QStringList{"AT+CLCC", "AT+CMGL=\"REC UNREAD\""}));
-    EXPECT_TRUE(modem.SIMMessages().isEmpty()); // the first listing marked it read
-
     // A listing cut off before its final "OK" is no listing.
-    sim.failNext(QStringLiteral("AT+CMGL"), {Fault::Garbage});
-    modem.ListSIMMessages(QStringLiteral("ALL"), 50);
+    sim.failNext("AT+CMGL", {Fault::Garbage});
+    modem.ListSIMMessages("ALL", 50);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_FALSE(modem.listingComplete());
 
     // During a call the listing is skipped and the modem stays locked: nothing is written.
     sim.clearLog();
-    sim.ring(QStringLiteral("+441234567890"));
-    modem.ListSIMMessages(QStringLiteral("ALL"), 400);
+    sim.ring("+441234567890");
+    modem.ListSIMMessages("ALL", 400);
     EXPECT_TRUE(modem.SIMMessages().isEmpty());
     EXPECT_EQ(sim.commands(), QStringList{"AT+CLCC"});
     EXPECT_TRUE(modem.ModemBusy());
     EXPECT_FALSE(modem.ReadingSIM());
 
     sim.clearLog();
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
-    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hi")).ok);
+    EXPECT_FALSE(modem.SendSMSDirect("+4477", "hi").ok);
+    EXPECT_FALSE(modem.StoreAndSendSMS("+4477", "hi").ok);
     EXPECT_TRUE(sim.commands().isEmpty()) << "nothing may be written during a call";
     EXPECT_FALSE(modem.SendingSMS());
 }
@@ -179,26 +122,17 @@ TEST_F(ModemOperations, DeletingByStatusAndByIndex)
     initialise();
     sim.setStrictDelete(true);
     for (const auto &[status, number] : {std::pair{"REC READ", "+1"}, {"STO SENT", "+2"}, {"REC READ", "+3"}})
-        sim.addMessage(QString::fromLatin1(status), QString::fromLatin1(number), QStringLiteral("x"));
-    EXPECT_TRUE(modem.DeleteSIMMessagesByStatus(QStringLiteral("rec read")).ok);
-    const auto left = sim.messages();
-    ASSERT_EQ(left.size(), 1);
-    EXPECT_EQ(left[0].index, 2);
-    EXPECT_TRUE(sim.commands().contains(QStringLiteral("AT+CMGD=3")));
+        sim.addMessage(QString::fromLatin1(status), QString::fromLatin1(number), "x");
+    EXPECT_TRUE(modem.DeleteSIMMessagesByStatus("rec read").ok);
+    ASSERT_EQ(sim.messages().size(), 1);
+    EXPECT_EQ(sim.messages()[0].index, 2);
     EXPECT_TRUE(modem.DeleteSIMMessage(2).ok);
     EXPECT_TRUE(sim.messages().isEmpty());
 
     const ModemResult refused = modem.DeleteSIMMessage(5); // an empty slot
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.cmsError, 321);
-    EXPECT_EQ(refused.reply, QStringLiteral("\r\n+CMS ERROR: 321\r\n"));
-    EXPECT_EQ(modem.LastModemResponse(), refused.reply);
     EXPECT_EQ(prompt.texts(), QStringList{"Error occured while executing this command: AT+CMGD=5"});
-
-    sim.addMessage(QStringLiteral("REC READ"), QStringLiteral("+4"), QStringLiteral("d"));
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321});
-    EXPECT_EQ(modem.DeleteSIMMessagesByStatus(QStringLiteral("REC READ")).cmsError, 321);
-    EXPECT_EQ(sim.messages().size(), 1);
 }
 
 // ---- Sending --------------------------------------------------------------------------------
@@ -208,40 +142,37 @@ TEST_F(ModemOperations, DirectSendCutsLongTextsIntoSeparateSms)
     initialise();
     const QString x160(160, QLatin1Char('x'));
     const std::pair<QString, QStringList> cases[] = {
-        {x160 + QStringLiteral("y"), {x160, QStringLiteral("y")}},
+        {x160 + "y", {x160, "y"}},
         {x160, {x160}},
-        {QStringLiteral("Line one\r\nline two"), {QStringLiteral("Line one\nline two")}},
+        {"Line one\r\nline two", {"Line one\nline two"}},
     };
     for (const auto &[text, parts] : cases) {
         sim.clearLog();
-        const ModemResult result = modem.SendSMSDirect(QStringLiteral("+919812345678"), text);
+        const ModemResult result = modem.SendSMSDirect("+919812345678", text);
         EXPECT_TRUE(result.ok) << result.reply.toStdString();
-        EXPECT_TRUE(result.reply.contains(QLatin1String("OK"))) << result.reply.toStdString();
         EXPECT_EQ(sentTexts(), parts);
         for (const auto &m : sim.sentMessages())
-            EXPECT_EQ(m.number, QStringLiteral("+919812345678"));
+            EXPECT_EQ(m.number, "+919812345678");
     }
-    EXPECT_TRUE(logHas(QStringLiteral("Response for AT+CMGS=\"+919812345678\" is '>'")));
     EXPECT_FALSE(modem.SendingSMS());
-    EXPECT_EQ(sim.protocolViolations(), 0);
     sim.clearLog();
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QString()).ok); // nothing to send is no send
-    EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString()).ok);
+    EXPECT_FALSE(modem.SendSMSDirect("+4477", QString()).ok); // nothing to send is no send
+    EXPECT_FALSE(modem.StoreAndSendSMS("+4477", QString()).ok);
     EXPECT_TRUE(sim.commands().isEmpty());
 }
 
 TEST_F(ModemOperations, TextsTravelInTheSetNamedToTheModem)
 {
     sim.setSupportedCharsets({"GSM", "ASCII", "ANSI"});
-    const QString text = QStringLiteral("£10 for 2 [€] é@home");
+    const QString text = "£10 for 2 [€] é@home";
     const std::pair<QString, QString> cases[] = {{"GSM", text}, {"ASCII", "?10 for 2 [?] ?@home"}, {"ANSI", text}};
     for (const auto &[set, arrives] : cases) {
         SCOPED_TRACE(set.toStdString());
         initialise(set);
-        ASSERT_TRUE(modem.SendSMSDirect(QStringLiteral("+4477"), text).ok);
+        ASSERT_TRUE(modem.SendSMSDirect("+4477", text).ok);
         EXPECT_EQ(sentTexts(), QStringList{arrives});
-        sim.receiveSms(QStringLiteral("+4477"), text);
-        modem.ListSIMMessages(QStringLiteral("REC UNREAD"), 400);
+        sim.receiveSms("+4477", text);
+        modem.ListSIMMessages("REC UNREAD", 400);
         ASSERT_EQ(modem.SIMMessages().size(), 1);
         EXPECT_EQ(modem.SIMMessages()[0].Text.trimmed(), arrives);
         sim.clearMessages();
@@ -255,7 +186,7 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
     initialise();
     modem.setBodyResponseTimeout(400);
     modem.setDelayFactor(0.2);
-    const QString cmgw = QStringLiteral("Error occured while executing this command: AT+CMGW");
+    const QString error = "Error occured while executing this command: ";
     struct Case
     {
         const char *name;
@@ -271,25 +202,19 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
         {"network refusal", false, "BODY", {Fault::CmsError, 500}, 500},
         {"silence after the body", false, "BODY", {Fault::Silence}, std::nullopt},
         {"no prompt to store", true, "AT+CMGW", {Fault::Silence}, std::nullopt},
-        {"SIM full", true, "BODY", {Fault::CmsError, 322}, 322, {cmgw}},
-        {"send refused",
-         true,
-         "AT+CMSS",
-         {Fault::CmsError, 500},
-         500,
-         {"Error occured while executing this command: AT+CMSS"}},
+        {"SIM full", true, "BODY", {Fault::CmsError, 322}, 322, {error + "AT+CMGW"}},
+        {"send refused", true, "AT+CMSS", {Fault::CmsError, 500}, 500, {error + "AT+CMSS"}},
         {"send unanswered", true, "AT+CMSS", {Fault::Silence}, std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         auto send = [&](const QString &text) {
-            return c.stored ? modem.StoreAndSendSMS(QStringLiteral("+4477"), text)
-                            : modem.SendSMSDirect(QStringLiteral("+4477"), text);
+            return c.stored ? modem.StoreAndSendSMS("+4477", text) : modem.SendSMSDirect("+4477", text);
         };
         sim.clearLog();
         prompt.clear();
         sim.failNext(c.failing, c.fault);
-        const ModemResult failed = send(QStringLiteral("hello"));
+        const ModemResult failed = send("hello");
         EXPECT_FALSE(failed.ok);
         EXPECT_EQ(failed.cmsError, c.cmsError);
         EXPECT_TRUE(sim.sentMessages().isEmpty());
@@ -297,40 +222,30 @@ TEST_F(ModemOperations, SendFailuresLeaveNothingBehind)
         EXPECT_EQ(prompt.texts(), c.shown);
         EXPECT_FALSE(modem.SendingSMS());
         sim.clearLog();
-        EXPECT_TRUE(send(QStringLiteral("again")).ok);
+        EXPECT_TRUE(send("again").ok);
         EXPECT_EQ(sentTexts(), QStringList{"again"});
         EXPECT_TRUE(sim.messages().isEmpty());
     }
 
     // Sent, but the copy could not be deleted: still a success, so it is not sent twice.
-    sim.failNext(QStringLiteral("AT+CMGD"), {Fault::CmsError, 321}, -1);
+    sim.failNext("AT+CMGD", {Fault::CmsError, 321}, -1);
     sim.clearLog();
-    const ModemResult result = modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello"));
+    const ModemResult result = modem.StoreAndSendSMS("+4477", "hello");
     EXPECT_TRUE(result.ok) << result.reply.toStdString();
-    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMSS:")));
     EXPECT_EQ(sim.sentMessages().size(), 1);
-    EXPECT_TRUE(logHas(QStringLiteral("**WARNING** The sent SMS could not be removed from the SIM card (storage index "
-                                      "1).")));
-    sim.clearFaults();
 }
 
-TEST_F(ModemOperations, DirectSendWaitsForASlowNetworkButNotForAnUnpluggedOne)
+// (An unplugged one: fault_matrix.py, unplug-mid-send.)
+TEST_F(ModemOperations, DirectSendWaitsForASlowNetwork)
 {
     initialise();
     modem.setBodyResponseTimeout(5000);
     modem.setDelayFactor(0.25); // the body's own reads give up after 12 × 50 ms
     sim.setBodyLatency(900);
-    const ModemResult result = modem.SendSMSDirect(QStringLiteral("+4477"), QString(170, QLatin1Char('z')));
-    EXPECT_TRUE(result.ok);
-    EXPECT_TRUE(result.reply.contains(QLatin1String("+CMGS:"))) << result.reply.toStdString();
+    const ModemResult result = modem.SendSMSDirect("+4477", QString(170, QLatin1Char('z')));
+    EXPECT_TRUE(result.ok) << result.reply.toStdString();
     EXPECT_EQ(sim.sentMessages().size(), 2);
     EXPECT_EQ(sim.protocolViolations(), 0) << "a command was written while the modem was still sending";
-
-    sim.failNext(QStringLiteral("BODY"), {Fault::Unplug});
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
-    EXPECT_FALSE(modem.PortConnected());
-    EXPECT_FALSE(modem.SendingSMS());
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
 }
 
 // The text goes only after the prompt: a modem still busy with the command drops what comes
@@ -339,22 +254,20 @@ TEST_F(ModemOperations, StoreAndSend)
 {
     initialise();
     sim.setStrictPrompt(true);
-    sim.setCommandLatency(QStringLiteral("AT+CMGW"), 30);
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("0123456789")).ok);
+    sim.setCommandLatency("AT+CMGW", 30);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", "0123456789").ok);
     EXPECT_EQ(sim.commands(),
               (QStringList{"AT+CMGL=\"STO UNSENT\"", "AT+CMGW=\"+4477\"", "<body>", "AT+CMSS=1", "AT+CMGD=1"}));
-    ASSERT_EQ(sim.sentMessages().size(), 1);
-    EXPECT_EQ(sim.sentMessages()[0].via, QStringLiteral("AT+CMSS"));
-    EXPECT_EQ(sim.sentMessages()[0].text, QStringLiteral("0123456789"));
+    EXPECT_EQ(sentTexts(), QStringList{"0123456789"});
     EXPECT_TRUE(sim.messages().isEmpty());
     EXPECT_FALSE(modem.SendingSMS());
 
     // Two parts: each stored, sent and deleted in turn.
     sim.clearLog();
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QString(161, QLatin1Char('q'))).ok);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", QString(161, QLatin1Char('q'))).ok);
     EXPECT_EQ(sim.sentMessages().size(), 2);
-    EXPECT_EQ(modem.StoreSMSOnSIM(QStringLiteral("+1"), QStringLiteral("a\r\nb")), QStringLiteral("1"));
-    EXPECT_EQ(sim.messages().value(0).text, QStringLiteral("a\nb"));
+    EXPECT_EQ(modem.StoreSMSOnSIM("+1", "a\r\nb"), "1");
+    EXPECT_EQ(sim.messages().value(0).text, "a\nb");
 }
 
 // Refused sends do not fill the SIM: a copy left by an earlier run is used again, and the copy
@@ -363,50 +276,18 @@ TEST_F(ModemOperations, RefusedStoredSendsLeaveAtMostOneCopy)
 {
     initialise();
     modem.setDelayFactor(0.2);
-    sim.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+4477"), QStringLiteral("hello"));
-    sim.failNext(QStringLiteral("AT+CMSS"), {Fault::CmsError, 500}, 6);
+    sim.addMessage("STO UNSENT", "+4477", "hello");
+    sim.failNext("AT+CMSS", {Fault::CmsError, 500}, 6);
     for (int i = 0; i < 6; ++i)
-        EXPECT_FALSE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+        EXPECT_FALSE(modem.StoreAndSendSMS("+4477", "hello").ok);
     EXPECT_LE(sim.messages().size(), 1);
-    EXPECT_TRUE(modem.StoreAndSendSMS(QStringLiteral("+4477"), QStringLiteral("hello")).ok);
+    EXPECT_TRUE(modem.StoreAndSendSMS("+4477", "hello").ok);
     EXPECT_TRUE(sim.messages().isEmpty());
     EXPECT_EQ(sim.sentMessages().size(), 1);
 }
 
-TEST_F(ModemOperations, DelayFactorScalesAndRoundsHalfToEven)
-{
-    const std::pair<double, int> cases[] = {{1.0, 75}, {2.25, 169}, {0.5, 38}, {1.5, 112}};
-    for (const auto &[factor, expected] : cases) {
-        modem.setDelayFactor(factor);
-        EXPECT_EQ(modem.scaledDelay(75), expected) << factor;
-    }
-    modem.setDelayFactor(2.5);
-    EXPECT_EQ(modem.scaledDelay(1), 2); // 2.5 -> 2
-    modem.setDelayFactor(3.5);
-    EXPECT_EQ(modem.scaledDelay(1), 4); // 3.5 -> 4
-}
-
-// ---- The simulator in PDU mode (long texts, both routings of delivery reports and parts
-// listed in reverse go through the engine: tests/engine/PduModeTest) ---------------------------
-
-// A part sent again replaces its refused sibling: the joined text is the text exactly.
-TEST_F(ModemOperations, FailedPartIsResentAloneAndJoinsItsSiblings)
-{
-    modem.setSmsFormat(true, false);
-    initialise();
-    ASSERT_TRUE(modem.pduMode());
-    const QString text = QString(300, QLatin1Char('x'));
-    sim.failNext(QStringLiteral("BODY"), {Sim::Fault::CmsError, 500}, 1, 1);
-    SmsSendPlan plan;
-    plan.concatReference = 9;
-    EXPECT_FALSE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
-    EXPECT_EQ(sim.sentMessages().size(), 1);
-    EXPECT_TRUE(sim.sentTexts().isEmpty()); // part 2 is still missing
-    plan.confirmedParts = {1};
-    EXPECT_TRUE(modem.SendSMSDirect(QStringLiteral("+447700900123"), text, plan).ok);
-    ASSERT_EQ(sim.sentTexts().size(), 1);
-    EXPECT_EQ(sim.sentTexts().first().text, text);
-}
+// ---- The simulator in PDU mode (long texts, a refused part sent again, both routings of delivery
+// reports and parts listed in reverse go through the engine: tests/engine/PduModeTest, LongSmsTest)
 
 TEST(AtMachine, AnswersBytesWithoutADevice)
 {
@@ -424,27 +305,17 @@ TEST(AtMachine, AnswersBytesWithoutADevice)
 
     // A length that does not match the PDU is refused, as a modem does.
     pdu::SubmitPdu submit;
-    submit.destination.number = QStringLiteral("+447700900123");
-    submit.text = QStringLiteral("hi");
+    submit.destination.number = "+447700900123";
+    submit.text = "hi";
     const auto e = pdu::encodeSubmit(submit);
     answer("AT+CMGS=" + QByteArray::number(e->tpduLength + 1) + "\r");
     EXPECT_EQ(answer(e->hex + "\x1a"), QByteArray("\r\n+CMS ERROR: 304\r\n"));
 
-    // Texts are listed as SMS-DELIVER PDUs, raw PDUs as they came; the listing marks them read.
+    // Raw PDUs are listed as they came; the listing marks them read.
     const QByteArray raw("07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
-    machine.receive(QStringLiteral("Play"), QStringLiteral("short"));
     machine.receive(QString(), QString(), raw);
-    const QByteArray listing = answer("AT+CMGL=4\r");
-    EXPECT_TRUE(listing.contains(QByteArray("\r\n+CMGL: 2,0,,28\r\n" + raw + "\r\n\r\nOK\r\n")))
-        << listing.toStdString();
-    const SIMMessageList listed = parseCmglPdu(QString::fromLatin1(listing));
-    ASSERT_EQ(listed.size(), 2);
-    EXPECT_EQ(listed[0].Number, QStringLiteral("Play"));
-    EXPECT_EQ(listed[0].Text, QStringLiteral("short"));
+    EXPECT_EQ(answer("AT+CMGL=4\r"), QByteArray("\r\n+CMGL: 1,0,,28\r\n" + raw + "\r\n\r\nOK\r\n"));
     EXPECT_EQ(answer("AT+CMGL=0\r"), QByteArray("\r\nOK\r\n"));
-
-    machine.pduSupported = false;
-    EXPECT_EQ(answer("AT+CMGF=0\rAT+CMGF=?\r"), QByteArray("\r\nERROR\r\n\r\n+CMGF: (1)\r\n\r\nOK\r\n"));
 }
 
 } // namespace
