@@ -219,14 +219,4 @@ QString orderBy(std::initializer_list<OrderTerm> terms, bool reversed)
     return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
 }
 
-QString EscapeSqlText(const QString &text)
-{
-    if (text.trimmed().isEmpty())
-        return text;
-    QString out = text;
-    out.replace(QLatin1Char('\''), QLatin1String("''"));
-    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return out;
-}
-
 } // namespace parlix::sql

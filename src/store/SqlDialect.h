@@ -116,9 +116,4 @@ struct OrderTerm
 };
 QString orderBy(std::initializer_list<OrderTerm> terms, bool reversed = false);
 
-// Doubles the quotes of a text that must be placed between single quotes in SQL text:
-// every "'" becomes "''", then every '"' becomes '""'. A blank text comes back unchanged.
-// Values are bound, never spliced, so this is only for texts that really are SQL.
-QString EscapeSqlText(const QString &text);
-
 } // namespace parlix::sql

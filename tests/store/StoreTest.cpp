@@ -431,3 +431,28 @@ TEST_P(Store, StationsKeepTheirOwnModemRow)
                   QVariant("/dev/" + station));
     }
 }
+
+// The whole inbox's totals, which PostgreSQL keeps by trigger, agree with a count of the rows
+// after every kind of change, one row or many at a time.
+TEST_P(Store, InboxTotalsFollowInsertsReadsAndDeletes)
+{
+    InboxRepository inbox(t.db());
+    const auto agree = [&](const char *after) {
+        EXPECT_EQ(inbox.count({}).value(), count(t.db(), "Message_InBox")) << after;
+        EXPECT_EQ(inbox.countUnread().value(), count(t.db(), "Message_InBox", "IsRead=0")) << after;
+    };
+    QVector<qint64> ids;
+    for (int i = 0; i < 4; ++i)
+        ids << inbox.insert(QString::number(i), "in", kWhen).value();
+    t.exec("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
+           "SELECT SenderMobileNo,0,Message,InboxDateTime,1 FROM Message_InBox");
+    agree("inserts");
+    ASSERT_TRUE(inbox.markRead(ids[0]));
+    t.exec("UPDATE Message_InBox SET IsRead=0");
+    ASSERT_TRUE(inbox.markRead(ids[1]));
+    agree("reads");
+    ASSERT_TRUE(inbox.remove({ids[1], ids[2]}));
+    t.exec("DELETE FROM Message_InBox WHERE IsRead=0 AND InBox_Id>?", {ids[3]});
+    agree("deletes");
+    EXPECT_EQ(inbox.count({}).value(), 2);
+}
