@@ -1,12 +1,26 @@
 #pragma once
 
-// What every window under test takes: a fresh database, a prompt that records and a clock
-// that moves only when the test moves it.
+// What every window under test takes: a fresh database, a prompt that records, a clock
+// that moves only when the test moves it, and the activity log.
+#include "core/ActivityLog.h"
 #include "support/ManualClock.h"
 #include "support/PromptRecorder.h"
 #include "support/SqlColumn.h"
 #include "support/TempDatabase.h"
 #include "support/WidgetHelpers.h"
+
+// The controls the window tests drive, for every suite at once.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +34,7 @@ protected:
     TempDatabase db;
     PromptRecorder prompt;
     ManualClock clock;
+    ActivityLog log{clock};
 };
 
 } // namespace parlix::test

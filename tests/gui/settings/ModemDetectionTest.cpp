@@ -5,13 +5,8 @@
 #include "gui/settings/ModemSearchWindow.h"
 #include "gui/settings/SettingsWindow.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QPointer>
 #include <QSerialPort>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTest>
 
 namespace parlix::test {
 namespace {
