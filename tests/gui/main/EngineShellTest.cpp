@@ -6,10 +6,7 @@
 #include "store/OutboxRepository.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace parlix::test {
 namespace {
