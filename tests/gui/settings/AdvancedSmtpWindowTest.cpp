@@ -1,11 +1,11 @@
-#include "SettingsTestSupport.h"
+#include "../WindowFixture.h"
 
 #include "gui/settings/AdvancedSmtpWindow.h"
 
 namespace parlix::test {
 namespace {
 
-class AdvancedSmtpWindowTest : public SettingsFixture
+class AdvancedSmtpWindowTest : public WindowFixture
 {
 protected:
     AdvancedSmtpWindow *open()

@@ -1,11 +1,11 @@
-#include "SettingsTestSupport.h"
+#include "../WindowFixture.h"
 
 #include "gui/settings/CountryWindow.h"
 
 namespace parlix::test {
 namespace {
 
-class CountryWindowTest : public SettingsFixture
+class CountryWindowTest : public WindowFixture
 {
 protected:
     void SetUp() override

@@ -1,4 +1,4 @@
-#include "SettingsTestSupport.h"
+#include "../WindowFixture.h"
 
 #include "ModemSimulator.h"
 #include "core/BlockingWindow.h"
@@ -20,7 +20,7 @@ sim::ModemSimulator::Options identity(const char *manufacturer, const char *mode
 }
 
 // Two simulated modems on two pseudo-terminals, with a port that does not exist between them.
-class ModemDetectionTest : public SettingsFixture
+class ModemDetectionTest : public WindowFixture
 {
 protected:
     void SetUp() override

@@ -1,4 +1,4 @@
-#include "SettingsTestSupport.h"
+#include "../WindowFixture.h"
 
 #include "core/BlockingWindow.h"
 #include "gui/settings/SettingsWindow.h"
@@ -13,7 +13,7 @@ namespace {
 const QString kReceiveTooSmall =
     QStringLiteral("Automatically receive all messages time should be greater than or equal to 3.");
 
-class SettingsWindowTest : public SettingsFixture
+class SettingsWindowTest : public WindowFixture
 {
 protected:
     void SetUp() override
