@@ -27,30 +27,21 @@ TEST_F(AutoReplyWindowsTest, KeywordEditorChecksDeletesAndALowerCaseKeywordAnswe
     reply->setPlainText(QString(200, QLatin1Char('r')));
     EXPECT_EQ(reply->toPlainText().size(), 160);
 
-    struct Case
-    {
-        const char *command, *reply, *message, *focus;
-    };
-    const Case cases[] = {
-        {"   ", "r", "Please Enter SMS Command.", "Text_received"},
-        {"price", " \n ", "Please Enter Auto Reply.", "Text_reply"},
-    };
-    for (const Case &c : cases) {
-        prompt.clear();
-        command->setText(QLatin1String(c.command));
-        reply->setPlainText(QLatin1String(c.reply));
-        child<QPushButton>(editor, "CmdEdit")->click();
-        EXPECT_EQ(prompt.texts(), QStringList{QLatin1String(c.message)});
-        EXPECT_EQ(editor->focusWidget(), child(editor, c.focus));
-    }
-    EXPECT_EQ(column("SELECT COUNT(*) FROM SMS_AutoReply"), QStringList{"0"});
-
-    for (const char *keyword : {"hours", "price"}) {
+    auto save = [&](const char *keyword, const char *answer) {
         command->setText(QLatin1String(keyword));
-        reply->setPlainText(QStringLiteral("Prices start at 10"));
+        reply->setPlainText(QLatin1String(answer));
         child<QPushButton>(editor, "CmdEdit")->click();
-        EXPECT_TRUE(command->text().isEmpty());
-    }
+    };
+    save("   ", "r");
+    EXPECT_EQ(editor->focusWidget(), command);
+    save("price", " \n ");
+    EXPECT_EQ(editor->focusWidget(), reply);
+    EXPECT_EQ(prompt.texts(), (QStringList{"Please Enter SMS Command.", "Please Enter Auto Reply."}));
+    EXPECT_EQ(column("SELECT COUNT(*) FROM SMS_AutoReply"), QStringList{"0"});
+    save("hours", "Open 9 to 5");
+    save("price", "Prices start at 10");
+    EXPECT_TRUE(command->text().isEmpty());
+
     // The ticked rows go after Yes.
     auto *list = child<QTreeWidget>(editor, "ListOfSMSReply");
     auto *remove = child<QPushButton>(editor, "Cmd_delete");
