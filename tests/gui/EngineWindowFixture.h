@@ -5,7 +5,6 @@
 #include "ModemSimulator.h"
 #include "WindowFixture.h"
 
-#include "core/ActivityLog.h"
 #include "engine/Engine.h"
 #include "gui/main/MainWindow.h"
 
@@ -68,7 +67,6 @@ protected:
     QAction *action(const char *name) const { return window->findChild<QAction *>(QLatin1String(name)); }
     void trigger(const char *name) { action(name)->trigger(); }
 
-    ActivityLog log{clock};
     sim::ModemSimulator modem;
     EngineHost engine;
     std::unique_ptr<MainWindow> window;

@@ -5,21 +5,13 @@
 #include "gui/autoreply/MissedCallReplyWindow.h"
 #include "gui/common/WaitWindow.h"
 #include "gui/messages/MessageBoxWindow.h"
-#include "support/WidgetHelpers.h"
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace parlix::test {
 namespace {
 
 using AutoReplyWindowsTest = EngineWindowFixture;
 
-// ---- Frm_Reply -----------------------------------------------------------------------------------
-
-TEST_F(AutoReplyWindowsTest, KeywordEditorChecksLimitsAndALowerCaseKeywordAnswersTheNextSmsInAnyCase)
+TEST_F(AutoReplyWindowsTest, KeywordEditorChecksDeletesAndALowerCaseKeywordAnswersTheNextSmsInAnyCase)
 {
     openConnected();
     window->homePage(); // the message box's Auto Reply button opens the editor
@@ -32,34 +24,34 @@ TEST_F(AutoReplyWindowsTest, KeywordEditorChecksLimitsAndALowerCaseKeywordAnswer
 
     auto *command = child<QLineEdit>(editor, "Text_received");
     auto *reply = child<QPlainTextEdit>(editor, "Text_reply");
-    QTest::keyClicks(command, QStringLiteral("abcdefghijklmnopqrst"));
-    EXPECT_EQ(command->text(), QStringLiteral("abcdefghijklmno"));
     reply->setPlainText(QString(200, QLatin1Char('r')));
     EXPECT_EQ(reply->toPlainText().size(), 160);
 
-    struct Case
-    {
-        const char *command, *reply, *message, *focus;
-    };
-    const Case cases[] = {
-        {"   ", "r", "Please Enter SMS Command.", "Text_received"},
-        {"price", " \n ", "Please Enter Auto Reply.", "Text_reply"},
-    };
-    for (const Case &c : cases) {
-        prompt.clear();
-        command->setText(QLatin1String(c.command));
-        reply->setPlainText(QLatin1String(c.reply));
+    auto save = [&](const char *keyword, const char *answer) {
+        command->setText(QLatin1String(keyword));
+        reply->setPlainText(QLatin1String(answer));
         child<QPushButton>(editor, "CmdEdit")->click();
-        EXPECT_EQ(prompt.texts(), QStringList{QLatin1String(c.message)});
-        EXPECT_EQ(editor->focusWidget(), child(editor, c.focus));
-    }
+    };
+    save("   ", "r");
+    EXPECT_EQ(editor->focusWidget(), command);
+    save("price", " \n ");
+    EXPECT_EQ(editor->focusWidget(), reply);
+    EXPECT_EQ(prompt.texts(), (QStringList{"Please Enter SMS Command.", "Please Enter Auto Reply."}));
     EXPECT_EQ(column("SELECT COUNT(*) FROM SMS_AutoReply"), QStringList{"0"});
-
-    command->setText(QStringLiteral("price"));
-    reply->setPlainText(QStringLiteral("Prices start at 10"));
-    child<QPushButton>(editor, "CmdEdit")->click();
-    EXPECT_EQ(columnTexts(child<QTreeWidget>(editor, "ListOfSMSReply"), 0), QStringList{"price"});
+    save("hours", "Open 9 to 5");
+    save("price", "Prices start at 10");
     EXPECT_TRUE(command->text().isEmpty());
+
+    // The ticked rows go after Yes.
+    auto *list = child<QTreeWidget>(editor, "ListOfSMSReply");
+    auto *remove = child<QPushButton>(editor, "Cmd_delete");
+    EXPECT_FALSE(remove->isEnabled());
+    list->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    prompt.scriptAnswers({true});
+    remove->click();
+    EXPECT_EQ(prompt.lastText(), QStringLiteral("Are you sure to delete the items?"));
+    EXPECT_EQ(column("SELECT SMS_Command FROM SMS_AutoReply"), QStringList{"price"});
+    EXPECT_EQ(columnTexts(list, 0), QStringList{"price"});
     child<QCheckBox>(editor, "chkSendAutoreply")->click();
     EXPECT_EQ(column("SELECT SendAutoReply FROM SMS_AutoReplySettings"), QStringList{"1"});
 
@@ -70,25 +62,6 @@ TEST_F(AutoReplyWindowsTest, KeywordEditorChecksLimitsAndALowerCaseKeywordAnswer
     EXPECT_EQ(column("SELECT RecipientMobileNo||'/'||Message FROM Message_OutBox"),
               QStringList{"+447700900123/Prices start at 10"});
 }
-
-TEST_F(AutoReplyWindowsTest, KeywordEditorDeletesTheTickedRows)
-{
-    db.exec(QStringLiteral("INSERT INTO SMS_AutoReply (SMS_Command,SMS_Reply) VALUES ('a','1'),('b','2'),('c','3')"));
-    KeywordReplyWindow editor(db.db(), prompt);
-    auto *list = child<QTreeWidget>(&editor, "ListOfSMSReply");
-    auto *remove = child<QPushButton>(&editor, "Cmd_delete");
-    EXPECT_FALSE(remove->isEnabled());
-    list->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    list->topLevelItem(2)->setCheckState(0, Qt::Checked);
-    EXPECT_TRUE(remove->isEnabled());
-    prompt.scriptAnswers({true});
-    remove->click();
-    EXPECT_EQ(prompt.lastText(), QStringLiteral("Are you sure to delete the items?"));
-    EXPECT_EQ(column("SELECT SMS_Command FROM SMS_AutoReply"), QStringList{"b"});
-    EXPECT_EQ(columnTexts(list, 0), QStringList{"b"});
-}
-
-// ---- AutoReply on Missed Call ----------------------------------------------------------------------
 
 TEST_F(AutoReplyWindowsTest, MissedCallReplyIsSavedTrimmedExitKeepsItAndTheNextMissedCallUsesIt)
 {

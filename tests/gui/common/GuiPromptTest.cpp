@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace parlix::test {
 namespace {
@@ -47,11 +48,11 @@ TEST(GuiPrompt, MessagesDoNotWaitComeInTurnAndIdenticalOnesAreCounted)
 {
     GuiPrompt prompt;
     BoxAnswerer answerer(QMessageBox::Ok);
-    QThread *engine = QThread::create([&] {
+    std::unique_ptr<QThread> engine(QThread::create([&] {
         for (int i = 0; i < 100; ++i)
             prompt.inform(QStringLiteral("The SMS could not be deleted."));
         prompt.inform(QStringLiteral("other"));
-    });
+    }));
     engine->start();
     EXPECT_TRUE(engine->wait(5000)); // all posted; none shown, since this thread has not run its event loop
     EXPECT_TRUE(answerer.texts.isEmpty());
@@ -63,12 +64,12 @@ TEST(GuiPrompt, MessagesDoNotWaitComeInTurnAndIdenticalOnesAreCounted)
         if (text == QLatin1String("once"))
             returnedBeforeClose = returned;
     };
-    QThread *watcher = QThread::create([&] {
+    std::unique_ptr<QThread> watcher(QThread::create([&] {
         Prompt::Request notice{QStringLiteral("once")};
         notice.waitForClose = true;
         prompt.ask(notice);
         returned = true;
-    });
+    }));
     watcher->start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
     EXPECT_EQ(answerer.texts,
@@ -76,8 +77,6 @@ TEST(GuiPrompt, MessagesDoNotWaitComeInTurnAndIdenticalOnesAreCounted)
     EXPECT_FALSE(returnedBeforeClose);
     EXPECT_EQ(answerer.titles.value(0), QStringLiteral("Kovax - Parlix"));
     watcher->wait();
-    delete engine;
-    delete watcher;
 }
 
 TEST(GuiPrompt, QuestionFromAnotherThreadWaitsForTheAnswer)
@@ -85,20 +84,21 @@ TEST(GuiPrompt, QuestionFromAnotherThreadWaitsForTheAnswer)
     GuiPrompt prompt;
     BoxAnswerer answerer(QMessageBox::No);
     std::atomic<int> answer = -1;
-    QThread *engine = QThread::create([&] { answer = prompt.question(QStringLiteral("Go on?")) ? 1 : 0; });
+    std::unique_ptr<QThread> engine(
+        QThread::create([&] { answer = prompt.question(QStringLiteral("Go on?")) ? 1 : 0; }));
     engine->start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return answer.load() != -1; }, 5000));
     EXPECT_EQ(answer.load(), 0);
     EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("Go on?")});
     engine->wait();
-    delete engine;
 }
 
 TEST(GuiPrompt, ClosingAnswersAWaitingQuestionNo)
 {
     GuiPrompt prompt;
     std::atomic<int> answer = -1;
-    QThread *engine = QThread::create([&] { answer = prompt.question(QStringLiteral("Go on?")) ? 1 : 0; });
+    std::unique_ptr<QThread> engine(
+        QThread::create([&] { answer = prompt.question(QStringLiteral("Go on?")) ? 1 : 0; }));
     engine->start();
     QThread::msleep(50); // the question is posted; this thread has not shown it
     prompt.setClosing();
@@ -106,7 +106,6 @@ TEST(GuiPrompt, ClosingAnswersAWaitingQuestionNo)
     EXPECT_EQ(answer.load(), 0);
     QCoreApplication::processEvents(); // the posted question is dropped, not shown
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    delete engine;
 }
 
 } // namespace

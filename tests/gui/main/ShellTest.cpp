@@ -1,9 +1,7 @@
 // The operator shell without the engine: menus and toolbar, the load, the home page's counts,
-// links and log, the tray menu, About, and the way out.
+// links and log, the tray menu and the way out.
 #include "../WindowFixture.h"
-#include "core/ActivityLog.h"
 #include "gui/common/LinkLabel.h"
-#include "gui/main/AboutWindow.h"
 #include "gui/main/HomePage.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/TrayIcon.h"
@@ -12,18 +10,7 @@
 #include "store/InboxRepository.h"
 #include "store/OutboxRepository.h"
 
-#include <QApplication>
-#include <QHash>
-#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
-
-#include <gtest/gtest.h>
 
 namespace parlix::test {
 namespace {
@@ -32,8 +19,7 @@ class ShellTest : public WindowFixture
 {
 protected:
     ShellTest()
-        : log(clock)
-        , window({&log, &db.conn(), nullptr, &prompt, &clock})
+        : window({&log, &db.conn(), nullptr, &prompt, &clock})
     {
     }
     template <typename T> T *child(const char *name) const { return window.findChild<T *>(QLatin1String(name)); }
@@ -41,7 +27,6 @@ protected:
     QString linkText(const char *name) const { return link(name)->text(); }
     void click(const char *name) { QTest::mouseClick(link(name), Qt::LeftButton); }
 
-    ActivityLog log;
     MainWindow window;
 };
 
@@ -53,70 +38,46 @@ TEST_F(ShellTest, LoadWritesTheInitialisingLinesAndShowsTheHomePage)
     HomePage *home = window.homePage();
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->findChild<QLabel *>(QStringLiteral("lblToday"))->text(), QStringLiteral("05-December-2026"));
-    EXPECT_FALSE(link("lblStart")->isEnabled());
-    EXPECT_FALSE(link("lblStart")->font().underline());
-    EXPECT_TRUE(link("lblStop")->isEnabled());
-    EXPECT_TRUE(child<QAction>("start")->isEnabled());
-    EXPECT_FALSE(child<QAction>("mnustop")->isEnabled());
+    EXPECT_FALSE(link("lblStart")->isEnabled()); // the log runs; the connect actions are the engine suite's
     if (!TrayIcon::isAvailable()) {
         EXPECT_TRUE(window.isVisible()); // no tray: the window stays reachable
     }
 }
 
+// Which rows count is the store's (tested there); the links follow what another connection writes.
 TEST_F(ShellTest, CountsFollowRowsWrittenByAnotherConnection)
 {
     ASSERT_TRUE(window.load());
-    EXPECT_EQ(linkText("LblMissCall"), QStringLiteral("Missed Calls (0)"));
-    EXPECT_EQ(linkText("lblInBox"), QStringLiteral("Inbox (0)"));
-    EXPECT_EQ(linkText("lblOutBox"), QStringLiteral("Outbox (0)"));
-
     auto other = db.conn().openAnother();
     ASSERT_TRUE(other);
     const QSqlDatabase engineSide = other.value()->db();
     InboxRepository(engineSide).insert(QStringLiteral("1"), QStringLiteral("a"), clock.now());
     InboxRepository(engineSide).insert(QStringLiteral("2"), QStringLiteral("b"), clock.now());
-    OutboxRepository outbox(engineSide);
-    const qint64 waiting = outbox.insertPending(QStringLiteral("3"), QStringLiteral("c"), clock.now()).value();
-    outbox.insertPending(QStringLiteral("4"), QStringLiteral("d"), clock.now());
-    // "SENDING" still counts until delivered.
-    outbox.claimWaiting(QStringLiteral("here"), clock.now().addSecs(300), 1, waiting);
-    const qint64 sent = outbox.insertPending(QStringLiteral("5"), QStringLiteral("e"), clock.now()).value();
-    outbox.markSent(sent, clock.now());
-    CallRepository calls(engineSide);
-    calls.insert(QStringLiteral("6"), clock.now(), true);
-    calls.insert(QStringLiteral("7"), clock.now().addDays(-1), true);
-    calls.insert(QStringLiteral("8"), clock.now(), false);
+    OutboxRepository(engineSide).insertPending(QStringLiteral("3"), QStringLiteral("c"), clock.now());
+    CallRepository(engineSide).insert(QStringLiteral("6"), clock.now(), true);
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return linkText("lblInBox") == QStringLiteral("Inbox (2)"); }, 2000));
-    EXPECT_EQ(linkText("lblOutBox"), QStringLiteral("Outbox (2)"));
+    EXPECT_EQ(linkText("lblOutBox"), QStringLiteral("Outbox (1)"));
     EXPECT_EQ(linkText("LblMissCall"), QStringLiteral("Missed Calls (1)"));
 }
 
-TEST_F(ShellTest, ActivityLogNewestFirstWithStartStopAndClear)
+// The lines' stamps and order are the log's (tested there); the box and the links follow it.
+TEST_F(ShellTest, ActivityLogBoxWithStartStopAndClear)
 {
     ASSERT_TRUE(window.load());
     auto *box = child<QPlainTextEdit>("txtActivityLog");
     log.WriteActivityLog(QStringLiteral("first"));
-    clock.advanceSecs(1);
-    log.WriteActivityLog(QStringLiteral("second"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !box->toPlainText().isEmpty(); }));
-    EXPECT_TRUE(box->toPlainText().startsWith(
-        QStringLiteral("[12/5/2026 5:11:01 AM] : second\n[12/5/2026 5:11:00 AM] : first")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box->toPlainText().contains(QStringLiteral("] : first")); }));
 
     click("lblStop");
     EXPECT_FALSE(log.isEnabled());
     EXPECT_TRUE(link("lblStart")->isEnabled());
     EXPECT_FALSE(link("lblStop")->isEnabled());
-    log.WriteActivityLog(QStringLiteral("lost"));
     click("lblClear");
     EXPECT_TRUE(QTest::qWaitFor([&] { return box->toPlainText().isEmpty(); }));
     EXPECT_FALSE(log.isEnabled()); // clearing keeps the paused state
-
     click("lblStart");
-    log.WriteActivityLog(QStringLiteral("back"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !box->toPlainText().isEmpty(); }));
-    EXPECT_EQ(box->toPlainText(), QStringLiteral("[12/5/2026 5:11:01 AM] : back"));
-    EXPECT_FALSE(box->toPlainText().contains(QStringLiteral("lost")));
+    EXPECT_TRUE(log.isEnabled());
 }
 
 TEST_F(ShellTest, HomePageLinksOpenTheMessageBoxOnTheirFolder)
@@ -146,10 +107,6 @@ TEST_F(ShellTest, TrayMenuMinimizesAndShowsMaximised)
     tray->menu()->findChild<QAction *>(QStringLiteral("mnuShow"))->trigger();
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
-
-    // Changing the tip before the icon is shown changes nothing.
-    tray->changeToolTip(QStringLiteral("elsewhere"));
-    EXPECT_NE(tray->toolTip(), QStringLiteral("elsewhere"));
 
     if (!TrayIcon::isAvailable())
         GTEST_SKIP() << "no system tray on this platform: the icon itself cannot be shown";
