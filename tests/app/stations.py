@@ -21,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fault_matrix import Lines, Simulator, gateway_environment  # noqa: E402
+from fault_matrix import Lines, Simulator, gateway_environment, wait_until  # noqa: E402
 
 PG_BIN = "/usr/lib/postgresql/15/bin"
 PG_USER = "parlix_test"
@@ -138,15 +138,6 @@ def count_where(db, condition):
     return int(db.rows("SELECT COUNT(*) FROM Message_OutBox WHERE " + condition)[0][0])
 
 
-def wait_until(check, timeout):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if check():
-            return True
-        time.sleep(0.3)
-    return False
-
-
 def three_stations(args, folder):
     problems = []
     db = prepare(args, folder)
@@ -182,15 +173,8 @@ def three_stations(args, folder):
         sending = db.rows("SELECT Message,ClaimedBy FROM Message_OutBox WHERE DeliveryStatus='SENDING'")
         if len(sending) > 1 or any(by != victim.name for _, by in sending):
             problems.append("left at SENDING: %r" % sending)
-        unsent = count_where(db, "DeliveryStatus IS NULL OR DeliveryStatus NOT IN ('SENT','SENDING')")
-        if unsent:
-            problems.append("%d rows not sent" % unsent)
-        wrong_sender = db.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENT' AND "
-                               "(SentBy IS NULL OR SentBy NOT IN ('st1','st2','st3'))")[0][0]
-        if wrong_sender != "0":
-            problems.append("%s sent rows without their station" % wrong_sender)
-
-        # Every row in the simulators' sent lists once; the one left at SENDING at most once.
+        # Every row in the simulators' sent lists once; the one left at SENDING at most once. A row
+        # marked sent without its station's name shows in the count per station.
         sent = {}
         for s in stations:
             for text in s.sim.sent_texts():
