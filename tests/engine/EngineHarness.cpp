@@ -54,12 +54,11 @@ QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
     QString error;
     if (!modem.start(&error))
         return QStringLiteral("the modem simulator does not start: ") + error;
-    db.exec(QStringLiteral("DELETE FROM ModemSettings"));
-    db.exec(
-        QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                       "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
-                       "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)"),
-        {modem.devicePath(), callerId ? 1 : 0, pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT"), reports ? 1 : 0});
+    db.exec("DELETE FROM ModemSettings");
+    db.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
+            "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)",
+            {modem.devicePath(), callerId ? 1 : 0, pdu ? "PDU" : "TEXT", reports ? 1 : 0});
     settings.PduMode = pdu;
     settings.DeliveryReportsRequested = reports;
     applySettings();
@@ -71,7 +70,7 @@ QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 
 QStringList EngineHarness::logLines() const
 {
-    static const QRegularExpression stamp(QStringLiteral("(?:^|\\r\\n)\\[[^\\]]*\\] : "));
+    static const QRegularExpression stamp("(?:^|\\r\\n)\\[[^\\]]*\\] : ");
     QStringList lines;
     const QString all = log.text();
     QRegularExpressionMatchIterator it = stamp.globalMatch(all);
@@ -84,7 +83,7 @@ QStringList EngineHarness::logLines() const
     for (qsizetype i = 0; i < starts.size(); ++i) {
         const bool last = i + 1 == starts.size();
         QString line = all.mid(ends[i], (last ? all.size() : starts[i + 1]) - ends[i]);
-        if (last && line.endsWith(QStringLiteral("\r\n")))
+        if (last && line.endsWith("\r\n"))
             line.chop(2); // the next line's match took the separator of the others
         lines.prepend(line);
     }

@@ -26,7 +26,7 @@ TEST(EngineThread, CommandsRunOnTheEngineThreadAndAnswerWithSignals)
     sim::ModemSimulator modem;
     QString error;
     ASSERT_TRUE(modem.start(&error)) << error.toStdString();
-    modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900001"), QStringLiteral("on the SIM"));
+    modem.addMessage("REC UNREAD", "+447700900001", "on the SIM");
 
     EngineHost host({db.path(), &log, &prompt, &clock});
     Engine *engine = host.engine();
@@ -40,14 +40,13 @@ TEST(EngineThread, CommandsRunOnTheEngineThreadAndAnswerWithSignals)
     QTRY_COMPARE(initialised.size(), 1);
 
     // Without a link the SIM manager's command tells the operator and still finishes.
-    QMetaObject::invokeMethod(engine, "listSimMessages", Qt::QueuedConnection,
-                              Q_ARG(QStringList, QStringList{QStringLiteral("ALL")}));
+    QMetaObject::invokeMethod(engine, "listSimMessages", Qt::QueuedConnection, Q_ARG(QStringList, QStringList{"ALL"}));
     QTRY_COMPARE(listingDone.size(), 1);
     EXPECT_EQ(prompt.texts(), QStringList{kNotCommunicatingText});
 
-    db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                           "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
-                           "(?,115200,8,'n','1','0','GSM',0,1,'TEXT')"),
+    db.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
+            "(?,115200,8,'n','1','0','GSM',0,1,'TEXT')",
             {modem.devicePath()});
     RuntimeSettings textMode;
     textMode.PduMode = false;
@@ -57,13 +56,13 @@ TEST(EngineThread, CommandsRunOnTheEngineThreadAndAnswerWithSignals)
     EXPECT_TRUE(connected.first().first().toBool());
 
     QMetaObject::invokeMethod(engine, "listSimMessages", Qt::QueuedConnection,
-                              Q_ARG(QStringList, QStringList{QStringLiteral("REC UNREAD")}));
+                              Q_ARG(QStringList, QStringList{"REC UNREAD"}));
     QTRY_COMPARE(listingDone.size(), 2);
     ASSERT_EQ(listed.size(), 1);
-    EXPECT_EQ(listed.first().at(0).toString(), QStringLiteral("REC UNREAD"));
+    EXPECT_EQ(listed.first().at(0).toString(), "REC UNREAD");
     const auto messages = listed.first().at(1).value<SIMMessageList>();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.first().Number, QStringLiteral("+447700900001"));
+    EXPECT_EQ(messages.first().Number, "+447700900001");
 
     QMetaObject::invokeMethod(engine, "deleteSimMessages", Qt::QueuedConnection,
                               Q_ARG(QList<int>, QList<int>{messages.first().Index.toInt()}));

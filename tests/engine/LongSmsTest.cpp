@@ -36,23 +36,22 @@ TEST_P(LongSmsResumeTest, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
     h.applySettings();
     ASSERT_EQ(h.connectModem(), QString());
     const QString text = QStringLiteral("0123456789").repeated(40);
-    const qint64 id = h.queue(QStringLiteral("+447700900123"), text);
+    const qint64 id = h.queue("+447700900123", text);
     const QString failing = QString::fromLatin1(GetParam().failingCommand);
     h.modem.failNext(failing, {Fault::CmsError, 500}, 1, 1);
 
     h.engine->sendAll();
     EXPECT_EQ(sentTexts(h), QStringList{text.left(160)});
-    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}), QString());
+    EXPECT_EQ(h.text("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), QString());
 
     h.restartEngine();
     h.applySettings();
     h.engine->sendAll();
 
     EXPECT_EQ(sentTexts(h), (QStringList{text.left(160), text.mid(160, 160), text.mid(320)}));
-    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
-              QStringLiteral("SENT"));
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
-                                     "WHERE Outbox_Id=? AND IsConfirmed=1 AND PartCount=3"),
+    EXPECT_EQ(h.text("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), "SENT");
+    EXPECT_EQ(h.count("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
+                      "WHERE Outbox_Id=? AND IsConfirmed=1 AND PartCount=3",
                       {id}),
               3);
 }
@@ -67,14 +66,14 @@ TEST(LongSmsTextMode, GsmCutCountsEscapedCharactersTwiceAndReportsReplacedOnes)
     EngineHarness h;
     ASSERT_EQ(h.connectModem(), QString());
     const QString euros = QString(6, QChar(0x20AC));
-    h.queue(QStringLiteral("+447700900123"), QString(150, QLatin1Char('a')) + euros + QChar(0x015F));
+    h.queue("+447700900123", QString(150, QLatin1Char('a')) + euros + QChar(0x015F));
 
     h.engine->sendAll();
 
     EXPECT_EQ(sentTexts(h),
               (QStringList{QString(150, QLatin1Char('a')) + euros.left(5), QString(QChar(0x20AC)) + QLatin1Char('?')}));
-    EXPECT_TRUE(h.logLines().contains(QStringLiteral("1 character(s) of the SMS to +447700900123 cannot be carried by "
-                                                     "the GSM character set and are sent as '?'.")))
+    EXPECT_TRUE(h.logLines().contains("1 character(s) of the SMS to +447700900123 cannot be carried by "
+                                      "the GSM character set and are sent as '?'."))
         << h.logLines().join('\n').toStdString();
 }
 

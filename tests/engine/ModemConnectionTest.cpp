@@ -31,14 +31,13 @@ protected:
         connection.setReconnectPauses(100, 100);
     }
 
-    void storeSettings(const QString &port, const QString &bits = QStringLiteral("115200"),
-                       const QString &parity = QStringLiteral("n"), const QString &dataBits = QStringLiteral("8"),
-                       const QString &stop = QStringLiteral("1"), bool callerId = true)
+    void storeSettings(const QString &port, const QString &bits = "115200", const QString &parity = "n",
+                       const QString &dataBits = "8", const QString &stop = "1", bool callerId = true)
     {
-        db.exec(QStringLiteral("DELETE FROM ModemSettings"));
-        db.exec(QStringLiteral("INSERT INTO ModemSettings (CommPortNo, BitsPerSecond, DataBits, Parity, StopBits, "
-                               "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor, SMSFormat) "
-                               "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1, 'TEXT')"),
+        db.exec("DELETE FROM ModemSettings");
+        db.exec("INSERT INTO ModemSettings (CommPortNo, BitsPerSecond, DataBits, Parity, StopBits, "
+                "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor, SMSFormat) "
+                "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1, 'TEXT')",
                 {port, bits, dataBits, parity, stop, callerId ? 1 : 0});
     }
 
@@ -46,8 +45,7 @@ protected:
     int logCount(const QString &text) const { return int(log.text().count(QStringLiteral("] : ") + text + "\r\n")); }
 
     QTemporaryDir links;
-    sim::ModemSimulator sim{
-        {QStringLiteral("Parlix"), QStringLiteral("SIM-900 simulator"), 30, links.filePath(QStringLiteral("modem"))}};
+    sim::ModemSimulator sim{{"Parlix", "SIM-900 simulator", 30, links.filePath("modem")}};
     test::TempDatabase db;
     test::ManualClock clock;
     ActivityLog log{clock};
@@ -63,14 +61,13 @@ TEST_F(ModemConnect, WithoutSettingsAsksForThem)
     connection.connectModem();
     EXPECT_EQ(prompt.texts(), QStringList{"Please set all the settings before connecting with modem."});
     EXPECT_EQ(window.count(), 1);
-    EXPECT_TRUE(logHas(QStringLiteral("Connecting to GSM Modem.")));
+    EXPECT_TRUE(logHas("Connecting to GSM Modem."));
     EXPECT_FALSE(connection.isConnected());
 }
 
 TEST_F(ModemConnect, ConnectsConfiguresInitialisesAndDisconnects)
 {
-    storeSettings(sim.devicePath(), QStringLiteral("9600"), QStringLiteral("e"), QStringLiteral("7"),
-                  QStringLiteral("2"));
+    storeSettings(sim.devicePath(), "9600", "e", "7", "2");
     QSignalSpy state(&connection, &ModemConnection::connectedChanged);
     QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
     connection.connectModem();
@@ -96,8 +93,8 @@ TEST_F(ModemConnect, ConnectsConfiguresInitialisesAndDisconnects)
     state.clear();
     connection.disconnectModem();
     connection.disconnectModem();
-    EXPECT_EQ(logCount(QStringLiteral("Disconnecting GSM Modem.")), 2);
-    EXPECT_EQ(logCount(QStringLiteral("GSM Modem disconnected.")), 2);
+    EXPECT_EQ(logCount("Disconnecting GSM Modem."), 2);
+    EXPECT_EQ(logCount("GSM Modem disconnected."), 2);
     ASSERT_EQ(periods.count(), 2);
     EXPECT_EQ(periods.at(1), (QVariantList{0, 0}));
     EXPECT_FALSE(state.at(1).at(0).toBool());
@@ -112,7 +109,7 @@ TEST_F(ModemConnect, FailedInitialisationStillShowsConnected)
     settings.ModemDelayFactor = 0.2;
     connection.setSettings(settings);
     sim.setEcho(false);
-    sim.failNext(QStringLiteral("ATE0"), {Fault::Silence});
+    sim.failNext("ATE0", {Fault::Silence});
     QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
     connection.connectModem();
     EXPECT_TRUE(connection.isConnected());
@@ -124,7 +121,7 @@ TEST_F(ModemConnect, FailedInitialisationStillShowsConnected)
 
 TEST_F(ModemConnect, MissingModem)
 {
-    storeSettings(links.filePath(QStringLiteral("nothing-here")));
+    storeSettings(links.filePath("nothing-here"));
     struct Case
     {
         QString media;
@@ -142,7 +139,7 @@ TEST_F(ModemConnect, MissingModem)
         QSignalSpy state(&connection, &ModemConnection::connectedChanged);
         QSignalSpy sendTimer(&connection, &ModemConnection::sendTimerStarted);
         connection.connectModem();
-        EXPECT_EQ(logHas(QStringLiteral("Connection to GSM modem failed.")), c.failureLine);
+        EXPECT_EQ(logHas("Connection to GSM modem failed."), c.failureLine);
         EXPECT_EQ(sendTimer.count(), c.sendTimerStarts);
         if (c.sendTimerStarts) {
             EXPECT_EQ(sendTimer.at(0).at(0).toInt(), 20000);
@@ -150,7 +147,7 @@ TEST_F(ModemConnect, MissingModem)
         EXPECT_EQ(state.count(), 0);
         ASSERT_EQ(prompt.texts().size(), 1);
         EXPECT_TRUE(prompt.texts()[0].startsWith(QStringLiteral("No modem found on COM Port ") +
-                                                 links.filePath(QStringLiteral("nothing-here")) + "\r\n"));
+                                                 links.filePath("nothing-here") + "\r\n"));
     }
 }
 
@@ -158,7 +155,7 @@ TEST_F(ModemConnect, WaitsForTheDeviceSayingWhyOnceThenConnects)
 {
     storeSettings(sim.devicePath());
     connection.setReconnectPauses(50, 200);
-    const QString absent = QStringLiteral("The port ") + sim.devicePath() + QStringLiteral(" is not present");
+    const QString absent = QStringLiteral("The port ") + sim.devicePath() + " is not present";
     // Lost while connected (windows or headless), and not there yet when a headless run starts.
     for (const bool absentAtStart : {false, true}) {
         SCOPED_TRACE(absentAtStart);
@@ -180,7 +177,7 @@ TEST_F(ModemConnect, WaitsForTheDeviceSayingWhyOnceThenConnects)
         ASSERT_TRUE(sim.replug());
         ASSERT_TRUE(QTest::qWaitFor([&] { return modem.ModemReady(); }, 5000)) << log.text().toStdString();
         EXPECT_TRUE(logHas(QStringLiteral("Reconnecting to the GSM modem on port ") + sim.devicePath() +
-                           QStringLiteral(": the port is back.")));
+                           ": the port is back."));
         EXPECT_FALSE(connection.isReconnecting());
     }
 }
@@ -196,7 +193,7 @@ TEST_F(ModemConnect, APortThatDoesNotOpenSaysWhatToDo)
         const char *words;
     } cases[] = {
         {sim.devicePath(), false, PortTrouble::None, ""},
-        {links.filePath(QStringLiteral("gone")), false, PortTrouble::Missing, "is not present"},
+        {links.filePath("gone"), false, PortTrouble::Missing, "is not present"},
         {sim.devicePath(), true, PortTrouble::Busy, "is held by another program"},
     };
     for (const auto &c : cases) {
@@ -221,7 +218,7 @@ TEST_F(ModemConnect, OperatorDisconnectStopsReconnecting)
     ASSERT_TRUE(sim.replug());
     QTest::qWait(300);
     EXPECT_FALSE(modem.PortConnected());
-    EXPECT_EQ(logCount(QStringLiteral("Connecting to GSM Modem.")), 1);
+    EXPECT_EQ(logCount("Connecting to GSM Modem."), 1);
 }
 
 } // namespace

@@ -17,8 +17,8 @@ using test::EngineHarness;
 using test::SmtpServer;
 
 const QString kReasons =
-    QStringLiteral(" (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
-                   "connecting to remote SMS SMTP server.)");
+    " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
+    "connecting to remote SMS SMTP server.)";
 
 // A column of an outbox row, "<null>" for null.
 QString column(const EngineHarness &h, qint64 id, const QString &name)
@@ -27,16 +27,16 @@ QString column(const EngineHarness &h, qint64 id, const QString &name)
 }
 QString statusOf(const EngineHarness &h, qint64 id)
 {
-    return column(h, id, QStringLiteral("DeliveryStatus"));
+    return column(h, id, "DeliveryStatus");
 }
 
 // Points the harness at an SMTP test server, with short timeouts.
 void useSmtpServer(EngineHarness &h, const SmtpServer &server)
 {
-    h.settings.SMSSMTPServer = QStringLiteral("127.0.0.1");
+    h.settings.SMSSMTPServer = "127.0.0.1";
     h.settings.SMSSMTPPort = qint16(server.port());
-    h.settings.SMSSMTPYourEmailAddress = QStringLiteral("office@corp.example");
-    h.settings.SMSSMTPEmailPostfix = QStringLiteral("sms.example");
+    h.settings.SMSSMTPYourEmailAddress = "office@corp.example";
+    h.settings.SMSSMTPEmailPostfix = "sms.example";
     SmtpOptions options;
     options.connectTimeoutSeconds = 5;
     options.totalTimeoutSeconds = 15;
@@ -48,12 +48,12 @@ TEST(OutboxPass, EmptyOutboxLogsTheTotalOnlyAndWithoutModemLinkTheFirstRowWaits)
 {
     EngineHarness h;
     h.engine->sendAll();
-    EXPECT_EQ(h.logLines(), QStringList{QStringLiteral("Total 0 SMS to be sent.")});
+    EXPECT_EQ(h.logLines(), QStringList{"Total 0 SMS to be sent."});
     h.clearLog();
-    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("hi"));
+    const qint64 id = h.queue("+447700900123", "hi");
     h.engine->sendAll();
-    EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Total 1 SMS to be sent."), kNotCommunicatingText}));
-    EXPECT_EQ(statusOf(h, id), QStringLiteral("<null>"));
+    EXPECT_EQ(h.logLines(), (QStringList{"Total 1 SMS to be sent.", kNotCommunicatingText}));
+    EXPECT_EQ(statusOf(h, id), "<null>");
 }
 
 struct ModeCase
@@ -73,9 +73,9 @@ TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
     h.settings.SIMCardDeliveryMode = GetParam().mode;
     h.applySettings();
     ASSERT_EQ(h.connectModem(), QString());
-    const qint64 good = h.queue(QStringLiteral(" +447700900123 "), QStringLiteral("  Hello there  "));
-    const qint64 faulty = h.queue(QStringLiteral("98AB77"), QStringLiteral("x"));
-    const qint64 plain = h.queue(QStringLiteral("07700900456"), QStringLiteral("Second"));
+    const qint64 good = h.queue(" +447700900123 ", "  Hello there  ");
+    const qint64 faulty = h.queue("98AB77", "x");
+    const qint64 plain = h.queue("07700900456", "Second");
     h.clearLog();
     h.clock.set(QDateTime(QDate(2026, 12, 6), QTime(14, 30, 5)));
 
@@ -87,28 +87,28 @@ TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
         return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") + method +
                QLatin1Char('.');
     };
-    EXPECT_EQ(lines.first(), QStringLiteral("Total 3 SMS to be sent."));
-    EXPECT_TRUE(lines.contains(sendingLine(QStringLiteral(" +447700900123 ")))) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines.contains(sendingLine(QStringLiteral("07700900456"))));
-    EXPECT_EQ(lines.filter(QStringLiteral("SMS sent successfully. Now removing it from outbox.")).size(), 2);
-    EXPECT_TRUE(lines.filter(QStringLiteral("98AB77")).isEmpty()); // a faulty number is not logged
+    EXPECT_EQ(lines.first(), "Total 3 SMS to be sent.");
+    EXPECT_TRUE(lines.contains(sendingLine(" +447700900123 "))) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(sendingLine("07700900456")));
+    EXPECT_EQ(lines.filter("SMS sent successfully. Now removing it from outbox.").size(), 2);
+    EXPECT_TRUE(lines.filter("98AB77").isEmpty()); // a faulty number is not logged
 
-    EXPECT_EQ(statusOf(h, good), QStringLiteral("SENT"));
-    EXPECT_EQ(column(h, good, "DeliveryDatetime"), QStringLiteral("2026-12-06 14:30:05"));
-    EXPECT_EQ(statusOf(h, plain), QStringLiteral("SENT"));
-    EXPECT_EQ(statusOf(h, faulty), QStringLiteral("FAULTY NUMBER"));
+    EXPECT_EQ(statusOf(h, good), "SENT");
+    EXPECT_EQ(column(h, good, "DeliveryDatetime"), "2026-12-06 14:30:05");
+    EXPECT_EQ(statusOf(h, plain), "SENT");
+    EXPECT_EQ(statusOf(h, faulty), "FAULTY NUMBER");
 
     const auto sent = h.modem.sentMessages();
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[0].number, QStringLiteral("+447700900123"));
-    EXPECT_EQ(sent[0].text, QStringLiteral("Hello there"));
+    EXPECT_EQ(sent[0].number, "+447700900123");
+    EXPECT_EQ(sent[0].text, "Hello there");
     EXPECT_EQ(sent[0].via, QString::fromLatin1(GetParam().via));
     EXPECT_TRUE(h.modem.messages().isEmpty()); // store-and-deliver removes its stored copy
 
     // Nothing waits any more: the next pass finds no row, the faulty one included.
     h.clearLog();
     h.engine->sendAll();
-    EXPECT_EQ(h.logLines(), QStringList{QStringLiteral("Total 0 SMS to be sent.")});
+    EXPECT_EQ(h.logLines(), QStringList{"Total 0 SMS to be sent."});
 }
 
 INSTANTIATE_TEST_SUITE_P(DeliveryModes, OutboxModemTest,
@@ -120,17 +120,17 @@ TEST(OutboxPass, FailedModemSendGoesBackToWaitingAndIsRetriedNextPass)
 {
     EngineHarness h;
     ASSERT_EQ(h.connectModem(), QString());
-    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("Retry me"));
-    h.modem.failNext(QStringLiteral("BODY"), {sim::ModemSimulator::Fault::CmsError, 500});
+    const qint64 id = h.queue("+447700900123", "Retry me");
+    h.modem.failNext("BODY", {sim::ModemSimulator::Fault::CmsError, 500});
     h.clearLog();
 
     h.engine->sendAll();
     EXPECT_TRUE(h.logLines().contains(QStringLiteral("**ERROR** SMS could not be sent to +447700900123") + kReasons));
     EXPECT_EQ(statusOf(h, id), QString());
-    EXPECT_EQ(column(h, id, "DeliveryDatetime"), QStringLiteral("<null>"));
+    EXPECT_EQ(column(h, id, "DeliveryDatetime"), "<null>");
 
     h.engine->sendAll();
-    EXPECT_EQ(statusOf(h, id), QStringLiteral("SENT"));
+    EXPECT_EQ(statusOf(h, id), "SENT");
     EXPECT_EQ(h.modem.sentMessages().size(), 1);
 }
 
@@ -138,21 +138,21 @@ TEST(OutboxPass, RowDeletedByTheOperatorDuringThePassIsNotSent)
 {
     EngineHarness h;
     ASSERT_EQ(h.connectModem(), QString());
-    h.queue(QStringLiteral("+447700900001"), QStringLiteral("first"));
-    const qint64 second = h.queue(QStringLiteral("+447700900002"), QStringLiteral("second"));
-    const qint64 third = h.queue(QStringLiteral("+447700900003"), QStringLiteral("third"));
+    h.queue("+447700900001", "first");
+    const qint64 second = h.queue("+447700900002", "second");
+    const qint64 third = h.queue("+447700900003", "third");
     // The operator deletes one row and another pass sends the other while the first is sent.
     QObject::connect(h.engine.get(), &Engine::smsSent, h.engine.get(), [&](qint64 id) {
         if (id == second - 1) {
-            h.db.exec(QStringLiteral("DELETE FROM Message_OutBox WHERE Outbox_Id=?"), {second});
-            h.db.exec(QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus='SENT' WHERE Outbox_Id=?"), {third});
+            h.db.exec("DELETE FROM Message_OutBox WHERE Outbox_Id=?", {second});
+            h.db.exec("UPDATE Message_OutBox SET DeliveryStatus='SENT' WHERE Outbox_Id=?", {third});
         }
     });
     h.engine->sendAll();
     const auto sent = h.modem.sentMessages();
     ASSERT_EQ(sent.size(), 1);
-    EXPECT_EQ(sent[0].text, QStringLiteral("first"));
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE Outbox_Id=?"), {second}), 0);
+    EXPECT_EQ(sent[0].text, "first");
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_OutBox WHERE Outbox_Id=?", {second}), 0);
 }
 
 class OutboxGatewayTest : public ::testing::Test
@@ -162,7 +162,7 @@ protected:
     {
         ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
         useSmtpServer(h, server);
-        h.settings.SMSSMTPFromName = QStringLiteral("Office");
+        h.settings.SMSSMTPFromName = "Office";
         h.settings.SMSSMTPEncodeType = 1;
     }
 
@@ -170,11 +170,11 @@ protected:
     {
         QStringList to;
         for (const QJsonObject &m : server.mails())
-            to.append(m.value(QStringLiteral("to")).toArray().first().toString());
+            to.append(m.value("to").toArray().first().toString());
         return to;
     }
 
-    SmtpServer server{{QString(), QString(), false, QStringLiteral("5550")}};
+    SmtpServer server{{QString(), QString(), false, "5550"}};
     EngineHarness h;
 };
 
@@ -182,96 +182,95 @@ TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNex
 {
     h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.applySettings();
-    const qint64 refused = h.queue(QStringLiteral("+15550001"), QStringLiteral("no"));
-    const qint64 ok = h.queue(QStringLiteral("+447700900123"), QStringLiteral("yes"), QStringLiteral(" Sales "));
+    const qint64 refused = h.queue("+15550001", "no");
+    const qint64 ok = h.queue("+447700900123", "yes", " Sales ");
 
     h.engine->sendAll();
 
     const QStringList lines = h.logLines();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Sending SMS to +15550001@sms.example using external SMS gateway "
-                                              "'127.0.0.1' using Encode-Type: 1")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("**ERROR** SMS delivery failed. Error 550: 5.1.1 "
-                                              "<+15550001@sms.example>: Recipient address rejected: no such "
-                                              "subscriber\r\n")))
+    EXPECT_TRUE(lines.contains("Sending SMS to +15550001@sms.example using external SMS gateway "
+                               "'127.0.0.1' using Encode-Type: 1"));
+    EXPECT_TRUE(lines.contains("**ERROR** SMS delivery failed. Error 550: 5.1.1 "
+                               "<+15550001@sms.example>: Recipient address rejected: no such "
+                               "subscriber\r\n"))
         << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("**ERROR** SMS could not be sent to +15550001") + kReasons));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Message sent.")));
+    EXPECT_TRUE(lines.contains("Message sent."));
     EXPECT_EQ(statusOf(h, refused), QString());
-    EXPECT_EQ(statusOf(h, ok), QStringLiteral("SENT"));
+    EXPECT_EQ(statusOf(h, ok), "SENT");
     ASSERT_EQ(server.mails().size(), 1);
-    const QString data = server.mails().first().value(QStringLiteral("data")).toString();
-    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Sales\" <office@corp.example>"))) << data.toStdString();
+    const QString data = server.mails().first().value("data").toString();
+    EXPECT_TRUE(data.contains("From: \"Sales\" <office@corp.example>")) << data.toStdString();
 }
 
 TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
 {
     h.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
-    h.settings.MixModeMobileNumbers = QStringLiteral("44,91");
+    h.settings.MixModeMobileNumbers = "44,91";
     h.settings.MixModeDeliveryMedia = DeliveryMedium::Modem;
-    h.settings.MaskedEmailDomain = QStringLiteral("corp.example");
+    h.settings.MaskedEmailDomain = "corp.example";
     h.applySettings();
-    const qint64 viaModem = h.queue(QStringLiteral("+447700900123"), QStringLiteral("modem"));
-    const qint64 viaGateway = h.queue(QStringLiteral("07700900456"), QStringLiteral("gateway"));
+    const qint64 viaModem = h.queue("+447700900123", "modem");
+    const qint64 viaGateway = h.queue("07700900456", "gateway");
 
     h.engine->sendAll(); // no modem connected
 
     const QStringList lines = h.logLines();
     const QStringList expectedStart = {
-        QStringLiteral("Total 2 SMS to be sent."),
-        QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: 447700900123."),
-        QStringLiteral("Rule matched! Number is starting with '44'"),
+        "Total 2 SMS to be sent.",
+        "Checking the rules for MIX-MODE SMS delivery for number: 447700900123.",
+        "Rule matched! Number is starting with '44'",
         kNotCommunicatingText,
         QStringLiteral("**ERROR** SMS could not be sent to +447700900123") + kReasons,
-        QStringLiteral("Checking the rules for MIX-MODE SMS delivery for number: 7700900456."),
-        QStringLiteral("Sending SMS to 07700900456@sms.example using external SMS gateway '127.0.0.1' using "
-                       "Encode-Type: 1"),
+        "Checking the rules for MIX-MODE SMS delivery for number: 7700900456.",
+        "Sending SMS to 07700900456@sms.example using external SMS gateway '127.0.0.1' using "
+        "Encode-Type: 1",
     };
     EXPECT_EQ(lines.mid(0, expectedStart.size()), expectedStart);
-    EXPECT_EQ(lines.last(), QStringLiteral("SMS sent successfully. Now removing it from outbox."));
+    EXPECT_EQ(lines.last(), "SMS sent successfully. Now removing it from outbox.");
     EXPECT_EQ(statusOf(h, viaModem), QString());
-    EXPECT_EQ(statusOf(h, viaGateway), QStringLiteral("SENT"));
-    EXPECT_EQ(recipients(), QStringList{QStringLiteral("07700900456@sms.example")});
+    EXPECT_EQ(statusOf(h, viaGateway), "SENT");
+    EXPECT_EQ(recipients(), QStringList{"07700900456@sms.example"});
     // The masked sender: the sender name at the account's own domain.
-    EXPECT_EQ(server.mails().first().value(QStringLiteral("from")).toString(), QStringLiteral("Office@corp.example"));
+    EXPECT_EQ(server.mails().first().value("from").toString(), "Office@corp.example");
 
     // With the modem connected, the matched row goes through it.
     ASSERT_EQ(h.connectModem(), QString());
     h.engine->sendAll();
-    EXPECT_EQ(statusOf(h, viaModem), QStringLiteral("SENT"));
+    EXPECT_EQ(statusOf(h, viaModem), "SENT");
     ASSERT_EQ(h.modem.sentMessages().size(), 1);
-    EXPECT_EQ(h.modem.sentMessages().first().number, QStringLiteral("+447700900123"));
+    EXPECT_EQ(h.modem.sentMessages().first().number, "+447700900123");
 }
 
 TEST_F(OutboxGatewayTest, AnEmptyPrefixSendsEveryNumberByTheChosenMedium)
 {
     h.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
-    h.settings.MixModeMobileNumbers = QStringLiteral("77,,91");
+    h.settings.MixModeMobileNumbers = "77,,91";
     h.settings.MixModeDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.applySettings();
-    h.queue(QStringLiteral("+447700900123"), QStringLiteral("a"));
-    h.queue(QStringLiteral("+12024440123"), QStringLiteral("b"));
+    h.queue("+447700900123", "a");
+    h.queue("+12024440123", "b");
     h.engine->sendAll();
-    EXPECT_EQ(h.logLines().filter(QStringLiteral("Rule matched! Number is starting with ''")).size(), 2);
-    EXPECT_EQ(recipients(),
-              (QStringList{QStringLiteral("+447700900123@sms.example"), QStringLiteral("+12024440123@sms.example")}));
+    EXPECT_EQ(h.logLines().filter("Rule matched! Number is starting with ''").size(), 2);
+    EXPECT_EQ(recipients(), (QStringList{"+447700900123@sms.example", "+12024440123@sms.example"}));
 }
 
 TEST(OutboxPass, PasswordGoesWithoutTlsOnlyOnceTheOperatorAllowsIt)
 {
-    SmtpServer server({QStringLiteral("gw"), QStringLiteral("pw"), false}); // login, no STARTTLS
+    SmtpServer server({"gw", "pw", false}); // login, no STARTTLS
     ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
     EngineHarness h;
     useSmtpServer(h, server);
     h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
     h.settings.IsSMSSMTPAuthenticationRequired = true;
     h.settings.SMSSMTPAuthenticationType = 2;
-    h.settings.SMSSMTPUserName = QStringLiteral("gw");
-    h.settings.SMSSMTPPassword = QStringLiteral("pw");
+    h.settings.SMSSMTPUserName = "gw";
+    h.settings.SMSSMTPPassword = "pw";
     h.applySettings();
-    const qint64 id = h.queue(QStringLiteral("+447700900123"), QStringLiteral("hi"));
+    const qint64 id = h.queue("+447700900123", "hi");
 
     h.engine->sendAll();
-    const QString refusal = QStringLiteral("**ERROR** SMS delivery failed. Error 1005: ");
+    const QString refusal = "**ERROR** SMS delivery failed. Error 1005: ";
     EXPECT_EQ(h.logLines().filter(refusal).size(), 1) << h.logLines().join('\n').toStdString();
     EXPECT_TRUE(server.events().isEmpty());
     EXPECT_EQ(statusOf(h, id), QString());
@@ -280,9 +279,9 @@ TEST(OutboxPass, PasswordGoesWithoutTlsOnlyOnceTheOperatorAllowsIt)
     h.applySettings();
     h.clearLog();
     h.engine->sendAll();
-    EXPECT_EQ(statusOf(h, id), QStringLiteral("SENT")) << h.logLines().join('\n').toStdString();
+    EXPECT_EQ(statusOf(h, id), "SENT") << h.logLines().join('\n').toStdString();
     ASSERT_EQ(server.mails().size(), 1);
-    EXPECT_TRUE(server.events().first().value(QStringLiteral("ok")).toBool());
+    EXPECT_TRUE(server.events().first().value("ok").toBool());
     EXPECT_TRUE(h.logLines().filter(refusal).isEmpty());
 }
 

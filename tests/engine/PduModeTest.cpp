@@ -13,7 +13,7 @@ namespace {
 
 using test::EngineHarness;
 
-const QString kNumber = QStringLiteral("+447700900123");
+const QString kNumber = "+447700900123";
 
 struct OutgoingCase
 {
@@ -41,10 +41,9 @@ TEST_P(PduSendTest, TextArrivesWholeInLinkedParts)
     ASSERT_EQ(joined.size(), 1);
     EXPECT_EQ(joined.first().text, GetParam().text);
     EXPECT_EQ(joined.first().number, kNumber);
-    EXPECT_EQ(h.text(QStringLiteral("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
-              QStringLiteral("SENT"));
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
-                                     "WHERE Outbox_Id=? AND IsConfirmed=1"),
+    EXPECT_EQ(h.text("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), "SENT");
+    EXPECT_EQ(h.count("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
+                      "WHERE Outbox_Id=? AND IsConfirmed=1",
                       {id}),
               GetParam().parts);
 }
@@ -52,9 +51,8 @@ TEST_P(PduSendTest, TextArrivesWholeInLinkedParts)
 INSTANTIATE_TEST_SUITE_P(Texts, PduSendTest,
                          ::testing::Values(OutgoingCase{"Gsm400", QStringLiteral("0123456789").repeated(40), 3},
                                            OutgoingCase{"GsmEscapes", QStringLiteral("[x]").repeated(70), 3},
-                                           OutgoingCase{"Cyrillic",
-                                                        QStringLiteral("Привет, как дела? Встреча в 17:00."), 1},
-                                           OutgoingCase{"Emoji", QStringLiteral("Meet at 5 \U0001F600 ok"), 1},
+                                           OutgoingCase{"Cyrillic", "Привет, как дела? Встреча в 17:00.", 1},
+                                           OutgoingCase{"Emoji", "Meet at 5 \U0001F600 ok", 1},
                                            OutgoingCase{"LongEmoji", QStringLiteral("\U0001F600").repeated(40), 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
@@ -63,8 +61,7 @@ TEST(PduConnect, ModemThatRefusesPduModeIsUsedInTextMode)
     EngineHarness h;
     h.modem.setPduModeSupported(false);
     ASSERT_EQ(h.connectModem(true, true), QString());
-    EXPECT_TRUE(
-        h.logLines().contains(QStringLiteral("The modem refused PDU mode (AT+CMGF=0); it is used in text mode.")));
+    EXPECT_TRUE(h.logLines().contains("The modem refused PDU mode (AT+CMGF=0); it is used in text mode."));
     const QString text = QStringLiteral("0123456789").repeated(40);
     h.queue(kNumber, text);
     h.engine->sendAll();
@@ -79,10 +76,10 @@ TEST(PduReceive, PartsInReverseOverTwoPassesAndARestartBecomeOneInboxRow)
     EngineHarness h;
     ASSERT_EQ(h.connectModem(true, true), QString());
     AutoReplyRepository replies(h.db.db());
-    replies.insert(QStringLiteral("мир"), QStringLiteral("Thanks"));
+    replies.insert("мир", "Thanks");
     ASSERT_TRUE(replies.setSendAutoReply(true));
     const QString text = QStringLiteral("Привет мир ").repeated(15); // trailing blank kept
-    const auto inbox = [&] { return h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")); };
+    const auto inbox = [&] { return h.count("SELECT COUNT(*) FROM Message_InBox"); };
 
     h.modem.receiveConcatenatedSms(kNumber, text, 77, {3});
     h.engine->receiveAll(200);
@@ -95,10 +92,10 @@ TEST(PduReceive, PartsInReverseOverTwoPassesAndARestartBecomeOneInboxRow)
     h.engine->receiveAll(200);
 
     ASSERT_EQ(inbox(), 1) << h.logLines().join('\n').toStdString();
-    EXPECT_EQ(h.text(QStringLiteral("SELECT Message FROM Message_InBox")), text);
-    EXPECT_EQ(h.text(QStringLiteral("SELECT SenderMobileNo FROM Message_InBox")), kNumber);
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox_Parts")), 0);
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE Message='Thanks'")), 1);
+    EXPECT_EQ(h.text("SELECT Message FROM Message_InBox"), text);
+    EXPECT_EQ(h.text("SELECT SenderMobileNo FROM Message_InBox"), kNumber);
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox_Parts"), 0);
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_OutBox WHERE Message='Thanks'"), 1);
     EXPECT_TRUE(h.modem.messages().isEmpty());
 }
 
@@ -113,21 +110,20 @@ TEST(PduReceive, DeliveryReportMarksTheRowDeliveredAndAnUnknownOneIsOnlyLogged)
 
     h.engine->receiveAll(200);
 
-    EXPECT_EQ(h.text(QStringLiteral("SELECT ReportStatus FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
-              QStringLiteral("DELIVERED"));
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 0);
+    EXPECT_EQ(h.text("SELECT ReportStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), "DELIVERED");
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox"), 0);
     EXPECT_TRUE(h.modem.messages().isEmpty());
 
     // The same reports again, now for SMS the outbox no longer knows.
-    h.db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
+    h.db.exec("DELETE FROM Message_OutBox");
     h.clearLog();
-    h.queue(kNumber, QStringLiteral("again"));
+    h.queue(kNumber, "again");
     h.engine->sendAll();
-    h.db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
+    h.db.exec("DELETE FROM Message_OutBox");
     h.engine->receiveAll(200);
-    EXPECT_EQ(h.logLines().filter(QStringLiteral("A delivery report for an unknown SMS")).size(), 1)
+    EXPECT_EQ(h.logLines().filter("A delivery report for an unknown SMS").size(), 1)
         << h.logLines().join('\n').toStdString();
-    EXPECT_TRUE(h.logLines().filter(QStringLiteral("**ERROR**")).isEmpty());
+    EXPECT_TRUE(h.logLines().filter("**ERROR**").isEmpty());
 }
 
 // Parts whose siblings never come wait their time, then go to the inbox with a marker where
@@ -137,7 +133,7 @@ TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
     const QString text = QStringLiteral("0123456789").repeated(40);
     const QStringList parts = pdu::splitText(text).parts;
     ASSERT_EQ(parts.size(), 3);
-    const QString missing = QStringLiteral("[part missing]");
+    const QString missing = "[part missing]";
     const struct
     {
         const char *name;
@@ -158,15 +154,15 @@ TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
         h.engine->receiveAll(200);
         h.clock.advanceSecs(2 * 3600 - 60);
         h.engine->receiveAll(200);
-        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 0);
+        EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox"), 0);
 
         h.clock.advanceSecs(120);
         h.engine->receiveAll(200);
         h.engine->receiveAll(200);
-        ASSERT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox")), 1);
-        EXPECT_EQ(h.text(QStringLiteral("SELECT Message FROM Message_InBox")), c.stored);
-        EXPECT_EQ(h.text(QStringLiteral("SELECT SenderMobileNo FROM Message_InBox")), kNumber);
-        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_InBox_Parts")), 0);
+        ASSERT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox"), 1);
+        EXPECT_EQ(h.text("SELECT Message FROM Message_InBox"), c.stored);
+        EXPECT_EQ(h.text("SELECT SenderMobileNo FROM Message_InBox"), kNumber);
+        EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox_Parts"), 0);
     }
 }
 
@@ -177,7 +173,7 @@ TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
 {
     EngineHarness h;
     ASSERT_EQ(h.connectModem(true, true, true), QString());
-    const qint64 id = h.queue(kNumber, QStringLiteral("pushed"));
+    const qint64 id = h.queue(kNumber, "pushed");
     h.engine->sendAll();
     ASSERT_EQ(h.modem.sentMessages().size(), 1);
     const int reference = h.modem.sentMessages().first().reference;
@@ -198,8 +194,7 @@ TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
         QString reportStatus;
     } cases[] = {
         {"unknown reference", pushed(reference + 1, kNumber), "A delivery report for an unknown SMS", ""},
-        {"other recipient", pushed(reference, QStringLiteral("+447700900999")), "A delivery report for an unknown SMS",
-         ""},
+        {"other recipient", pushed(reference, "+447700900999"), "A delivery report for an unknown SMS", ""},
         {"not a PDU", "\r\n+CDS: 3\r\nZZ01\r\n", "**ERROR** A delivery report from the modem could not be read", ""},
         {"its own report", pushed(reference, kNumber), "Delivery report for the SMS to", "DELIVERED"},
     };
@@ -208,9 +203,8 @@ TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
         h.clearLog();
         h.modem.sendRaw(c.bytes);
         QTRY_VERIFY(!h.logLines().filter(c.logged).isEmpty());
-        EXPECT_EQ(
-            h.text(QStringLiteral("SELECT COALESCE(ReportStatus,'') FROM Message_OutBox WHERE Outbox_Id=?"), {id}),
-            c.reportStatus);
+        EXPECT_EQ(h.text("SELECT COALESCE(ReportStatus,'') FROM Message_OutBox WHERE Outbox_Id=?", {id}),
+                  c.reportStatus);
     }
 }
 

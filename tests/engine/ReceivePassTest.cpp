@@ -19,8 +19,8 @@ using Sim = sim::ModemSimulator;
 // Rows as "sender|text", joined by '#', oldest first.
 QString inbox(const EngineHarness &h)
 {
-    return h.text(QStringLiteral("SELECT group_concat(SenderMobileNo || '|' || Message, '#') FROM "
-                                 "(SELECT * FROM Message_InBox ORDER BY InBox_Id)"));
+    return h.text("SELECT group_concat(SenderMobileNo || '|' || Message, '#') FROM "
+                  "(SELECT * FROM Message_InBox ORDER BY InBox_Id)");
 }
 
 class ReceivePassTest : public ::testing::Test
@@ -36,8 +36,8 @@ protected:
 
     QString outbox() const
     {
-        return h.text(QStringLiteral("SELECT group_concat(RecepId || '|' || RecipientMobileNo || '|' || Message, '#') "
-                                     "FROM (SELECT * FROM Message_OutBox ORDER BY Outbox_Id)"));
+        return h.text("SELECT group_concat(RecepId || '|' || RecipientMobileNo || '|' || Message, '#') "
+                      "FROM (SELECT * FROM Message_OutBox ORDER BY Outbox_Id)");
     }
 
     EngineHarness h;
@@ -46,11 +46,11 @@ protected:
 TEST_F(ReceivePassTest, TakesReceivedMessagesAndLeavesStoredOutgoingOnes)
 {
     receive();
-    EXPECT_EQ(h.logLines(), QStringList{QStringLiteral("No new SMS found.")});
+    EXPECT_EQ(h.logLines(), QStringList{"No new SMS found."});
 
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("9812345678"), QStringLiteral("It's a \"quote\""));
-    h.modem.addMessage(QStringLiteral("STO UNSENT"), QStringLiteral("+447700900123"), QStringLiteral("draft"));
-    h.modem.addMessage(QStringLiteral("REC READ"), QStringLiteral("09812345678"), QStringLiteral("line one\nline two"));
+    h.modem.addMessage("REC UNREAD", "9812345678", "It's a \"quote\"");
+    h.modem.addMessage("STO UNSENT", "+447700900123", "draft");
+    h.modem.addMessage("REC READ", "09812345678", "line one\nline two");
     QSignalSpy stored(h.engine.get(), &Engine::smsStored);
     QSignalSpy refresh(h.engine.get(), &Engine::refreshMessageBoxWindow);
     receive();
@@ -59,55 +59,55 @@ TEST_F(ReceivePassTest, TakesReceivedMessagesAndLeavesStoredOutgoingOnes)
               (QStringList{"Total 3 new SMS found.", "Retrieving SMS No. 1", "Deleting SMS No. 1 from the SIM card.",
                            "Retrieving SMS No. 3", "Deleting SMS No. 3 from the SIM card."}));
     // Stored as received: no doubled quotes, and no line break left over from the listing.
-    EXPECT_EQ(inbox(h), QStringLiteral("+9812345678|It's a \"quote\"#09812345678|line one\nline two"));
+    EXPECT_EQ(inbox(h), "+9812345678|It's a \"quote\"#09812345678|line one\nline two");
     const auto left = h.modem.messages();
     ASSERT_EQ(left.size(), 1);
-    EXPECT_EQ(left.first().status, QStringLiteral("STO UNSENT"));
+    EXPECT_EQ(left.first().status, "STO UNSENT");
     EXPECT_EQ(h.sounds, (QStringList{"SMSNotify.wav", "SMSNotify.wav"}));
     ASSERT_EQ(stored.size(), 2);
-    EXPECT_EQ(stored.first().at(1).toString(), QStringLiteral("+9812345678"));
+    EXPECT_EQ(stored.first().at(1).toString(), "+9812345678");
     EXPECT_EQ(refresh.size(), 1);
 }
 
 TEST_F(ReceivePassTest, KeywordRepliesFollowTableOrderAndTheSwitch)
 {
     AutoReplyRepository replies(h.db.db());
-    replies.insert(QStringLiteral("PRICE"), QStringLiteral("  Prices: it's 5 "));
-    replies.insert(QStringLiteral("info"), QStringLiteral("Info desk"));
-    const QString both = QStringLiteral("please send info and price");
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"), both);
+    replies.insert("PRICE", "  Prices: it's 5 ");
+    replies.insert("info", "Info desk");
+    const QString both = "please send info and price";
+    h.modem.addMessage("REC UNREAD", "+919812345678", both);
     receive();
     EXPECT_EQ(outbox(), QString()); // the switch is off
 
     ASSERT_TRUE(replies.setSendAutoReply(true));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+919812345678"), both);
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900123"), QStringLiteral("xINFOx"));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900124"), QStringLiteral("hello"));
+    h.modem.addMessage("REC UNREAD", "+919812345678", both);
+    h.modem.addMessage("REC UNREAD", "+447700900123", "xINFOx");
+    h.modem.addMessage("REC UNREAD", "+447700900124", "hello");
     receive();
-    EXPECT_EQ(h.logLines().filter(QStringLiteral("Sending AutoReply to SMS.")).size(), 2);
-    EXPECT_EQ(outbox(), QStringLiteral("0|+919812345678|Prices: it's 5#0|+447700900123|Info desk"));
+    EXPECT_EQ(h.logLines().filter("Sending AutoReply to SMS.").size(), 2);
+    EXPECT_EQ(outbox(), "0|+919812345678|Prices: it's 5#0|+447700900123|Info desk");
 }
 
 TEST_F(ReceivePassTest, MessageThatCannotBeStoredStaysOnTheSimAndIsStoredOnceLater)
 {
-    h.db.exec(QStringLiteral("CREATE TRIGGER full BEFORE INSERT ON Message_InBox WHEN NEW.Message LIKE '%poison%' "
-                             "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900001"), QStringLiteral("poison pill"));
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900002"), QStringLiteral("fine"));
+    h.db.exec("CREATE TRIGGER full BEFORE INSERT ON Message_InBox WHEN NEW.Message LIKE '%poison%' "
+              "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+    h.modem.addMessage("REC UNREAD", "+447700900001", "poison pill");
+    h.modem.addMessage("REC UNREAD", "+447700900002", "fine");
 
     receive();
     const QStringList lines = h.logLines();
     ASSERT_GE(lines.size(), 3);
-    EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral("**ERROR** SMS No. 1 could not be stored: ")));
-    EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral("It stays on the SIM card.")));
-    EXPECT_FALSE(lines.contains(QStringLiteral("Deleting SMS No. 1 from the SIM card.")));
-    EXPECT_EQ(inbox(h), QStringLiteral("+447700900002|fine"));
+    EXPECT_TRUE(lines.at(2).startsWith("**ERROR** SMS No. 1 could not be stored: "));
+    EXPECT_TRUE(lines.at(2).endsWith("It stays on the SIM card."));
+    EXPECT_FALSE(lines.contains("Deleting SMS No. 1 from the SIM card."));
+    EXPECT_EQ(inbox(h), "+447700900002|fine");
     ASSERT_EQ(h.modem.messages().size(), 1);
-    EXPECT_EQ(h.modem.messages().first().text, QStringLiteral("poison pill"));
+    EXPECT_EQ(h.modem.messages().first().text, "poison pill");
 
-    h.db.exec(QStringLiteral("DROP TRIGGER full"));
+    h.db.exec("DROP TRIGGER full");
     receive();
-    EXPECT_EQ(inbox(h), QStringLiteral("+447700900002|fine#+447700900001|poison pill"));
+    EXPECT_EQ(inbox(h), "+447700900002|fine#+447700900001|poison pill");
     EXPECT_TRUE(h.modem.messages().isEmpty());
 }
 
@@ -116,28 +116,27 @@ TEST_F(ReceivePassTest, MessageThatCannotBeStoredStaysOnTheSimAndIsStoredOnceLat
 // the same text to the same slot later is a new SMS.
 TEST_F(ReceivePassTest, UnconfirmedDeleteNeitherStoresTwiceNorSwallowsTheNextSameText)
 {
-    const QString from = QStringLiteral("+447700900001");
+    const QString from = "+447700900001";
     auto arrives = [&](const char *text, const char *stamp) {
-        h.modem.addMessage(QStringLiteral("REC UNREAD"), from, QString::fromLatin1(text), QString::fromLatin1(stamp));
+        h.modem.addMessage("REC UNREAD", from, QString::fromLatin1(text), QString::fromLatin1(stamp));
     };
     arrives("YES", "26/12/05,10:00:00+04");
-    h.modem.failNext(QStringLiteral("AT+CMGD"), {Sim::Fault::Error, 0});
+    h.modem.failNext("AT+CMGD", {Sim::Fault::Error, 0});
     receive();
     receive(); // still listed: only the copy on the SIM is removed
-    EXPECT_TRUE(h.logLines().contains(
-        QStringLiteral("SMS No. 1 is already in the inbox; only its copy on the SIM card is removed.")));
+    EXPECT_TRUE(h.logLines().contains("SMS No. 1 is already in the inbox; only its copy on the SIM card is removed."));
     EXPECT_EQ(h.sounds.size(), 1);
 
     // The delete went through but its answer was lost; the same text comes again to slot 1.
     arrives("STOP", "26/12/05,10:05:00+04");
-    h.modem.failNext(QStringLiteral("AT+CMGD"), {Sim::Fault::Error, 0});
+    h.modem.failNext("AT+CMGD", {Sim::Fault::Error, 0});
     receive();
     h.modem.clearMessages();
     arrives("STOP", "26/12/05,11:00:00+04");
     receive();
     EXPECT_EQ(inbox(h), from + "|YES#" + from + "|STOP#" + from + "|STOP");
     receive(); // an empty SIM: nothing is left to guard
-    EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM SIM_StoredMessages")), 0);
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM SIM_StoredMessages"), 0);
 }
 
 // Listings as real modems send them: in pieces, with texts that look like protocol, and with
@@ -145,7 +144,7 @@ TEST_F(ReceivePassTest, UnconfirmedDeleteNeitherStoresTwiceNorSwallowsTheNextSam
 // once with its own text; nothing else is stored, answered, deleted or taken for a call.
 TEST(ReceivePassListings, TextsThatLookLikeProtocolStayTexts)
 {
-    const QString forged = QStringLiteral("+447700900666");
+    const QString forged = "+447700900666";
     struct Case
     {
         const char *name;
@@ -167,12 +166,12 @@ TEST(ReceivePassListings, TextsThatLookLikeProtocolStayTexts)
         EngineHarness h;
         ASSERT_EQ(h.connectModem(), QString());
         AutoReplyRepository replies(h.db.db());
-        replies.insert(QStringLiteral("PRICE"), QStringLiteral("Prices"));
+        replies.insert("PRICE", "Prices");
         ASSERT_TRUE(replies.setSendAutoReply(true));
         QStringList expected;
         for (int i = 0; i < c.texts.size(); ++i) {
             const QString sender = QStringLiteral("+44770090000%1").arg(i + 1);
-            h.modem.addMessage(QStringLiteral("REC UNREAD"), sender, c.texts[i]);
+            h.modem.addMessage("REC UNREAD", sender, c.texts[i]);
             expected << sender + QLatin1Char('|') + c.texts[i];
         }
         h.modem.setListChunkDelay(c.chunkMs);
@@ -183,10 +182,9 @@ TEST(ReceivePassListings, TextsThatLookLikeProtocolStayTexts)
         QCoreApplication::processEvents();
 
         EXPECT_EQ(inbox(h), expected.join(QLatin1Char('#')));
-        EXPECT_EQ(h.modem.commands().filter(QStringLiteral("AT+CMGD")), (QStringList{"AT+CMGD=1", "AT+CMGD=2"}));
+        EXPECT_EQ(h.modem.commands().filter("AT+CMGD"), (QStringList{"AT+CMGD=1", "AT+CMGD=2"}));
         EXPECT_TRUE(h.modem.messages().isEmpty());
-        EXPECT_EQ(h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox WHERE RecipientMobileNo=?"), {forged}),
-                  0);
+        EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_OutBox WHERE RecipientMobileNo=?", {forged}), 0);
         for (const auto &line : lines)
             EXPECT_FALSE(line.at(0).toString().contains(forged)) << "a call from the text";
     }

@@ -81,7 +81,7 @@ TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
     ASSERT_EQ(h.connectModem(), QString());
     h.settings.ReceiveIntervalSeconds = 30; // a changed setting is picked up at the next tick
     h.applySettings();
-    h.modem.addMessage(QStringLiteral("REC UNREAD"), QStringLiteral("+447700900001"), QStringLiteral("hi"));
+    h.modem.addMessage("REC UNREAD", "+447700900001", "hi");
     h.engine->modem()->setCallInProgress(true);
     h.clearLog();
     h.engine->receiveTick();
@@ -90,8 +90,7 @@ TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
 
     h.engine->modem()->setCallInProgress(false);
     h.engine->receiveTick();
-    EXPECT_EQ(h.logLines().mid(0, 2), (QStringList{QStringLiteral("Checking for new SMS on SIM card."),
-                                                   QStringLiteral("Total 1 new SMS found.")}));
+    EXPECT_EQ(h.logLines().mid(0, 2), (QStringList{"Checking for new SMS on SIM card.", "Total 1 new SMS found."}));
 }
 
 TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMedium)
@@ -106,8 +105,7 @@ TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMe
     h.engine->startSendTimer();
     h.engine->sendTimer()->setInterval(5000);
     h.engine->sendTick();
-    EXPECT_EQ(h.logLines(), (QStringList{QStringLiteral("Checking if there are any SMS to be sent."),
-                                         QStringLiteral("Total 0 SMS to be sent.")}));
+    EXPECT_EQ(h.logLines(), (QStringList{"Checking if there are any SMS to be sent.", "Total 0 SMS to be sent."}));
     EXPECT_FALSE(h.engine->sendTimer()->isRunning());
 }
 
@@ -131,12 +129,11 @@ TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsT
     mix.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
     mix.settings.SendIntervalSeconds = 7;
     mix.applySettings();
-    mix.db.exec(
-        QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                       "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
-                       "('/dev/parlix-no-such-modem',115200,8,'n','1','0','GSM',0,1)"));
+    mix.db.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+                "CharacterSet,EnabledCallerId,ModemDelayFactor) VALUES "
+                "('/dev/parlix-no-such-modem',115200,8,'n','1','0','GSM',0,1)");
     mix.engine->startGateway();
-    EXPECT_EQ(mix.logLines().first(), QStringLiteral("Connecting to GSM Modem."));
+    EXPECT_EQ(mix.logLines().first(), "Connecting to GSM Modem.");
     EXPECT_EQ(mix.engine->sendTimer()->interval(), 7000);
     EXPECT_TRUE(mix.engine->sendTimer()->isRunning());
     EXPECT_FALSE(mix.engine->receiveTimer()->isRunning());
@@ -148,9 +145,9 @@ protected:
     void SetUp() override
     {
         h.settings.AutoReplyOnMissedCallEnabled = true;
-        h.settings.MissedCallReplyMessage = QStringLiteral("Sorry, we missed your call. We'll call back");
+        h.settings.MissedCallReplyMessage = "Sorry, we missed your call. We'll call back";
         h.applySettings();
-        h.db.exec(QStringLiteral("INSERT INTO Country (CountryName,CountryCode) VALUES ('India','91'),('UK','44')"));
+        h.db.exec("INSERT INTO Country (CountryName,CountryCode) VALUES ('India','91'),('UK','44')");
         ASSERT_EQ(h.connectModem(), QString());
         h.clearLog();
     }
@@ -178,27 +175,23 @@ protected:
         settle();
     }
 
-    qint64 calls() const
-    {
-        return h.count(QStringLiteral("SELECT COUNT(*) FROM MissedCallStatistics WHERE IsMissCall=1"));
-    }
-    qint64 replies() const { return h.count(QStringLiteral("SELECT COUNT(*) FROM Message_OutBox")); }
+    qint64 calls() const { return h.count("SELECT COUNT(*) FROM MissedCallStatistics WHERE IsMissCall=1"); }
+    qint64 replies() const { return h.count("SELECT COUNT(*) FROM Message_OutBox"); }
 
     EngineHarness h;
 };
 
 TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
 {
-    ring(QStringLiteral("+919812345678"));
-    ring(QStringLiteral("+919812345678")); // the same call rings again
+    ring("+919812345678");
+    ring("+919812345678"); // the same call rings again
     const QStringList lines = h.logLines();
-    EXPECT_EQ(lines, (QStringList{QStringLiteral("Incoming call detected."),
-                                  QStringLiteral("ALERT : Incoming call detected from the number '+919812345678'"),
-                                  QStringLiteral("Incoming call detected."),
-                                  QStringLiteral("ALERT : Incoming call detected from the number '+919812345678'")}));
+    EXPECT_EQ(lines, (QStringList{
+                         "Incoming call detected.", "ALERT : Incoming call detected from the number '+919812345678'",
+                         "Incoming call detected.", "ALERT : Incoming call detected from the number '+919812345678'"}));
     EXPECT_EQ(calls(), 1);
     EXPECT_EQ(h.sounds.size(), 2);
-    EXPECT_EQ(h.sounds.first(), QStringLiteral("ringing.wav"));
+    EXPECT_EQ(h.sounds.first(), "ringing.wav");
     EXPECT_TRUE(h.engine->callWatcher()->state().IsLastCallerNumberMobile);
 
     // While it rings the modem is locked and the gateway timers pause.
@@ -213,9 +206,8 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
     EXPECT_TRUE(h.engine->receiveTimer()->isRunning());
     EXPECT_TRUE(h.engine->sendTimer()->isRunning());
     ASSERT_EQ(replies(), 1);
-    EXPECT_EQ(
-        h.text(QStringLiteral("SELECT RecepId || '|' || RecipientMobileNo || '|' || Message FROM Message_OutBox")),
-        QStringLiteral("0|+919812345678|Sorry, we missed your call. We'll call back"));
+    EXPECT_EQ(h.text("SELECT RecepId || '|' || RecipientMobileNo || '|' || Message FROM Message_OutBox"),
+              "0|+919812345678|Sorry, we missed your call. We'll call back");
 
     tick();
     EXPECT_EQ(replies(), 1);
@@ -224,11 +216,11 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
 
 TEST_F(CallTest, LandlineCallerIsRecordedButGetsNoReply)
 {
-    ring(QStringLiteral("00441234567890"));
+    ring("00441234567890");
     hangUpAndTick();
     EXPECT_EQ(calls(), 1);
     EXPECT_EQ(replies(), 0);
-    EXPECT_EQ(h.engine->callWatcher()->state().lastIdentity.countryCode, QStringLiteral("44"));
+    EXPECT_EQ(h.engine->callWatcher()->state().lastIdentity.countryCode, "44");
 }
 
 TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
@@ -238,16 +230,16 @@ TEST_F(CallTest, WhileABlockingWindowIsOpenCallsAreRecordedButNobodyIsArmed)
     // A mobile caller whose reply was never sent (the reply was off) ...
     h.settings.AutoReplyOnMissedCallEnabled = false;
     h.applySettings();
-    ring(QStringLiteral("+919812345678"));
+    ring("+919812345678");
     hangUpAndTick();
     h.settings.AutoReplyOnMissedCallEnabled = true;
     h.applySettings();
 
     // ... must not arm the reply for the next caller, who rings while the settings are open.
     blocking = true;
-    ring(QStringLiteral("+919800000001"));
+    ring("+919800000001");
     QTRY_COMPARE(h.prompt.texts(),
-                 QStringList{QStringLiteral("Please close all opened forms in application to disply Incomming Call.")});
+                 QStringList{"Please close all opened forms in application to disply Incomming Call."});
     hangUpAndTick();
     EXPECT_EQ(calls(), 2);
     EXPECT_EQ(replies(), 0);

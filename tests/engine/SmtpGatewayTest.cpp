@@ -34,12 +34,12 @@ protected:
     SmtpSendRequest request(quint16 port) const
     {
         SmtpSendRequest r;
-        r.server = QStringLiteral("127.0.0.1");
+        r.server = "127.0.0.1";
         r.port = qint16(port);
-        r.fromName = QStringLiteral("Head Office");
-        r.fromAddress = QStringLiteral("Head Office@gateway.example");
-        r.toAddress = QStringLiteral("+919812345678@sms.example");
-        r.message = QStringLiteral("Meeting at 10");
+        r.fromName = "Head Office";
+        r.fromAddress = "Head Office@gateway.example";
+        r.toAddress = "+919812345678@sms.example";
+        r.message = "Meeting at 10";
         return r;
     }
 
@@ -73,34 +73,30 @@ TEST_F(SmtpGatewayTest, DeliversWithoutLoginReportsEachStepAndPassesOnARefusal)
     SmtpSendRequest r = request(server.port());
     r.authenticationRequired = false;
     r.authenticationType = 2; // stored, but not asked for: no login may be tried
-    r.userName = QStringLiteral("someone");
-    r.password = QStringLiteral("stale-secret");
+    r.userName = "someone";
+    r.password = "stale-secret";
     const Sent s = send(r);
 
     EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     ASSERT_EQ(server.mails().size(), 1);
     const QJsonObject mail = server.mails().first();
     // A sender name with a blank makes a local part that must be quoted on the envelope.
-    EXPECT_EQ(mail.value(QStringLiteral("from")).toString(), QStringLiteral("\"Head Office\"@gateway.example"));
-    EXPECT_EQ(mail.value(QStringLiteral("to")).toArray().first().toString(),
-              QStringLiteral("+919812345678@sms.example"));
-    const QString data = mail.value(QStringLiteral("data")).toString();
-    EXPECT_TRUE(data.contains(QStringLiteral("From: \"Head Office\" <\"Head Office\"@gateway.example>")))
-        << data.toStdString();
-    EXPECT_TRUE(data.contains(QStringLiteral("\r\n\r\nMeeting at 10\r\n"))) << data.toStdString();
-    EXPECT_EQ(s.status, (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()),
-                                     QStringLiteral("Connected to 127.0.0.1."),
-                                     QStringLiteral("Sending from Head Office@gateway.example."),
-                                     QStringLiteral("Sending to +919812345678@sms.example."),
-                                     QStringLiteral("Sending the message."), QStringLiteral("Message sent.")}));
+    EXPECT_EQ(mail.value("from").toString(), "\"Head Office\"@gateway.example");
+    EXPECT_EQ(mail.value("to").toArray().first().toString(), "+919812345678@sms.example");
+    const QString data = mail.value("data").toString();
+    EXPECT_TRUE(data.contains("From: \"Head Office\" <\"Head Office\"@gateway.example>")) << data.toStdString();
+    EXPECT_TRUE(data.contains("\r\n\r\nMeeting at 10\r\n")) << data.toStdString();
+    EXPECT_EQ(s.status,
+              (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()), "Connected to 127.0.0.1.",
+                           "Sending from Head Office@gateway.example.", "Sending to +919812345678@sms.example.",
+                           "Sending the message.", "Message sent."}));
 
     // A refusal gives the server's code and text; the next send still goes.
     SmtpSendRequest refused = request(server.port());
-    refused.toAddress = QStringLiteral("refuse123@sms.example");
+    refused.toAddress = "refuse123@sms.example";
     EXPECT_EQ(
         send(refused).result,
-        SmtpResult::failure(
-            550, QStringLiteral("5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber")));
+        SmtpResult::failure(550, "5.1.1 <refuse123@sms.example>: Recipient address rejected: no such subscriber"));
     EXPECT_TRUE(send(request(server.port())).result.ok());
     EXPECT_EQ(server.mails().size(), 2);
 }
@@ -117,14 +113,14 @@ class SmtpLoginTest : public SmtpGatewayTest, public ::testing::WithParamInterfa
 
 TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
 {
-    SmtpServer server({QStringLiteral("gw"), QStringLiteral("s3cr3t-Pw"), true});
+    SmtpServer server({"gw", "s3cr3t-Pw", true});
     ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
 
     SmtpSendRequest r = request(server.port());
     r.authenticationRequired = true;
     r.authenticationType = GetParam().type;
-    r.userName = QStringLiteral("gw");
-    r.password = QStringLiteral("s3cr3t-Pw");
+    r.userName = "gw";
+    r.password = "s3cr3t-Pw";
     SmtpOptions options;
     options.caFile = server.certificateFile();
     const Sent s = send(r, options);
@@ -132,13 +128,13 @@ TEST_P(SmtpLoginTest, LogsInOverStartTlsWithoutEverShowingThePassword)
     EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     ASSERT_EQ(server.mails().size(), 1);
     const QJsonObject auth = server.events().first();
-    EXPECT_EQ(auth.value(QStringLiteral("mechanism")).toString(), QLatin1String(GetParam().mechanism));
-    EXPECT_TRUE(auth.value(QStringLiteral("ok")).toBool());
-    EXPECT_TRUE(s.status.contains(QStringLiteral("Starting TLS.")));
+    EXPECT_EQ(auth.value("mechanism").toString(), QLatin1String(GetParam().mechanism));
+    EXPECT_TRUE(auth.value("ok").toBool());
+    EXPECT_TRUE(s.status.contains("Starting TLS."));
     EXPECT_TRUE(s.status.contains(QStringLiteral("Logging in with AUTH %1.").arg(QLatin1String(GetParam().mechanism))));
     expectNoSecretIn(s.status, r.password);
 
-    r.password = QStringLiteral("wrong-one");
+    r.password = "wrong-one";
     const Sent denied = send(r, options);
     EXPECT_EQ(denied.result.code, 535) << denied.result.description.toStdString();
     expectNoSecretIn(denied.status + QStringList{denied.result.description}, r.password);
@@ -149,21 +145,20 @@ INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpLoginTest, ::testing::Values(LoginCase{
 
 TEST_F(SmtpGatewayTest, PasswordIsNotSentWithoutTlsUnlessAllowed)
 {
-    SmtpServer server({QStringLiteral("gw"), QStringLiteral("pw"), false});
+    SmtpServer server({"gw", "pw", false});
     ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
 
     SmtpSendRequest r = request(server.port());
     r.authenticationRequired = true;
     r.authenticationType = 2;
-    r.userName = QStringLiteral("gw");
-    r.password = QStringLiteral("pw");
+    r.userName = "gw";
+    r.password = "pw";
     const Sent refused = send(r);
-    EXPECT_EQ(refused.result,
-              SmtpResult::failure(smtperror::kNoTlsForPassword,
-                                  QStringLiteral("The SMTP server '127.0.0.1' offers no secure connection, so the "
-                                                 "password was not sent. If this server takes logins only without "
-                                                 "encryption, tick \"Allow the password to be sent without encryption "
-                                                 "(not recommended)\" in Advanced SMTP Parlix Settings.")));
+    EXPECT_EQ(refused.result, SmtpResult::failure(smtperror::kNoTlsForPassword,
+                                                  "The SMTP server '127.0.0.1' offers no secure connection, so the "
+                                                  "password was not sent. If this server takes logins only without "
+                                                  "encryption, tick \"Allow the password to be sent without encryption "
+                                                  "(not recommended)\" in Advanced SMTP Parlix Settings."));
     EXPECT_TRUE(server.events().isEmpty());
 
     r.allowCleartextPassword = true;
@@ -187,8 +182,8 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     SmtpSendRequest pop = request(closedPort);
     pop.authenticationRequired = true;
     pop.authenticationType = 1;
-    pop.userName = QStringLiteral("gw");
-    pop.password = QStringLiteral("pw");
+    pop.userName = "gw";
+    pop.password = "pw";
     pop.allowCleartextPassword = true;
     SmtpOptions options;
     options.pop3Port = closedPort;
@@ -200,8 +195,8 @@ TEST_F(SmtpGatewayTest, UnreachableServersGiveStableNumbers)
     EXPECT_FALSE(s.status.contains(QStringLiteral("Connecting to 127.0.0.1:%1.").arg(closedPort)));
 
     SmtpSendRequest none = request(closedPort);
-    none.server = QStringLiteral("  ");
-    EXPECT_EQ(send(none).result, SmtpResult::failure(smtperror::kBadRequest, QStringLiteral("No SMTP server is set.")));
+    none.server = "  ";
+    EXPECT_EQ(send(none).result, SmtpResult::failure(smtperror::kBadRequest, "No SMTP server is set."));
 }
 
 TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
@@ -223,7 +218,7 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
     // The mailbox offers no TLS, so its password is not sent unless that is allowed.
     const Sent refused = send(r, options);
     EXPECT_EQ(refused.result.code, smtperror::kPop3LoginFailed);
-    EXPECT_TRUE(refused.result.description.startsWith(QStringLiteral("The POP3 server '127.0.0.1' offers no secure")))
+    EXPECT_TRUE(refused.result.description.startsWith("The POP3 server '127.0.0.1' offers no secure"))
         << refused.result.description.toStdString();
     EXPECT_TRUE(server.mails().isEmpty());
 
@@ -232,12 +227,12 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
     EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
     EXPECT_EQ(s.status.mid(0, 4),
               (QStringList{QStringLiteral("Logging in to the POP3 server 127.0.0.1:%1.").arg(pop.port()),
-                           QStringLiteral("Logging in with AUTH PLAIN."), QStringLiteral("POP3 login done."),
+                           "Logging in with AUTH PLAIN.", "POP3 login done.",
                            QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port())}));
     EXPECT_EQ(server.mails().size(), 1);
     expectNoSecretIn(s.status, r.password);
 
-    r.password = QStringLiteral("wrong");
+    r.password = "wrong";
     EXPECT_EQ(send(r, options).result.code, smtperror::kPop3LoginFailed);
     EXPECT_EQ(server.mails().size(), 1);
 }
@@ -245,10 +240,10 @@ TEST_F(SmtpGatewayTest, PopBeforeSmtpLogsInToTheMailboxFirst)
 TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
 {
     SmtpSendRequest r;
-    r.fromName = QStringLiteral("Müller \"GmbH\"");
-    r.fromAddress = QStringLiteral("office@example.com");
-    r.toAddress = QStringLiteral("0712345@sms.example");
-    r.message = QStringLiteral("Price: 5 €\r\nSee you");
+    r.fromName = "Müller \"GmbH\"";
+    r.fromAddress = "office@example.com";
+    r.toAddress = "0712345@sms.example";
+    r.message = "Price: 5 €\r\nSee you";
     const QByteArray m = buildSmtpMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
     const QByteArray from =
         "From: =?UTF-8?B?" + QStringLiteral("Müller \"GmbH\"").toUtf8().toBase64() + "?= <office@example.com>\r\n";
@@ -257,16 +252,14 @@ TEST(SmtpMessage, EncodesNamesAndTextsThatAreNotPlainAscii)
     EXPECT_TRUE(m.contains("Content-Transfer-Encoding: quoted-printable\r\n"));
     EXPECT_TRUE(m.contains("\r\n\r\nPrice: 5 =E2=82=AC\r\nSee you\r\n")) << m.toStdString();
 
-    r.fromName = QStringLiteral("A \"quoted\" name");
-    r.message = QStringLiteral("plain");
+    r.fromName = "A \"quoted\" name";
+    r.message = "plain";
     const QByteArray plain = buildSmtpMessage(r, QDateTime(QDate(2026, 12, 5), QTime(5, 11)));
     EXPECT_TRUE(plain.contains("From: \"A \\\"quoted\\\" name\" <office@example.com>\r\n"));
     EXPECT_TRUE(plain.contains("Content-Transfer-Encoding: 7bit\r\n"));
 
-    EXPECT_EQ(SmtpGateway::smtpUrl(QStringLiteral("mail.example"), 465, QStringLiteral("h")),
-              QStringLiteral("smtps://mail.example:465/h"));
-    EXPECT_EQ(SmtpGateway::smtpUrl(QStringLiteral("mail.example"), 587, QStringLiteral("h")),
-              QStringLiteral("smtp://mail.example:587/h"));
+    EXPECT_EQ(SmtpGateway::smtpUrl("mail.example", 465, "h"), "smtps://mail.example:465/h");
+    EXPECT_EQ(SmtpGateway::smtpUrl("mail.example", 587, "h"), "smtp://mail.example:587/h");
 }
 
 } // namespace

@@ -74,7 +74,7 @@ class RealWorldEmail : public ::testing::TestWithParam<CorpusCase>
 
 TEST_P(RealWorldEmail, ReadsSenderSubjectDateTypeAndTextBody)
 {
-    const auto corpusPath = test::sharedTestData(QStringLiteral("mail/orig"));
+    const auto corpusPath = test::sharedTestData("mail/orig");
     if (!corpusPath)
         GTEST_SKIP() << "the shared e-mail corpus is not here (set PARLIX_TESTDATA to its testdata folder)";
     const QDir corpus(*corpusPath);
@@ -185,7 +185,7 @@ TEST(EmailBody, IgnoresAttachedAndForwardedText)
 TEST(EmailBody, EveryLineBreakBecomesOne)
 {
     EXPECT_EQ(parseEmail("Content-Type: text/plain\r\n\r\none\r\ntwo\r\r\nthree\rfour\n").textBody,
-              QStringLiteral("one\ntwo\n\nthree\nfour"));
+              "one\ntwo\n\nthree\nfour");
 }
 
 } // namespace

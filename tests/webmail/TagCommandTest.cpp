@@ -65,18 +65,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, TagGrammar, ::testing::ValuesIn(kTagCases), case
 
 TEST(RecipientNumbers, SplitAtCommasAndCleaned)
 {
-    EXPECT_EQ(
-        recipientNumbers(QStringLiteral("+91 98100-12345, 98.100.54321 ,0044 20 7946 0018")),
-        QStringList({QStringLiteral("+919810012345"), QStringLiteral("9810054321"), QStringLiteral("00442079460018")}));
+    EXPECT_EQ(recipientNumbers("+91 98100-12345, 98.100.54321 ,0044 20 7946 0018"),
+              QStringList({"+919810012345", "9810054321", "00442079460018"}));
     // Semicolons are no separator: the whole text is one (faulty) number for the outbox pass.
-    EXPECT_EQ(recipientNumbers(QStringLiteral("111;222")), QStringList({QStringLiteral("111;222")}));
+    EXPECT_EQ(recipientNumbers("111;222"), QStringList({"111;222"}));
 }
 
 TEST(RecipientNumbers, EmptyElementsCostNothing)
 {
-    EXPECT_EQ(recipientNumbers(QStringLiteral("111,,222,")),
-              QStringList({QStringLiteral("111"), QStringLiteral("222")}));
-    EXPECT_TRUE(recipientNumbers(QStringLiteral(" , - . ,")).isEmpty());
+    EXPECT_EQ(recipientNumbers("111,,222,"), QStringList({"111", "222"}));
+    EXPECT_TRUE(recipientNumbers(" , - . ,").isEmpty());
 }
 
 } // namespace

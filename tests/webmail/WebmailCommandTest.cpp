@@ -24,8 +24,8 @@ class WebmailCommandTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        db.exec(QStringLiteral("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits,"
-                               "SMSBalanceCreditsUpdatedOn) VALUES ('Asha','Secret','  Asha Travels ',?,NULL)"),
+        db.exec("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits,"
+                "SMSBalanceCreditsUpdatedOn) VALUES ('Asha','Secret','  Asha Travels ',?,NULL)",
                 {balance});
     }
 
@@ -38,7 +38,7 @@ protected:
 
     QVariantMap account()
     {
-        auto row = sql::firstRow(db.db(), QStringLiteral("SELECT * FROM SMS_UserAccounts"));
+        auto row = sql::firstRow(db.db(), "SELECT * FROM SMS_UserAccounts");
         return row.ok() && row.value() ? *row.value() : QVariantMap();
     }
 
@@ -58,24 +58,16 @@ struct RefusalCase
 TEST_F(WebmailCommandTest, RefusalsQueueNothingAndChargeNothing)
 {
     const RefusalCase cases[] = {
-        {"noUser", command({}, QStringLiteral("Secret"), QStringLiteral("1"), QStringLiteral("m")),
-         QStringLiteral("SMSUserName does not exist")},
-        {"noPassword", command(QStringLiteral("Asha"), {}, QStringLiteral("1"), QStringLiteral("m")),
-         QStringLiteral("SMSPassword does not exist")},
-        {"noNumbers", command(QStringLiteral("Asha"), QStringLiteral("Secret"), {}, QStringLiteral("m")),
-         QStringLiteral("Incoming email is not in valid syntax")},
-        {"onlyCommas",
-         command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral(" , ,"), QStringLiteral("m")),
-         QStringLiteral("Incoming email is not in valid syntax")},
-        {"noMessage", command(QStringLiteral("Asha"), QStringLiteral("Secret"), QStringLiteral("1"), {}),
-         QStringLiteral("Incoming email is not in valid syntax")},
-        {"wrongPassword",
-         command(QStringLiteral("Asha"), QStringLiteral("Secret2"), QStringLiteral("1"), QStringLiteral("m")),
-         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Asha'")},
-        {"unknownUserWithQuote",
-         command(QStringLiteral("O'Brien"), QStringLiteral("x' OR '1'='1"), QStringLiteral("1"), QStringLiteral("m")),
-         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'O'Brien'")},
-        {"plainText", QStringLiteral("Please send an SMS to 9810012345"), QStringLiteral("SMSUserName does not exist")},
+        {"noUser", command({}, "Secret", "1", "m"), "SMSUserName does not exist"},
+        {"noPassword", command("Asha", {}, "1", "m"), "SMSPassword does not exist"},
+        {"noNumbers", command("Asha", "Secret", {}, "m"), "Incoming email is not in valid syntax"},
+        {"onlyCommas", command("Asha", "Secret", " , ,", "m"), "Incoming email is not in valid syntax"},
+        {"noMessage", command("Asha", "Secret", "1", {}), "Incoming email is not in valid syntax"},
+        {"wrongPassword", command("Asha", "Secret2", "1", "m"),
+         "**WARNING** SMS user authentication failed for SMSUserName 'Asha'"},
+        {"unknownUserWithQuote", command("O'Brien", "x' OR '1'='1", "1", "m"),
+         "**WARNING** SMS user authentication failed for SMSUserName 'O'Brien'"},
+        {"plainText", "Please send an SMS to 9810012345", "SMSUserName does not exist"},
     };
     for (const RefusalCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -86,8 +78,8 @@ TEST_F(WebmailCommandTest, RefusalsQueueNothingAndChargeNothing)
         EXPECT_EQ(out.queued, 0);
     }
     EXPECT_TRUE(outbox().isEmpty());
-    EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), 10);
-    EXPECT_TRUE(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).isNull());
+    EXPECT_EQ(account().value("SMSBalanceCredits").toInt(), 10);
+    EXPECT_TRUE(account().value("SMSBalanceCreditsUpdatedOn").isNull());
 }
 
 struct CreditCase
@@ -104,23 +96,20 @@ TEST_F(WebmailCommandTest, CreditsRunningOutStopTheWalkAndStillDateTheBalance)
     const CreditCase cases[] = {{2, 3, 2, 0, false}, {0, 1, 0, 0, false}, {-3, 2, 0, -3, false}, {3, 3, 3, 0, true}};
     for (const CreditCase &c : cases) {
         SCOPED_TRACE(c.balance);
-        db.exec(QStringLiteral("DELETE FROM Message_OutBox"));
-        db.exec(QStringLiteral("UPDATE SMS_UserAccounts SET SMSBalanceCredits=?,SMSBalanceCreditsUpdatedOn=NULL"),
-                {c.balance});
+        db.exec("DELETE FROM Message_OutBox");
+        db.exec("UPDATE SMS_UserAccounts SET SMSBalanceCredits=?,SMSBalanceCreditsUpdatedOn=NULL", {c.balance});
         QStringList numbers;
         for (int i = 1; i <= c.numbers; ++i)
             numbers << QString::number(9810000000LL + i);
-        const CommandOutcome out = run(command(QStringLiteral("Asha"), QStringLiteral("Secret"),
-                                               numbers.join(QLatin1Char(',')), QStringLiteral("hello")));
+        const CommandOutcome out = run(command("Asha", "Secret", numbers.join(QLatin1Char(',')), "hello"));
         EXPECT_EQ(out.queued, c.queued);
         EXPECT_EQ(outbox().size(), c.queued);
-        EXPECT_EQ(out.text, c.success ? QStringLiteral("Success")
-                                      : QStringLiteral("**WARNING** SMSUserName 'Asha' does not have enough balance "
-                                                       "credits to send SMS"));
+        EXPECT_EQ(out.text, c.success ? "Success"
+                                      : "**WARNING** SMSUserName 'Asha' does not have enough balance "
+                                        "credits to send SMS");
         EXPECT_EQ(out.logLines.size(), c.queued + 1);
-        EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCredits")).toInt(), c.balanceAfter);
-        EXPECT_EQ(account().value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
-                  QStringLiteral("2026-12-05 05:11:00"));
+        EXPECT_EQ(account().value("SMSBalanceCredits").toInt(), c.balanceAfter);
+        EXPECT_EQ(account().value("SMSBalanceCreditsUpdatedOn").toString(), "2026-12-05 05:11:00");
     }
 }
 

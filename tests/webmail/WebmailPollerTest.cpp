@@ -22,9 +22,8 @@ using test::logEntries;
 using test::plainEmail;
 using test::tagged;
 
-const QString kChecking = QStringLiteral("Checking POP3 account for Webmail-to-SMS on the server: 127.0.0.1");
-const QString kPop3ErrorStart =
-    QStringLiteral("**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: ");
+const QString kChecking = "Checking POP3 account for Webmail-to-SMS on the server: 127.0.0.1";
+const QString kPop3ErrorStart = "**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: ";
 
 QString total(int n)
 {
@@ -51,19 +50,19 @@ protected:
         poller.setPop3Options({5000, server.caFile()});
         const Status started = server.start();
         ASSERT_TRUE(started.ok) << "the POP3 test server cannot run: " << started.error.toStdString();
-        addAccount(QStringLiteral("Asha"), QStringLiteral("Secret"), 10);
+        addAccount("Asha", "Secret", 10);
         poller.initialise();
         poller.applySettings(settings());
     }
 
-    RuntimeSettings settings(const QString &password = QStringLiteral("secret")) const
+    RuntimeSettings settings(const QString &password = "secret") const
     {
         RuntimeSettings s;
-        s.POP3MailServer = QStringLiteral("127.0.0.1");
+        s.POP3MailServer = "127.0.0.1";
         s.POP3Port = server.port();
         s.POP3UserName = server.userName();
         s.POP3Password = password;
-        s.EmailCheckInterval = QStringLiteral("3600");
+        s.EmailCheckInterval = "3600";
         s.WebMailToSMSEnabled = true;
         s.webMailTimerMs = 3600 * 1000; // never fires on its own here; tests tick by hand
         return s;
@@ -71,9 +70,9 @@ protected:
 
     void addAccount(const QString &user, const QString &password, int credits)
     {
-        db.exec(QStringLiteral("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits) "
-                               "VALUES (?,?,?,?)"),
-                {user, password, QString(user + QStringLiteral(" Travels")), credits});
+        db.exec("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits) "
+                "VALUES (?,?,?,?)",
+                {user, password, QString(user + " Travels"), credits});
     }
 
     void deliver(const QByteArray &raw)
@@ -91,7 +90,7 @@ protected:
 
     QVariantMap account(const QString &user)
     {
-        auto row = sql::firstRow(db.db(), QStringLiteral("SELECT * FROM SMS_UserAccounts WHERE SMSUserName=?"), {user});
+        auto row = sql::firstRow(db.db(), "SELECT * FROM SMS_UserAccounts WHERE SMSUserName=?", {user});
         return row.ok() && row.value() ? *row.value() : QVariantMap();
     }
     QVector<QVariantMap> rows(const QString &table)
@@ -117,18 +116,17 @@ TEST_F(WebmailPollerTest, ValidCommandIsQueuedChargedStoredAndDeleted)
     deliver(plainEmail(tagged("Asha", "Secret", "98100-12345, 98100 54321", "Meet at 5\r\nRoom 4"), "Booking",
                        "Tue, 05 Dec 2006 10:20:30 +0530"));
 
-    EXPECT_EQ(poll(), QStringList({kChecking, total(1), parsing(1), queuedLine(QStringLiteral("Asha"), "9810012345"),
-                                   queuedLine(QStringLiteral("Asha"), "9810054321"), QStringLiteral("Success")}));
+    EXPECT_EQ(poll(), QStringList({kChecking, total(1), parsing(1), queuedLine("Asha", "9810012345"),
+                                   queuedLine("Asha", "9810054321"), "Success"}));
 
     const auto queued = outbox();
     ASSERT_EQ(queued.size(), 2);
-    EXPECT_EQ(queued[0].message, QStringLiteral("Meet at 5\nRoom 4"));
-    EXPECT_EQ(queued[1].smsFromName, QStringLiteral("Asha Travels"));
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).toString(),
-              QStringLiteral("2026-12-05 05:11:00"));
+    EXPECT_EQ(queued[0].message, "Meet at 5\nRoom 4");
+    EXPECT_EQ(queued[1].smsFromName, "Asha Travels");
+    EXPECT_EQ(account("Asha").value("SMSBalanceCredits").toInt(), 8);
+    EXPECT_EQ(account("Asha").value("SMSBalanceCreditsUpdatedOn").toString(), "2026-12-05 05:11:00");
 
-    const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
+    const auto stored = rows("WebMailToSMS_MessagesReceived");
     ASSERT_EQ(stored.size(), 1);
     const QVariantMap &row = stored[0];
     QStringList columns;
@@ -137,19 +135,18 @@ TEST_F(WebmailPollerTest, ValidCommandIsQueuedChargedStoredAndDeleted)
         columns << row.value(QLatin1String(column)).toString();
     EXPECT_EQ(columns, QStringList({"Asha Rao", "asha@example.com", "Booking", "2006-12-05 10:20:30", "text/plain",
                                     "2026-12-05 05:11:00", "1"}));
-    EXPECT_TRUE(
-        row.value(QStringLiteral("EmailTextMessage")).toString().startsWith(QLatin1String("<SMSUSERNAME>Asha")));
-    EXPECT_TRUE(row.value(QStringLiteral("ReasonForNotSendingSMS")).isNull());
+    EXPECT_TRUE(row.value("EmailTextMessage").toString().startsWith(QLatin1String("<SMSUSERNAME>Asha")));
+    EXPECT_TRUE(row.value("ReasonForNotSendingSMS").isNull());
 
     EXPECT_EQ(server.messageCount(), 0);
     EXPECT_EQ(poll(), QStringList({kChecking, total(0)}));
-    EXPECT_TRUE(rows(QStringLiteral("WebMailToSMS_ProcessedUidl")).isEmpty()) << "deleted mail is forgotten";
+    EXPECT_TRUE(rows("WebMailToSMS_ProcessedUidl").isEmpty()) << "deleted mail is forgotten";
     EXPECT_EQ(outbox().size(), 2);
 }
 
 TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
 {
-    addAccount(QStringLiteral("Bala"), QStringLiteral("pw"), 2);
+    addAccount("Bala", "pw", 2);
     struct Case
     {
         QByteArray body;
@@ -157,28 +154,26 @@ TEST_F(WebmailPollerTest, RefusedCommandsAreStoredWithTheirReasonAndDeleted)
     };
     // Every refusal is the command's (tested there); two kinds show what the poller does with one.
     const Case cases[] = {
-        {tagged("Asha", "wrong", "1", "m"),
-         QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Asha'")},
+        {tagged("Asha", "wrong", "1", "m"), "**WARNING** SMS user authentication failed for SMSUserName 'Asha'"},
         {tagged("Bala", "pw", "111,222,333", "three"),
-         QStringLiteral("**WARNING** SMSUserName 'Bala' does not have enough balance credits to send SMS")},
+         "**WARNING** SMSUserName 'Bala' does not have enough balance credits to send SMS"},
     };
     for (const Case &c : cases)
         deliver(plainEmail(c.body));
 
     EXPECT_EQ(poll(), QStringList({kChecking, total(2), parsing(1), cases[0].outcome, parsing(2),
-                                   queuedLine(QStringLiteral("Bala"), QStringLiteral("111")),
-                                   queuedLine(QStringLiteral("Bala"), QStringLiteral("222")), cases[1].outcome}));
+                                   queuedLine("Bala", "111"), queuedLine("Bala", "222"), cases[1].outcome}));
 
-    const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
+    const auto stored = rows("WebMailToSMS_MessagesReceived");
     ASSERT_EQ(stored.size(), 2);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(stored[i].value(QStringLiteral("IsEmailSentToSMS")).toInt(), 0);
-        EXPECT_EQ(stored[i].value(QStringLiteral("ReasonForNotSendingSMS")).toString(), cases[i].outcome);
+        EXPECT_EQ(stored[i].value("IsEmailSentToSMS").toInt(), 0);
+        EXPECT_EQ(stored[i].value("ReasonForNotSendingSMS").toString(), cases[i].outcome);
     }
     EXPECT_EQ(outbox().size(), 2) << "rows queued before the credits ran out stay";
-    EXPECT_EQ(account(QStringLiteral("Bala")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 0);
-    EXPECT_FALSE(account(QStringLiteral("Bala")).value(QStringLiteral("SMSBalanceCreditsUpdatedOn")).isNull());
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 10);
+    EXPECT_EQ(account("Bala").value("SMSBalanceCredits").toInt(), 0);
+    EXPECT_FALSE(account("Bala").value("SMSBalanceCreditsUpdatedOn").isNull());
+    EXPECT_EQ(account("Asha").value("SMSBalanceCredits").toInt(), 10);
     EXPECT_EQ(server.messageCount(), 0);
 }
 
@@ -197,12 +192,12 @@ TEST_F(WebmailPollerTest, TheDecodedTextIsQueuedAndAnUnreadableDateStoredAsNull)
     poll();
     const auto queued = outbox();
     ASSERT_EQ(queued.size(), 1);
-    EXPECT_EQ(queued[0].message, QStringLiteral("Grüße aus Köln"));
-    const auto stored = rows(QStringLiteral("WebMailToSMS_MessagesReceived"));
+    EXPECT_EQ(queued[0].message, "Grüße aus Köln");
+    const auto stored = rows("WebMailToSMS_MessagesReceived");
     ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(stored[0].value(QStringLiteral("EmailFromName")).toString(), QStringLiteral("José"));
-    EXPECT_EQ(stored[0].value(QStringLiteral("EmailContentType")).toString(), QStringLiteral("multipart/alternative"));
-    EXPECT_TRUE(stored[0].value(QStringLiteral("EmailDateTime")).isNull());
+    EXPECT_EQ(stored[0].value("EmailFromName").toString(), "José");
+    EXPECT_EQ(stored[0].value("EmailContentType").toString(), "multipart/alternative");
+    EXPECT_TRUE(stored[0].value("EmailDateTime").isNull());
 }
 
 TEST_F(WebmailPollerTest, EmailWithoutTextBodyIsLeftAloneAndNotLogged)
@@ -211,15 +206,14 @@ TEST_F(WebmailPollerTest, EmailWithoutTextBodyIsLeftAloneAndNotLogged)
             "<p>&lt;smsusername&gt;Asha&lt;/smsusername&gt;</p>\r\n");
     deliver(plainEmail(tagged("Asha", "Secret", "1", "m")));
 
-    EXPECT_EQ(poll(), QStringList({kChecking, total(2), parsing(2), queuedLine(QStringLiteral("Asha"), "1"),
-                                   QStringLiteral("Success")}));
-    EXPECT_EQ(rows(QStringLiteral("WebMailToSMS_MessagesReceived")).size(), 1);
+    EXPECT_EQ(poll(), QStringList({kChecking, total(2), parsing(2), queuedLine("Asha", "1"), "Success"}));
+    EXPECT_EQ(rows("WebMailToSMS_MessagesReceived").size(), 1);
     EXPECT_EQ(server.messageCount(), 1);
 
     EXPECT_EQ(poll(), QStringList({kChecking, total(1)}));
-    const auto remembered = rows(QStringLiteral("WebMailToSMS_ProcessedUidl"));
+    const auto remembered = rows("WebMailToSMS_ProcessedUidl");
     ASSERT_EQ(remembered.size(), 1);
-    EXPECT_TRUE(remembered[0].value(QStringLiteral("MessagesReceivedId")).isNull());
+    EXPECT_TRUE(remembered[0].value("MessagesReceivedId").isNull());
     EXPECT_EQ(server.messageCount(), 1);
 }
 
@@ -243,10 +237,9 @@ TEST_F(WebmailPollerTest, MailboxFailuresLogTheErrorWithNumberAndDescription)
         QString error;
     };
     const Case cases[] = {
-        {"wrongPassword", server.port(), QStringLiteral("not-the-password"),
-         QStringLiteral("67: Login denied (-ERR [AUTH] Authentication failed.)")},
-        {"silentServer", int(silent.serverPort()), server.password(), QStringLiteral("28: ")},
-        {"nothingListening", closedPort, server.password(), QStringLiteral("7: ")},
+        {"wrongPassword", server.port(), "not-the-password", "67: Login denied (-ERR [AUTH] Authentication failed.)"},
+        {"silentServer", int(silent.serverPort()), server.password(), "28: "},
+        {"nothingListening", closedPort, server.password(), "7: "},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -281,7 +274,7 @@ TEST_F(WebmailPollerTest, PasswordGoesInClearOnlyWhenTheOperatorAllowsIt)
         poller.applySettings(s);
         const QStringList entries = poll();
         if (allowed) {
-            EXPECT_EQ(entries.last(), QStringLiteral("Success"));
+            EXPECT_EQ(entries.last(), "Success");
             EXPECT_EQ(plain.messageCount(), 0);
         } else {
             ASSERT_EQ(entries.size(), 2);
@@ -304,10 +297,10 @@ TEST_F(WebmailPollerTest, EmailOverTheSizeLimitIsSkippedOnceAndNeverRead)
     deliver(plainEmail(tagged("Asha", "Secret", "3", "after")));
 
     const QStringList first = poll();
-    const QString warning = QStringLiteral("**WARNING** Email no. 2 is larger than the limit of 1 KB (4 KB) and is "
-                                           "skipped; it stays in the mailbox.");
+    const QString warning = "**WARNING** Email no. 2 is larger than the limit of 1 KB (4 KB) and is "
+                            "skipped; it stays in the mailbox.";
     EXPECT_EQ(first.count(warning), 1) << first.join('\n').toStdString();
-    EXPECT_EQ(first.count(QStringLiteral("Success")), 2);
+    EXPECT_EQ(first.count("Success"), 2);
     QStringList numbers;
     for (const OutboxRow &row : outbox())
         numbers << row.recipientMobileNo;
@@ -315,16 +308,16 @@ TEST_F(WebmailPollerTest, EmailOverTheSizeLimitIsSkippedOnceAndNeverRead)
     EXPECT_EQ(server.messageCount(), 1);
 
     EXPECT_EQ(poll(), QStringList({kChecking, total(1)}));
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
+    EXPECT_EQ(account("Asha").value("SMSBalanceCredits").toInt(), 8);
 }
 
 TEST_F(WebmailPollerTest, AnAccountAddedWhileRunningServesTheNextPoll)
 {
     deliver(plainEmail(tagged("Ravi", "pw", "1", "m")));
-    EXPECT_EQ(poll().last(), QStringLiteral("**WARNING** SMS user authentication failed for SMSUserName 'Ravi'"));
-    addAccount(QStringLiteral("Ravi"), QStringLiteral("pw"), 1);
+    EXPECT_EQ(poll().last(), "**WARNING** SMS user authentication failed for SMSUserName 'Ravi'");
+    addAccount("Ravi", "pw", 1);
     deliver(plainEmail(tagged("Ravi", "pw", "1", "m")));
-    EXPECT_EQ(poll().last(), QStringLiteral("Success"));
+    EXPECT_EQ(poll().last(), "Success");
 }
 
 TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
@@ -334,7 +327,7 @@ TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
 
     const QStringList first = poll();
     ASSERT_EQ(first.size(), 7);
-    EXPECT_EQ(first[5], QStringLiteral("Success"));
+    EXPECT_EQ(first[5], "Success");
     EXPECT_TRUE(first[6].startsWith(kPop3ErrorStart)) << first[6].toStdString();
     EXPECT_EQ(outbox().size(), 2);
     EXPECT_EQ(server.messageCount(), 1) << "the delete never reached the server";
@@ -344,14 +337,14 @@ TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
     ASSERT_TRUE(restarted.ok) << restarted.error.toStdString();
     EXPECT_EQ(poll(), QStringList({kChecking, total(1)}));
     EXPECT_EQ(outbox().size(), 2);
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 8);
-    EXPECT_EQ(rows(QStringLiteral("WebMailToSMS_MessagesReceived")).size(), 1);
+    EXPECT_EQ(account("Asha").value("SMSBalanceCredits").toInt(), 8);
+    EXPECT_EQ(rows("WebMailToSMS_MessagesReceived").size(), 1);
     EXPECT_EQ(server.messageCount(), 0);
 }
 
 TEST_F(WebmailPollerTest, StoreFailureRollsTheEmailBackAndKeepsItInTheMailbox)
 {
-    db.exec(QStringLiteral("DROP TABLE WebMailToSMS_MessagesReceived"));
+    db.exec("DROP TABLE WebMailToSMS_MessagesReceived");
     deliver(plainEmail(tagged("Asha", "Secret", "111", "m")));
     deliver(plainEmail(tagged("Asha", "Secret", "222", "m")));
 
@@ -360,8 +353,8 @@ TEST_F(WebmailPollerTest, StoreFailureRollsTheEmailBackAndKeepsItInTheMailbox)
     EXPECT_TRUE(prompt.lastText().startsWith(QLatin1String("Error 1000: "))) << prompt.lastText().toStdString();
     EXPECT_EQ(prompt.requests().constLast().icon, Prompt::Icon::Critical);
     EXPECT_TRUE(outbox().isEmpty());
-    EXPECT_EQ(account(QStringLiteral("Asha")).value(QStringLiteral("SMSBalanceCredits")).toInt(), 10);
-    EXPECT_TRUE(rows(QStringLiteral("WebMailToSMS_ProcessedUidl")).isEmpty());
+    EXPECT_EQ(account("Asha").value("SMSBalanceCredits").toInt(), 10);
+    EXPECT_TRUE(rows("WebMailToSMS_ProcessedUidl").isEmpty());
     EXPECT_EQ(server.messageCount(), 2);
 }
 
@@ -393,7 +386,7 @@ TEST_F(WebmailPollerTest, HostPollsOnItsOwnThreadFromTheTimer)
     const auto summary = polled.takeFirst().at(0).value<WebmailPollSummary>();
     EXPECT_EQ(summary.inMailbox, 1);
     EXPECT_EQ(summary.stored, 1);
-    EXPECT_EQ(host.poller()->thread()->objectName(), QStringLiteral("webmail"));
+    EXPECT_EQ(host.poller()->thread()->objectName(), "webmail");
     host.stop();
     EXPECT_EQ(outbox().size(), 1);
     EXPECT_EQ(server.messageCount(), 0);

@@ -50,10 +50,10 @@ protected:
         BackendTest::SetUp();
         const Status started = server.start();
         ASSERT_TRUE(started.ok) << "the POP3 test server cannot run: " << started.error.toStdString();
-        t.exec(QStringLiteral("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSBalanceCredits) "
-                              "VALUES ('Asha','Secret',10)"));
+        t.exec("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSBalanceCredits) "
+               "VALUES ('Asha','Secret',10)");
         RuntimeSettings s;
-        s.POP3MailServer = QStringLiteral("127.0.0.1");
+        s.POP3MailServer = "127.0.0.1";
         s.POP3Port = server.port();
         s.POP3UserName = server.userName();
         s.POP3Password = server.password();
@@ -70,14 +70,14 @@ protected:
     void killNorth()
     {
         if (onPostgres())
-            t.exec(QStringLiteral("SELECT pg_terminate_backend(pid, 5000) FROM pg_locks WHERE locktype='advisory' "
-                                  "AND database=(SELECT oid FROM pg_database WHERE datname=current_database())"));
+            t.exec("SELECT pg_terminate_backend(pid, 5000) FROM pg_locks WHERE locktype='advisory' "
+                   "AND database=(SELECT oid FROM pg_database WHERE datname=current_database())");
     }
 
     test::DovecotServer server;
     test::ManualClock clock;
-    Station north{t.path(), QStringLiteral("north"), clock};
-    Station south{t.path(), QStringLiteral("south"), clock};
+    Station north{t.path(), "north", clock};
+    Station south{t.path(), "south", clock};
 };
 
 TEST_P(WebmailStationsTest, OneStationPollsAndAnotherTakesOverWithinAnIntervalOfItsStop)
@@ -121,11 +121,11 @@ TEST_P(WebmailStationsTest, EachEmailIsChargedOnceWhenTheHolderStopsInTheMiddleO
     south.tick();
 
     QStringList numbers;
-    auto q = sql::run(t.db(), QStringLiteral("SELECT RecipientMobileNo FROM Message_OutBox ORDER BY 1"));
+    auto q = sql::run(t.db(), "SELECT RecipientMobileNo FROM Message_OutBox ORDER BY 1");
     while (q && q.value().next())
         numbers << q.value().value(0).toString();
     EXPECT_EQ(numbers, QStringList({"111", "222", "333"}));
-    EXPECT_EQ(sql::scalar(t.db(), QStringLiteral("SELECT SMSBalanceCredits FROM SMS_UserAccounts")).value(), 7);
+    EXPECT_EQ(sql::scalar(t.db(), "SELECT SMSBalanceCredits FROM SMS_UserAccounts").value(), 7);
     EXPECT_EQ(server.messageCount(), 0);
 }
 

@@ -12,7 +12,7 @@ namespace parlix::test {
 // span lines (the POP3 error line does), so entries are split where a new "[" line begins.
 inline QStringList logEntries(const ActivityLog &log)
 {
-    static const QRegularExpression entryStart(QStringLiteral("(?:^|\\r\\n)\\[[^\\]]*\\] : "));
+    static const QRegularExpression entryStart("(?:^|\\r\\n)\\[[^\\]]*\\] : ");
     QStringList newestFirst = log.text().split(entryStart, Qt::SkipEmptyParts);
     QStringList out;
     for (auto it = newestFirst.crbegin(); it != newestFirst.crend(); ++it) {
