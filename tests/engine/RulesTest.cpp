@@ -3,8 +3,6 @@
 #include "engine/AutoReplyRepository.h"
 #include "engine/CallerIdentity.h"
 #include "engine/SmsRules.h"
-#include "store/Query.h"
-#include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -121,29 +119,6 @@ TEST(IdentifyCaller, SplitsByTheFirstCountryCodeInTableOrder)
     const CallerIdentity none = IdentifyCallerNumber("9812345678", {{1, QString()}});
     EXPECT_EQ(none.localPart, "9812345678");
     EXPECT_TRUE(none.isMobile);
-}
-
-TEST(AutoReplyStore, SwitchRowIsCreatedOnceAndKeywordsComeInKeyOrder)
-{
-    test::TempDatabase db;
-    AutoReplyRepository repo(db.db());
-    EXPECT_FALSE(repo.sendAutoReply().value());
-    ASSERT_TRUE(repo.setSendAutoReply(true));
-    ASSERT_TRUE(repo.setSendAutoReply(true));
-    EXPECT_TRUE(repo.sendAutoReply().value());
-    EXPECT_EQ(sql::scalar(db.db(), "SELECT COUNT(*) FROM SMS_AutoReplySettings").value(), 1);
-
-    const qint64 b = repo.insert("B", "b").value();
-    const qint64 a = repo.insert("A", "a").value();
-    db.exec("INSERT INTO SMS_AutoReply (SMS_Command,SMS_Reply) VALUES (NULL,'n')");
-    ASSERT_TRUE(repo.update(a, "A2", "a2"));
-    const auto rows = repo.keywords().value();
-    ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ(rows[0].commandId, b);
-    EXPECT_EQ(*rows[1].command, "A2");
-    EXPECT_FALSE(rows[2].command.has_value());
-    ASSERT_TRUE(repo.remove(b));
-    EXPECT_EQ(repo.keywords().value().size(), 2);
 }
 
 } // namespace
