@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 namespace parlix::test {
 
 EngineHarness::EngineHarness()
@@ -71,22 +73,11 @@ QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 QStringList EngineHarness::logLines() const
 {
     static const QRegularExpression stamp("(?:^|\\r\\n)\\[[^\\]]*\\] : ");
-    QStringList lines;
-    const QString all = log.text();
-    QRegularExpressionMatchIterator it = stamp.globalMatch(all);
-    QList<qsizetype> starts, ends;
-    while (it.hasNext()) {
-        const auto m = it.next();
-        starts.append(m.capturedStart());
-        ends.append(m.capturedEnd());
-    }
-    for (qsizetype i = 0; i < starts.size(); ++i) {
-        const bool last = i + 1 == starts.size();
-        QString line = all.mid(ends[i], (last ? all.size() : starts[i + 1]) - ends[i]);
-        if (last && line.endsWith("\r\n"))
-            line.chop(2); // the next line's match took the separator of the others
-        lines.prepend(line);
-    }
+    QStringList lines = log.text().split(stamp);
+    lines.removeFirst(); // what comes before the newest entry's stamp: nothing
+    if (!lines.isEmpty() && lines.last().endsWith("\r\n"))
+        lines.last().chop(2); // the other entries' line breaks went with the stamp after them
+    std::reverse(lines.begin(), lines.end());
     return lines;
 }
 

@@ -181,7 +181,6 @@ TEST_F(CallTest, OneMissedCallGivesOneRowAndOneReplyOnceTheLineIsIdle)
     EXPECT_EQ(calls(), 1);
     EXPECT_EQ(h.sounds.size(), 2);
     EXPECT_EQ(h.sounds.first(), "ringing.wav");
-    EXPECT_TRUE(h.engine->callWatcher()->state().IsLastCallerNumberMobile);
 
     // While it rings the modem is locked and the gateway timers pause.
     tick();
