@@ -82,7 +82,6 @@ TEST_F(ReceivePassTest, KeywordRepliesFollowTableOrderAndTheSwitch)
     ASSERT_TRUE(replies.setSendAutoReply(true));
     h.modem.addMessage("REC UNREAD", "+919812345678", both);
     h.modem.addMessage("REC UNREAD", "+447700900123", "xINFOx");
-    h.modem.addMessage("REC UNREAD", "+447700900124", "hello");
     receive();
     EXPECT_EQ(h.logLines().filter("Sending AutoReply to SMS.").size(), 2);
     EXPECT_EQ(outbox(), "0|+919812345678|Prices: it's 5#0|+447700900123|Info desk");

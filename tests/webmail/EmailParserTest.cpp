@@ -106,7 +106,6 @@ TEST(EmailDate, KeepsTheWallClockAsWrittenWhateverTheZone)
         {"5 Dec 2006 23:20:30 EST", at(2006, 12, 5, 23, 20, 30)},
         {"Tue, 05 Dec 2006 10:20:30", at(2006, 12, 5, 10, 20, 30)},
         {"", QDateTime()},
-        {"next Tuesday", QDateTime()},
         {"31 Feb 2006 10:20:30 +0000", QDateTime()},
         {"Tue, 05 Dec 2006 25:61:30 +0000", QDateTime()},
     };
