@@ -100,19 +100,15 @@ TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMe
 
 TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsTheSendTimer)
 {
+    // Switched to the gateway by a save: the send timer runs without a connection.
     EngineHarness gateway;
     gateway.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
+    gateway.settings.SendIntervalSeconds = 9;
     gateway.applySettings();
+    EXPECT_EQ(gateway.engine->sendTimer()->interval(), 9000);
+    EXPECT_TRUE(gateway.engine->sendTimer()->isRunning());
     gateway.engine->startGateway();
     EXPECT_TRUE(gateway.logLines().isEmpty());
-    // Switched to the gateway by a save: the send timer runs without a connection.
-    EngineHarness switched;
-    switched.applySettings();
-    switched.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
-    switched.settings.SendIntervalSeconds = 9;
-    switched.applySettings();
-    EXPECT_EQ(switched.engine->sendTimer()->interval(), 9000);
-    EXPECT_TRUE(switched.engine->sendTimer()->isRunning());
 
     EngineHarness mix;
     mix.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
