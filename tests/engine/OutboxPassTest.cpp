@@ -159,6 +159,12 @@ protected:
 TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNextRowGoes)
 {
     h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
+    // A blank in the address makes a local part that must be quoted on the envelope.
+    h.settings.SMSSMTPYourEmailAddress = "Head Office@corp.example";
+    // A login stored but not asked for: none may be tried (this server offers none).
+    h.settings.SMSSMTPAuthenticationType = 2;
+    h.settings.SMSSMTPUserName = "someone";
+    h.settings.SMSSMTPPassword = "stale-secret";
     h.applySettings();
     const qint64 refused = h.queue("+15550001", "no");
     const qint64 ok = h.queue("+447700900123", "yes", " Sales ");
@@ -173,12 +179,18 @@ TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNex
                                "subscriber\r\n"))
         << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("**ERROR** SMS could not be sent to +15550001") + kReasons));
-    EXPECT_TRUE(lines.contains("Message sent."));
+    EXPECT_EQ(
+        lines.mid(lines.size() - 7),
+        (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()), "Connected to 127.0.0.1.",
+                     "Sending from Head Office@corp.example.", "Sending to +447700900123@sms.example.",
+                     "Sending the message.", "Message sent.", "SMS sent successfully. Now removing it from outbox."}));
     EXPECT_EQ(statusOf(h, refused), QString());
     EXPECT_EQ(statusOf(h, ok), "SENT");
     ASSERT_EQ(server.mails().size(), 1);
+    EXPECT_EQ(server.mails().first().value("from").toString(), "\"Head Office\"@corp.example");
     const QString data = server.mails().first().value("data").toString();
-    EXPECT_TRUE(data.contains("From: \"Sales\" <office@corp.example>")) << data.toStdString();
+    EXPECT_TRUE(data.contains("From: \"Sales\" <\"Head Office\"@corp.example>")) << data.toStdString();
+    EXPECT_TRUE(data.contains("\r\n\r\nyes\r\n")) << data.toStdString();
 }
 
 TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)

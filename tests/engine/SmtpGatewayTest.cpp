@@ -65,33 +65,6 @@ protected:
     test::ManualClock m_clock;
 };
 
-TEST_F(SmtpGatewayTest, DeliversWithoutLoginAndReportsEachStep)
-{
-    SmtpServer server({});
-    ASSERT_TRUE(server.startError().isEmpty()) << server.startError().toStdString();
-
-    SmtpSendRequest r = request(server.port());
-    r.authenticationRequired = false;
-    r.authenticationType = 2; // stored, but not asked for: no login may be tried
-    r.userName = "someone";
-    r.password = "stale-secret";
-    const Sent s = send(r);
-
-    EXPECT_TRUE(s.result.ok()) << s.result.description.toStdString();
-    ASSERT_EQ(server.mails().size(), 1);
-    const QJsonObject mail = server.mails().first();
-    // A sender name with a blank makes a local part that must be quoted on the envelope.
-    EXPECT_EQ(mail.value("from").toString(), "\"Head Office\"@gateway.example");
-    EXPECT_EQ(mail.value("to").toArray().first().toString(), "+919812345678@sms.example");
-    const QString data = mail.value("data").toString();
-    EXPECT_TRUE(data.contains("From: \"Head Office\" <\"Head Office\"@gateway.example>")) << data.toStdString();
-    EXPECT_TRUE(data.contains("\r\n\r\nMeeting at 10\r\n")) << data.toStdString();
-    EXPECT_EQ(s.status,
-              (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()), "Connected to 127.0.0.1.",
-                           "Sending from Head Office@gateway.example.", "Sending to +919812345678@sms.example.",
-                           "Sending the message.", "Message sent."}));
-}
-
 struct LoginCase
 {
     qint16 type;
