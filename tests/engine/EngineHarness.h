@@ -35,6 +35,11 @@ public:
 
     qint64 count(const QString &sql, const QVariantList &values = {}) const;
     QString text(const QString &sql, const QVariantList &values = {}) const;
+    // A column of an outbox row, "<null>" for null.
+    QString outboxColumn(qint64 id, const QString &column = "DeliveryStatus") const
+    {
+        return text("SELECT COALESCE(" + column + ",'<null>') FROM Message_OutBox WHERE Outbox_Id=?", {id});
+    }
     qint64 queue(const QString &recipient, const QString &message, const QString &fromName = {});
 
     ManualClock clock;

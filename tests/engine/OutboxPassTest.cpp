@@ -20,16 +20,6 @@ const QString kReasons =
     " (Possible Reasons: 1> Phone out of coverage area   2> No balance credit on your SIM   3> Problem "
     "connecting to remote SMS SMTP server.)";
 
-// A column of an outbox row, "<null>" for null.
-QString column(const EngineHarness &h, qint64 id, const QString &name)
-{
-    return h.text("SELECT COALESCE(" + name + ",'<null>') FROM Message_OutBox WHERE Outbox_Id=?", {id});
-}
-QString statusOf(const EngineHarness &h, qint64 id)
-{
-    return column(h, id, "DeliveryStatus");
-}
-
 // Points the harness at an SMTP test server, with short timeouts.
 void useSmtpServer(EngineHarness &h, const SmtpServer &server)
 {
@@ -49,7 +39,7 @@ TEST(OutboxPass, WithoutModemLinkTheRowWaits)
     const qint64 id = h.queue("+447700900123", "hi");
     h.engine->sendAll();
     EXPECT_EQ(h.logLines(), (QStringList{"Total 1 SMS to be sent.", kNotCommunicatingText}));
-    EXPECT_EQ(statusOf(h, id), "<null>");
+    EXPECT_EQ(h.outboxColumn(id), "<null>");
 }
 
 struct ModeCase
@@ -89,10 +79,10 @@ TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
     EXPECT_EQ(lines.filter("SMS sent successfully. Now removing it from outbox.").size(), 2);
     EXPECT_TRUE(lines.filter("98AB77").isEmpty()); // a faulty number is not logged
 
-    EXPECT_EQ(statusOf(h, good), "SENT");
-    EXPECT_EQ(column(h, good, "DeliveryDatetime"), "2026-12-06 14:30:05");
-    EXPECT_EQ(statusOf(h, plain), "SENT");
-    EXPECT_EQ(statusOf(h, faulty), "FAULTY NUMBER");
+    EXPECT_EQ(h.outboxColumn(good), "SENT");
+    EXPECT_EQ(h.outboxColumn(good, "DeliveryDatetime"), "2026-12-06 14:30:05");
+    EXPECT_EQ(h.outboxColumn(plain), "SENT");
+    EXPECT_EQ(h.outboxColumn(faulty), "FAULTY NUMBER");
 
     const auto sent = h.modem.sentMessages();
     ASSERT_EQ(sent.size(), 2);
@@ -184,8 +174,8 @@ TEST_F(OutboxGatewayTest, RefusalKeepsTheRowWaitingWithTheServersReasonAndTheNex
         (QStringList{QStringLiteral("Connecting to 127.0.0.1:%1.").arg(server.port()), "Connected to 127.0.0.1.",
                      "Sending from Head Office@corp.example.", "Sending to +447700900123@sms.example.",
                      "Sending the message.", "Message sent.", "SMS sent successfully. Now removing it from outbox."}));
-    EXPECT_EQ(statusOf(h, refused), QString());
-    EXPECT_EQ(statusOf(h, ok), "SENT");
+    EXPECT_EQ(h.outboxColumn(refused), QString());
+    EXPECT_EQ(h.outboxColumn(ok), "SENT");
     ASSERT_EQ(server.mails().size(), 1);
     EXPECT_EQ(server.mails().first().value("from").toString(), "\"Head Office\"@corp.example");
     const QString data = server.mails().first().value("data").toString();
@@ -218,8 +208,8 @@ TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
     };
     EXPECT_EQ(lines.mid(0, expectedStart.size()), expectedStart);
     EXPECT_EQ(lines.last(), "SMS sent successfully. Now removing it from outbox.");
-    EXPECT_EQ(statusOf(h, viaModem), QString());
-    EXPECT_EQ(statusOf(h, viaGateway), "SENT");
+    EXPECT_EQ(h.outboxColumn(viaModem), QString());
+    EXPECT_EQ(h.outboxColumn(viaGateway), "SENT");
     EXPECT_EQ(recipients(), QStringList{"07700900456@sms.example"});
     // The masked sender: the sender name at the account's own domain.
     EXPECT_EQ(server.mails().first().value("from").toString(), "Office@corp.example");
@@ -227,7 +217,7 @@ TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
     // With the modem connected, the matched row goes through it.
     ASSERT_EQ(h.connectModem(), QString());
     h.engine->sendAll();
-    EXPECT_EQ(statusOf(h, viaModem), "SENT");
+    EXPECT_EQ(h.outboxColumn(viaModem), "SENT");
     ASSERT_EQ(h.modem.sentMessages().size(), 1);
     EXPECT_EQ(h.modem.sentMessages().first().number, "+447700900123");
 }
@@ -253,12 +243,12 @@ TEST(OutboxPass, PasswordGoesWithoutTlsOnlyOnceTheOperatorAllowsIt)
         "sent without encryption (not recommended)\" in Advanced SMTP Parlix Settings.\r\n"))
         << h.logLines().join('\n').toStdString();
     EXPECT_TRUE(server.events().isEmpty());
-    EXPECT_EQ(statusOf(h, id), QString());
+    EXPECT_EQ(h.outboxColumn(id), QString());
 
     h.settings.SMSSMTPAllowClearTextLogin = true;
     h.applySettings();
     h.engine->sendAll();
-    EXPECT_EQ(statusOf(h, id), "SENT") << h.logLines().join('\n').toStdString();
+    EXPECT_EQ(h.outboxColumn(id), "SENT") << h.logLines().join('\n').toStdString();
     EXPECT_EQ(server.mails().size(), 1);
 }
 

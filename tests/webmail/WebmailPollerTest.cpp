@@ -25,23 +25,17 @@ using test::tagged;
 const QString kChecking = "Checking POP3 account for Webmail-to-SMS on the server: 127.0.0.1";
 const QString kPop3ErrorStart = "**ERROR** WebMail - To - SMS Error While Checking For Your Emails.\r\nError No.: ";
 
-QString total(int n)
-{
-    return QStringLiteral("Total %1 new emails found.").arg(n);
-}
-QString parsing(int i)
-{
-    return QStringLiteral("Parsing email no. %1 contents.").arg(i);
-}
-QString queuedLine(const QString &user, const QString &number)
-{
-    return QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: '%1' to mobile number '%2'")
-        .arg(user, number);
-}
-
 class WebmailPollerTest : public ::testing::Test
 {
 protected:
+    static QString total(int n) { return QStringLiteral("Total %1 new emails found.").arg(n); }
+    static QString parsing(int i) { return QStringLiteral("Parsing email no. %1 contents.").arg(i); }
+    static QString queuedLine(const QString &user, const QString &number)
+    {
+        return QStringLiteral("Webmail-To-SMS sent to Outbox from SMS Account: '%1' to mobile number '%2'")
+            .arg(user, number);
+    }
+
     void SetUp() override
     {
         const Status tls = server.enableTls();
