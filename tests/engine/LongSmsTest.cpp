@@ -17,49 +17,39 @@ QStringList sentTexts(const EngineHarness &h)
     return texts;
 }
 
-struct ResumeCase
-{
-    const char *deliveryMode;
-    const char *failingCommand; // where the modem refuses the second part
-};
-
-class LongSmsResumeTest : public ::testing::TestWithParam<ResumeCase>
-{
-};
-
 // The second of three parts is refused; the engine restarts before the retry, which must
 // send the second and third parts only, each recorded with the modem's message reference.
-TEST_P(LongSmsResumeTest, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
+TEST(LongSmsTextMode, RetryAfterRestartSendsOnlyThePartsThatNeverWent)
 {
-    EngineHarness h;
-    h.settings.SIMCardDeliveryMode = simDeliveryModeFrom(QString::fromLatin1(GetParam().deliveryMode));
-    h.applySettings();
-    ASSERT_EQ(h.connectModem(), QString());
     const QString text = QStringLiteral("0123456789").repeated(40);
-    const qint64 id = h.queue("+447700900123", text);
-    const QString failing = QString::fromLatin1(GetParam().failingCommand);
-    h.modem.failNext(failing, {Fault::CmsError, 500}, 1, 1);
+    // Where the modem refuses the second part in each delivery mode.
+    const std::pair<SimDeliveryMode, const char *> modes[] = {{SimDeliveryMode::DirectDeliver, "BODY"},
+                                                              {SimDeliveryMode::StoreAndDeliver, "AT+CMSS"}};
+    for (const auto &[mode, failing] : modes) {
+        SCOPED_TRACE(failing);
+        EngineHarness h;
+        h.settings.SIMCardDeliveryMode = mode;
+        h.applySettings();
+        ASSERT_EQ(h.connectModem(), QString());
+        const qint64 id = h.queue("+447700900123", text);
+        h.modem.failNext(failing, {Fault::CmsError, 500}, 1, 1);
 
-    h.engine->sendAll();
-    EXPECT_EQ(sentTexts(h), QStringList{text.left(160)});
-    EXPECT_EQ(h.text("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), QString());
+        h.engine->sendAll();
+        EXPECT_EQ(sentTexts(h), QStringList{text.left(160)});
+        EXPECT_EQ(h.outboxColumn(id), "");
 
-    h.restartEngine();
-    h.applySettings();
-    h.engine->sendAll();
+        h.restartEngine();
+        h.applySettings();
+        h.engine->sendAll();
 
-    EXPECT_EQ(sentTexts(h), (QStringList{text.left(160), text.mid(160, 160), text.mid(320)}));
-    EXPECT_EQ(h.text("SELECT DeliveryStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), "SENT");
-    EXPECT_EQ(h.count("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
-                      "WHERE Outbox_Id=? AND IsConfirmed=1 AND PartCount=3",
-                      {id}),
-              3);
+        EXPECT_EQ(sentTexts(h), (QStringList{text.left(160), text.mid(160, 160), text.mid(320)}));
+        EXPECT_EQ(h.outboxColumn(id), "SENT");
+        EXPECT_EQ(h.count("SELECT COUNT(DISTINCT MessageRef) FROM Message_OutBox_Parts "
+                          "WHERE Outbox_Id=? AND IsConfirmed=1 AND PartCount=3",
+                          {id}),
+                  3);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(TextMode, LongSmsResumeTest,
-                         ::testing::Values(ResumeCase{"DIRECT DELIVER", "BODY"},
-                                           ResumeCase{"STORE AND DELIVER", "AT+CMSS"}),
-                         [](const auto &info) { return std::string(info.param.deliveryMode).substr(0, 5); });
 
 TEST(LongSmsTextMode, GsmCutCountsEscapedCharactersTwiceAndReportsReplacedOnes)
 {

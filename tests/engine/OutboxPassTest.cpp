@@ -49,58 +49,54 @@ struct ModeCase
     const char *via;
 };
 
-class OutboxModemTest : public ::testing::TestWithParam<ModeCase>
+TEST(OutboxPass, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
 {
-};
+    const ModeCase modes[] = {{SimDeliveryMode::DirectDeliver, "DIRECT DELIVERY", "AT+CMGS"},
+                              {SimDeliveryMode::StoreAndDeliver, "STORE & DELIVER", "AT+CMSS"}};
+    for (const ModeCase &m : modes) {
+        SCOPED_TRACE(m.via);
+        EngineHarness h;
+        h.settings.SIMCardDeliveryMode = m.mode;
+        h.applySettings();
+        ASSERT_EQ(h.connectModem(), QString());
+        const qint64 good = h.queue(" +447700900123 ", "  Hello there  ");
+        const qint64 faulty = h.queue("98AB77", "x");
+        const qint64 plain = h.queue("07700900456", "Second");
+        h.clearLog();
+        h.clock.set(QDateTime(QDate(2026, 12, 6), QTime(14, 30, 5)));
 
-TEST_P(OutboxModemTest, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
-{
-    EngineHarness h;
-    h.settings.SIMCardDeliveryMode = GetParam().mode;
-    h.applySettings();
-    ASSERT_EQ(h.connectModem(), QString());
-    const qint64 good = h.queue(" +447700900123 ", "  Hello there  ");
-    const qint64 faulty = h.queue("98AB77", "x");
-    const qint64 plain = h.queue("07700900456", "Second");
-    h.clearLog();
-    h.clock.set(QDateTime(QDate(2026, 12, 6), QTime(14, 30, 5)));
+        h.engine->sendAll();
 
-    h.engine->sendAll();
+        const QString method = QString::fromLatin1(m.method);
+        const QStringList lines = h.logLines();
+        auto sendingLine = [&](const QString &stored) -> QString {
+            return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") +
+                   method + QLatin1Char('.');
+        };
+        EXPECT_EQ(lines.first(), "Total 3 SMS to be sent.");
+        EXPECT_TRUE(lines.contains(sendingLine(" +447700900123 "))) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.contains(sendingLine("07700900456")));
+        EXPECT_EQ(lines.filter("SMS sent successfully. Now removing it from outbox.").size(), 2);
+        EXPECT_TRUE(lines.filter("98AB77").isEmpty()); // a faulty number is not logged
 
-    const QString method = QString::fromLatin1(GetParam().method);
-    const QStringList lines = h.logLines();
-    auto sendingLine = [&](const QString &stored) -> QString {
-        return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") + method +
-               QLatin1Char('.');
-    };
-    EXPECT_EQ(lines.first(), "Total 3 SMS to be sent.");
-    EXPECT_TRUE(lines.contains(sendingLine(" +447700900123 "))) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines.contains(sendingLine("07700900456")));
-    EXPECT_EQ(lines.filter("SMS sent successfully. Now removing it from outbox.").size(), 2);
-    EXPECT_TRUE(lines.filter("98AB77").isEmpty()); // a faulty number is not logged
+        EXPECT_EQ(h.outboxColumn(good), "SENT");
+        EXPECT_EQ(h.outboxColumn(good, "DeliveryDatetime"), "2026-12-06 14:30:05");
+        EXPECT_EQ(h.outboxColumn(plain), "SENT");
+        EXPECT_EQ(h.outboxColumn(faulty), "FAULTY NUMBER");
 
-    EXPECT_EQ(h.outboxColumn(good), "SENT");
-    EXPECT_EQ(h.outboxColumn(good, "DeliveryDatetime"), "2026-12-06 14:30:05");
-    EXPECT_EQ(h.outboxColumn(plain), "SENT");
-    EXPECT_EQ(h.outboxColumn(faulty), "FAULTY NUMBER");
+        const auto sent = h.modem.sentMessages();
+        ASSERT_EQ(sent.size(), 2);
+        EXPECT_EQ(sent[0].number, "+447700900123");
+        EXPECT_EQ(sent[0].text, "Hello there");
+        EXPECT_EQ(sent[0].via, QString::fromLatin1(m.via));
+        EXPECT_TRUE(h.modem.messages().isEmpty()); // store-and-deliver removes its stored copy
 
-    const auto sent = h.modem.sentMessages();
-    ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[0].number, "+447700900123");
-    EXPECT_EQ(sent[0].text, "Hello there");
-    EXPECT_EQ(sent[0].via, QString::fromLatin1(GetParam().via));
-    EXPECT_TRUE(h.modem.messages().isEmpty()); // store-and-deliver removes its stored copy
-
-    // Nothing waits any more: the next pass finds no row, the faulty one included.
-    h.clearLog();
-    h.engine->sendAll();
-    EXPECT_EQ(h.logLines(), QStringList{"Total 0 SMS to be sent."});
+        // Nothing waits any more: the next pass finds no row, the faulty one included.
+        h.clearLog();
+        h.engine->sendAll();
+        EXPECT_EQ(h.logLines(), QStringList{"Total 0 SMS to be sent."});
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(DeliveryModes, OutboxModemTest,
-                         ::testing::Values(ModeCase{SimDeliveryMode::DirectDeliver, "DIRECT DELIVERY", "AT+CMGS"},
-                                           ModeCase{SimDeliveryMode::StoreAndDeliver, "STORE & DELIVER", "AT+CMSS"}),
-                         [](const auto &info) { return std::string(info.param.via).substr(3); });
 
 TEST(OutboxPass, RowDeletedByTheOperatorDuringThePassIsNotSent)
 {
