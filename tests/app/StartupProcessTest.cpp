@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(FatalStartup, EndsWithTheCauseAndANonZeroStatus)
     }
 }
 
-TEST(Headless, RunsUntilSigtermThenStopsCleanly)
+TEST(Headless, InitialisesInOrderAndTakesSettingsChangedFromAnotherShell)
 {
     test::TempDatabase t;
     QProcess p;
@@ -104,19 +105,16 @@ TEST(Headless, RunsUntilSigtermThenStopsCleanly)
         return out.contains(line);
     };
     ASSERT_TRUE(waitFor("Initializing Timer Properties.")) << out.toStdString();
-    const int a = out.indexOf("Initializing WebMail-To-SMS Properties.");
-    const int b = out.indexOf("Initializing SMS Delivery Properties.");
-    const int c = out.indexOf("Initializing AutoReply On MissedCall Properties.");
-    const int d = out.indexOf("Initializing Timer Properties.");
-    EXPECT_TRUE(a >= 0 && a < b && b < c && c < d);
+    const QRegularExpression order("Initializing WebMail-To-SMS Properties.*Initializing SMS Delivery Properties.*"
+                                   "Initializing AutoReply On MissedCall Properties.*Initializing Timer Properties",
+                                   QRegularExpression::DotMatchesEverythingOption);
+    EXPECT_TRUE(order.match(QString::fromUtf8(out)).hasMatch()) << out.toStdString();
 
     // A change made from another shell reaches the running gateway.
     EXPECT_EQ(runParlix({"settings", "set", "SendAllMessagesTime", "5", "--database", t.path()}).status, 0);
     EXPECT_TRUE(waitFor("Settings changed in the database: applied.")) << out.toStdString();
-    ::kill(pid_t(p.processId()), SIGTERM);
-    ASSERT_TRUE(p.waitForFinished(15000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
+    ::kill(pid_t(p.processId()), SIGTERM); // a clean stop is the fault matrix's check, in every scenario
+    p.waitForFinished(15000);
 }
 
 // The numbers are cleaned as the compose window cleans them (tested there); the command

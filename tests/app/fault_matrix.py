@@ -309,7 +309,8 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("scenarios", nargs="*", default=list(SCENARIOS))
     args = parser.parse_args()
-    results = []
+    failed = 0
+    print("%-22s  %-4s  %5s  %s" % ("scenario", "ok", "secs", "outcome"))
     for name in args.scenarios:
         case, began = Case(args, name), time.monotonic()
         try:
@@ -318,16 +319,12 @@ def main():
             ok, outcome = False, "%s: %s" % (type(e).__name__, e)
         finally:
             case.close()
-        results.append((name, ok, time.monotonic() - began, outcome))
+        failed += not ok
         if os.environ.get("FAULT_MATRIX_VERBOSE") == "all" or not ok and os.environ.get("FAULT_MATRIX_VERBOSE"):
             for proc, lines in case.runs:
                 print("\n".join(lines.lines[-60:]))
-    width = max(len(r[0]) for r in results)
-    print("%-*s  %-4s  %5s  %s" % (width, "scenario", "ok", "secs", "outcome"))
-    for name, ok, secs, outcome in results:
-        print("%-*s  %-4s  %5.1f  %s" % (width, name, "yes" if ok else "NO", secs, outcome))
-    return 0 if all(r[1] for r in results) else 1
-
+        print("%-22s  %-4s  %5.1f  %s" % (name, "yes" if ok else "NO", time.monotonic() - began, outcome), flush=True)
+    return 1 if failed else 0
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -23,8 +23,6 @@ protected:
         QString error;
         ASSERT_TRUE(sim.start(&error)) << error.toStdString();
         connection.setDatabase(db.db());
-        settings.ReceiveIntervalSeconds = 30;
-        settings.SendIntervalSeconds = 20;
         settings.SMSDeliveryMedia = DeliveryMedium::Modem;
         settings.PduMode = false; // as the rows below
         connection.setSettings(settings);
