@@ -45,9 +45,6 @@ const CorpusCase kCorpus[] = {
      at(2008, 11, 22, 15, 4, 59), "Plain email.\n\nHope it works well!\n\nMikel"},
     {"09-gmail-android-base64-utf8.eml", "Sergey Obykhov", "bob@example.com", "Re: Test", "multipart/alternative",
      at(2012, 4, 2, 18, 22, 10), "Hello\n02.04.2012 14:20 пользователь"},
-    {"10-mailchimp-rfc2047-alternative-qp-utf8.eml", "Continuity Insights", "info@continuityinsights.com",
-     "New Webinar: So, You Have A Disaster... Now What?", "multipart/alternative", at(2018, 8, 29, 20, 26, 47),
-     "Upcoming Webinar – So, You Have A Disaster... Now What?"},
     {"13-outlook-word-no-date.eml", "", "me@example.com", "Test", "multipart/alternative", QDateTime(),
      "Hello\n\nFrom: xxx@xxx.mailgun.org"},
 };
