@@ -32,7 +32,6 @@ protected:
     void storeSettings(const QString &port, const QString &bits = "115200", const QString &parity = "n",
                        const QString &dataBits = "8", const QString &stop = "1", bool callerId = true)
     {
-        db.exec("DELETE FROM ModemSettings");
         db.exec("INSERT INTO ModemSettings (CommPortNo, BitsPerSecond, DataBits, Parity, StopBits, "
                 "FlowControl, CharacterSet, EnabledCallerId, ModemDelayFactor, SMSFormat) "
                 "VALUES (?, ?, ?, ?, ?, ' 0 ', ' GSM ', ?, 1, 'TEXT')",

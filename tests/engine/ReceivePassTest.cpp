@@ -189,13 +189,5 @@ TEST(ReceivePassListings, TextsThatLookLikeProtocolStayTexts)
     }
 }
 
-TEST(ReceivePass, WithoutModemLinkTheOperatorIsTold)
-{
-    EngineHarness h;
-    h.engine->receiveAll(200);
-    EXPECT_EQ(h.prompt.texts(), QStringList{kNotCommunicatingText});
-    EXPECT_TRUE(h.logLines().isEmpty());
-}
-
 } // namespace
 } // namespace parlix
