@@ -29,65 +29,58 @@ PG_USER = "parlix_test"
 ARGS = None
 
 
-class Postgres:
-    """initdb and pg_ctl in a temporary folder on a free loopback port (as nobody under root)."""
+class Database:
+    """An SQLite file, or a throw-away PostgreSQL server: initdb and pg_ctl in a temporary folder
+    on a free loopback port (as nobody under root)."""
 
-    def __init__(self, folder):
-        self.folder = os.path.join(folder, "pg")
-        os.mkdir(self.folder)
-        self.as_user = []
+    def __init__(self, backend, folder):
+        self.pg, self.as_user = None, []
+        self.address = os.path.join(folder, "parlix.db")
+        if backend != "postgresql":
+            return
+        self.pg = os.path.join(folder, "pg")
+        os.mkdir(self.pg)
         if os.geteuid() == 0:
             nobody = pwd.getpwnam("nobody")
-            os.chown(self.folder, nobody.pw_uid, nobody.pw_gid)
+            os.chown(self.pg, nobody.pw_uid, nobody.pw_gid)
             self.as_user = ["runuser", "-u", "nobody", "--"]
-        data = os.path.join(self.folder, "data")
-        self.tool("initdb", "-D", data, "-U", PG_USER, "--auth=trust", "-E", "UTF8", "--locale=C.UTF-8", "--no-sync")
+        self.tool("initdb", "-D", "data", "-U", PG_USER, "--auth=trust", "-E", "UTF8", "--locale=C.UTF-8", "--no-sync")
         with socket.socket() as s:
             s.bind(("127.0.0.1", 0))
             self.port = s.getsockname()[1]
-        self.tool("pg_ctl", "-D", data, "-l", os.path.join(self.folder, "server.log"), "-w", "-o",
+        self.tool("pg_ctl", "-D", "data", "-l", "server.log", "-w", "-o",
                   "-p %d -k %s -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off "
-                  "-c max_connections=60" % (self.port, self.folder), "start")
-        self.data = data
-        self.psql("postgres", "CREATE DATABASE parlix")
+                  "-c max_connections=60" % (self.port, self.pg), "start")
+        self.psql("CREATE DATABASE parlix", "postgres")
         self.address = "postgresql://%s@127.0.0.1:%d/parlix" % (PG_USER, self.port)
 
     def tool(self, name, *args):
         subprocess.run(self.as_user + [os.path.join(PG_BIN, name), *args], check=True, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.STDOUT, cwd="/")
+                       stderr=subprocess.STDOUT, cwd=self.pg)
 
-    def psql(self, db, query):
+    def psql(self, query, db="parlix"):
         out = subprocess.run(["psql", "-h", "127.0.0.1", "-p", str(self.port), "-U", PG_USER, "-d", db, "-At",
                               "-F", "\t", "-v", "ON_ERROR_STOP=1", "-f", "-"], input=query, check=True,
                              capture_output=True, text=True).stdout
         return [tuple(line.split("\t")) for line in out.splitlines() if line]
 
-    def stop(self):
-        self.tool("pg_ctl", "-D", self.data, "-m", "immediate", "stop")
-
-
-class Database:
-    def __init__(self, backend, folder):
-        self.server = Postgres(folder) if backend == "postgresql" else None
-        self.address = self.server.address if self.server else os.path.join(folder, "parlix.db")
-
     def rows(self, query):
         """Rows as tuples of text (the psql reader gives text; SQLite's values are turned to it)."""
-        if self.server:
-            return self.server.psql("parlix", query)
+        if self.pg:
+            return self.psql(query)
         with sqlite3.connect(self.address, timeout=30) as db:
             return [tuple("" if v is None else str(v) for v in r) for r in db.execute(query).fetchall()]
 
     def run(self, script):
-        if self.server:
-            self.server.psql("parlix", script)
+        if self.pg:
+            self.psql(script)
         else:
             with sqlite3.connect(self.address, timeout=30, isolation_level=None) as db:
                 db.executescript(script)
 
     def close(self):
-        if self.server:
-            self.server.stop()
+        if self.pg:
+            self.tool("pg_ctl", "-D", "data", "-m", "immediate", "stop")
 
 
 class Station:

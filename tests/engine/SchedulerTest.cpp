@@ -56,10 +56,12 @@ TEST(Scheduler, ConnectGivesBothTimersTheirPeriodsAndDisconnectStopsThem)
     EXPECT_FALSE(h.engine->sendTimer()->isRunning());
 }
 
-TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
+// Without a modem neither tick does a thing for the modem medium.
+TEST(Scheduler, TicksNeedTheModemAndAReceiveTickSkipsWhileACallHoldsIt)
 {
     EngineHarness h;
     h.engine->receiveTick();
+    h.engine->sendTick();
     EXPECT_TRUE(h.logLines().isEmpty());
     EXPECT_EQ(h.engine->receiveTimer()->interval(), 0);
 
@@ -78,22 +80,6 @@ TEST(Scheduler, ReceiveTickNeedsTheModemAndSkipsWhileACallHoldsIt)
     EXPECT_EQ(h.logLines().mid(0, 2), (QStringList{"Checking for new SMS on SIM card.", "Total 1 new SMS found."}));
 }
 
-TEST(Scheduler, SendTickDeliversThroughTheGatewayWithoutModemButNotForTheModemMedium)
-{
-    EngineHarness h;
-    h.engine->sendTick();
-    EXPECT_TRUE(h.logLines().isEmpty());
-
-    h.settings.SMSDeliveryMedia = DeliveryMedium::SmtpGateway;
-    h.settings.SendIntervalSeconds = 0; // automatic sending off: the first tick stops the timer
-    h.applySettings();
-    h.engine->startSendTimer();
-    h.engine->sendTimer()->setInterval(5000);
-    h.engine->sendTick();
-    EXPECT_EQ(h.logLines(), (QStringList{"Checking if there are any SMS to be sent.", "Total 0 SMS to be sent."}));
-    EXPECT_FALSE(h.engine->sendTimer()->isRunning());
-}
-
 TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsTheSendTimer)
 {
     // Switched to the gateway by a save: the send timer runs without a connection.
@@ -105,6 +91,15 @@ TEST(Scheduler, StartUpConnectsUnlessTheGatewayAloneSendsAndFailedConnectStartsT
     EXPECT_TRUE(gateway.engine->sendTimer()->isRunning());
     gateway.engine->startGateway();
     EXPECT_TRUE(gateway.logLines().isEmpty());
+    // Its tick sends without a modem; with automatic sending off the first tick stops the timer.
+    gateway.settings.SendIntervalSeconds = 0;
+    gateway.applySettings();
+    gateway.engine->startSendTimer();
+    gateway.engine->sendTimer()->setInterval(5000);
+    gateway.engine->sendTick();
+    EXPECT_EQ(gateway.logLines(),
+              (QStringList{"Checking if there are any SMS to be sent.", "Total 0 SMS to be sent."}));
+    EXPECT_FALSE(gateway.engine->sendTimer()->isRunning());
 
     EngineHarness mix;
     mix.settings.SMSDeliveryMedia = DeliveryMedium::MixMode;
