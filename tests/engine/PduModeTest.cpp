@@ -94,22 +94,6 @@ TEST(PduReceive, PartsInReverseOverTwoPassesAndARestartBecomeOneInboxRow)
     EXPECT_TRUE(h.modem.messages().isEmpty());
 }
 
-TEST(PduReceive, ListedDeliveryReportMarksTheRowDelivered)
-{
-    EngineHarness h;
-    ASSERT_EQ(h.connectModem(true, true, true), QString());
-    const qint64 id = h.queue(kNumber, QStringLiteral("0123456789").repeated(20)); // two parts
-    h.engine->sendAll();
-    ASSERT_EQ(h.modem.sentMessages().size(), 2);
-    EXPECT_TRUE(h.modem.sentMessages().first().statusReportRequested);
-
-    h.engine->receiveAll(200);
-
-    EXPECT_EQ(h.text("SELECT ReportStatus FROM Message_OutBox WHERE Outbox_Id=?", {id}), "DELIVERED");
-    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox"), 0);
-    EXPECT_TRUE(h.modem.messages().isEmpty());
-}
-
 // Parts whose siblings never come wait their time, then go to the inbox with a marker where
 // the rest should be; none is dropped, and the next pass leaves the row alone.
 TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
@@ -150,17 +134,26 @@ TEST(PduReceive, PartsWithoutSiblingsAreStoredMarkedAfterTheWait)
     }
 }
 
-// A report the modem pushes on its own (+CDS, the PDU on the next line) while the program is
-// idle: matched by reference and recipient like a listed one; unknown and unreadable ones are
-// logged and change nothing.
-TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
+// Reports the modem lists with the SIM's messages, and one it pushes on its own (+CDS, the PDU
+// on the next line) while the program is idle, are matched by reference and recipient; unknown
+// and unreadable ones are logged and change nothing.
+TEST(PduReceive, DeliveryReportsListedOrPushedAreMatchedToTheirRow)
 {
     EngineHarness h;
     ASSERT_EQ(h.connectModem(true, true, true), QString());
+    const qint64 listed = h.queue(kNumber, QStringLiteral("0123456789").repeated(20)); // two parts
+    h.engine->sendAll();
+    ASSERT_EQ(h.modem.sentMessages().size(), 2);
+    EXPECT_TRUE(h.modem.sentMessages().first().statusReportRequested);
+    h.engine->receiveAll(200);
+    EXPECT_EQ(h.outboxColumn(listed, "ReportStatus"), "DELIVERED");
+    EXPECT_EQ(h.count("SELECT COUNT(*) FROM Message_InBox"), 0);
+    EXPECT_TRUE(h.modem.messages().isEmpty());
+
     const qint64 id = h.queue(kNumber, "pushed");
     h.engine->sendAll();
-    ASSERT_EQ(h.modem.sentMessages().size(), 1);
-    const int reference = h.modem.sentMessages().first().reference;
+    ASSERT_EQ(h.modem.sentMessages().size(), 3);
+    const int reference = h.modem.sentMessages().last().reference;
     const auto pushed = [](int ref, const QString &to) -> QByteArray {
         pdu::StatusReport r;
         r.messageReference = ref;
@@ -177,9 +170,10 @@ TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
         QString logged;
         QString reportStatus;
     } cases[] = {
-        {"unknown reference", pushed(reference + 1, kNumber), "A delivery report for an unknown SMS", ""},
-        {"other recipient", pushed(reference, "+447700900999"), "A delivery report for an unknown SMS", ""},
-        {"not a PDU", "\r\n+CDS: 3\r\nZZ01\r\n", "**ERROR** A delivery report from the modem could not be read", ""},
+        {"unknown reference", pushed(reference + 1, kNumber), "A delivery report for an unknown SMS", "<null>"},
+        {"other recipient", pushed(reference, "+447700900999"), "A delivery report for an unknown SMS", "<null>"},
+        {"not a PDU", "\r\n+CDS: 3\r\nZZ01\r\n", "**ERROR** A delivery report from the modem could not be read",
+         "<null>"},
         {"its own report", pushed(reference, kNumber), "Delivery report for the SMS to", "DELIVERED"},
     };
     for (const auto &c : cases) {
@@ -187,8 +181,7 @@ TEST(PduReceive, PushedDeliveryReportsAreMatchedToTheirRow)
         h.clearLog();
         h.modem.sendRaw(c.bytes);
         QTRY_VERIFY(!h.logLines().filter(c.logged).isEmpty());
-        EXPECT_EQ(h.text("SELECT COALESCE(ReportStatus,'') FROM Message_OutBox WHERE Outbox_Id=?", {id}),
-                  c.reportStatus);
+        EXPECT_EQ(h.outboxColumn(id, "ReportStatus"), c.reportStatus);
     }
 }
 

@@ -136,7 +136,7 @@ TEST(EmailHeaders, FoldedAndSplitEncodedWordsDecodeAsMailReadersShowThem)
     }
 }
 
-TEST(EmailBody, IgnoresAttachedAndForwardedText)
+TEST(EmailBody, IgnoresAttachedAndForwardedTextAndEveryLineBreakBecomesOne)
 {
     const QByteArray raw = "From: x@example.com\r\n"
                            "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
@@ -150,10 +150,7 @@ TEST(EmailBody, IgnoresAttachedAndForwardedText)
                            "From: y@example.com\r\nContent-Type: text/plain\r\n\r\nforwarded\r\n"
                            "--m--\r\n";
     EXPECT_TRUE(parseEmail(raw).textBody.isEmpty());
-}
-
-TEST(EmailBody, EveryLineBreakBecomesOne)
-{
+    // Every line break becomes one.
     EXPECT_EQ(parseEmail("Content-Type: text/plain\r\n\r\none\r\ntwo\r\r\nthree\rfour\n").textBody,
               "one\ntwo\n\nthree\nfour");
 }
