@@ -299,6 +299,13 @@ TEST_F(WebmailPollerTest, EmailOverTheSizeLimitIsSkippedOnceAndNeverRead)
 
     EXPECT_EQ(poll(), QStringList({kChecking, total(1)}));
     EXPECT_EQ(credits("Asha"), 8);
+
+    // Switched off, a tick logs nothing and the timer stops.
+    s.WebMailToSMSEnabled = false;
+    s.webMailTimerMs = 0;
+    poller.applySettings(s);
+    EXPECT_FALSE(poller.timer().isActive());
+    EXPECT_TRUE(poll().isEmpty());
 }
 
 TEST_F(WebmailPollerTest, ConnectionCutAfterCommitNeverChargesTwice)
@@ -337,19 +344,6 @@ TEST_F(WebmailPollerTest, StoreFailureRollsTheEmailBackAndKeepsItInTheMailbox)
     EXPECT_EQ(credits("Asha"), 10);
     EXPECT_TRUE(rows("WebMailToSMS_ProcessedUidl").isEmpty());
     EXPECT_EQ(server.messageCount(), 2);
-}
-
-TEST_F(WebmailPollerTest, SwitchedOffTickLogsNothingAndStopsTheTimer)
-{
-    deliver(plainEmail(tagged("Asha", "Secret", "1", "m")));
-    EXPECT_TRUE(poller.timer().isActive());
-    RuntimeSettings off = settings();
-    off.WebMailToSMSEnabled = false;
-    off.webMailTimerMs = 0;
-    poller.applySettings(off);
-    EXPECT_FALSE(poller.timer().isActive());
-    EXPECT_TRUE(poll().isEmpty());
-    EXPECT_EQ(server.messageCount(), 1);
 }
 
 TEST_F(WebmailPollerTest, HostPollsOnItsOwnThreadFromTheTimer)
