@@ -1,6 +1,5 @@
 // Drives the real parlix executable, as an operator or a script would.
 #include "ModemSimulator.h"
-#include "store/Database.h"
 #include "store/Query.h"
 #include "support/SqlColumn.h"
 #include "support/TempDatabase.h"
@@ -26,10 +25,7 @@ struct ProcessRun
     QString err;
 };
 
-QString parlixPath()
-{
-    return QStringLiteral(PARLIX_BINARY_DIR "/bin/parlix");
-}
+const QString kParlix = PARLIX_BINARY_DIR "/bin/parlix";
 
 ProcessRun runParlix(const QStringList &args, int timeoutMs = 20000)
 {
@@ -40,7 +36,7 @@ ProcessRun runParlix(const QStringList &args, int timeoutMs = 20000)
     env.remove("DISPLAY");
     env.remove("QT_QPA_PLATFORM");
     p.setProcessEnvironment(env);
-    p.start(parlixPath(), args);
+    p.start(kParlix, args);
     EXPECT_TRUE(p.waitForStarted());
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -94,7 +90,7 @@ TEST(Headless, InitialisesInOrderAndTakesSettingsChangedFromAnotherShell)
 {
     test::TempDatabase t;
     QProcess p;
-    p.start(parlixPath(), {"--headless", "--database", t.path()});
+    p.start(kParlix, {"--headless", "--database", t.path()});
     ASSERT_TRUE(p.waitForStarted());
     QByteArray out;
     const auto waitFor = [&](const char *line) {
@@ -227,7 +223,7 @@ TEST(Demo, HeadlessShowsSmsGoingOutAndComingInAndLeavesTheDefaultDatabaseAlone)
     env.insert("XDG_DATA_HOME", home.filePath("data"));
     env.remove("PARLIX_DATABASE");
     p.setProcessEnvironment(env);
-    p.start(parlixPath(), {"--demo", "--headless"});
+    p.start(kParlix, {"--demo", "--headless"});
     ASSERT_TRUE(p.waitForStarted());
     p.waitForFinished(15000);
     ::kill(pid_t(p.processId()), SIGTERM);
