@@ -77,14 +77,11 @@ TEST(OutboxPass, SendsWaitingRowsParksFaultyNumbersAndLogsEachStep)
 
         h.engine->sendAll();
 
-        const QString method = QString::fromLatin1(m.method);
         const QStringList lines = h.logLines();
-        auto sendingLine = [&](const QString &stored) -> QString {
-            return QStringLiteral("Sending SMS to ") + stored + QStringLiteral(" using GSM modem and method - ") +
-                   method + QLatin1Char('.');
-        };
         EXPECT_EQ(lines.first(), "Total 3 SMS to be sent.");
-        EXPECT_TRUE(lines.contains(sendingLine(" +447700900123 "))) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.contains(QStringLiteral("Sending SMS to  +447700900123  using GSM modem and method - %1.")
+                                       .arg(QLatin1String(m.method))))
+            << lines.join('\n').toStdString();
         EXPECT_EQ(lines.filter("SMS sent successfully. Now removing it from outbox.").size(), 2);
         EXPECT_TRUE(lines.filter("98AB77").isEmpty()); // a faulty number is not logged
 
@@ -136,14 +133,6 @@ protected:
         useSmtpServer(h, server);
         h.settings.SMSSMTPFromName = "Office";
         h.settings.SMSSMTPEncodeType = 1;
-    }
-
-    QStringList recipients() const
-    {
-        QStringList to;
-        for (const QJsonObject &m : server.mails())
-            to.append(m.value("to").toArray().first().toString());
-        return to;
     }
 
     SmtpServer server{{QString(), QString(), false, "5550"}};
@@ -214,7 +203,8 @@ TEST_F(OutboxGatewayTest, MixModeRoutesByPrefixAndReportsModemRowsWithoutLink)
     EXPECT_EQ(lines.last(), "SMS sent successfully. Now removing it from outbox.");
     EXPECT_EQ(h.outboxColumn(viaModem), QString());
     EXPECT_EQ(h.outboxColumn(viaGateway), "SENT");
-    EXPECT_EQ(recipients(), QStringList{"07700900456@sms.example"});
+    ASSERT_EQ(server.mails().size(), 1);
+    EXPECT_EQ(server.mails().first().value("to").toArray().first().toString(), "07700900456@sms.example");
     // The masked sender: the sender name at the account's own domain.
     EXPECT_EQ(server.mails().first().value("from").toString(), "Office@corp.example");
 
