@@ -200,12 +200,17 @@ def unplug_mid_send(c):
     return c.finish(25, in_flight=1)
 
 
-def unplug_mid_listing(c):
+def slow_answer(c, command, ms, awaited):
+    """The gateway started with SMS on the SIM and a slow answer to command, once awaited is logged."""
     c.start_sim()
     c.put_on_sim(4)
-    c.sim.ask("latency AT+CMGL 1500")
-    if not c.start().wait("Checking for new SMS on SIM card.", 10):
-        raise RuntimeError("no listing began")
+    c.sim.ask("latency %s %d" % (command, ms))
+    if not c.start().wait(awaited, 10):
+        raise RuntimeError("%r was never logged" % awaited)
+
+
+def unplug_mid_listing(c):
+    slow_answer(c, "AT+CMGL", 1500, "Checking for new SMS on SIM card.")
     time.sleep(0.5)
     c.sim.ask("unplug")
     time.sleep(1)
@@ -241,11 +246,7 @@ def kill_during_send(c):
 
 
 def kill_during_receive(c):
-    c.start_sim()
-    c.put_on_sim(4)
-    c.sim.ask("latency AT+CMGD 600")
-    if not c.start().wait("Deleting SMS No.", 10):
-        raise RuntimeError("no delete began")
+    slow_answer(c, "AT+CMGD", 600, "Deleting SMS No.")
     c.gateway[0].kill()
     c.gateway[0].wait()
     c.sim.ask("latency AT+CMGD 0")

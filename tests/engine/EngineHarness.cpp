@@ -41,16 +41,6 @@ void EngineHarness::createEngine()
     applySettings();
 }
 
-EngineHarness::~EngineHarness()
-{
-    engine->shutdown();
-}
-
-void EngineHarness::applySettings()
-{
-    engine->applySettings(settings);
-}
-
 QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 {
     QString error;

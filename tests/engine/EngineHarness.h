@@ -20,12 +20,12 @@ class EngineHarness
 {
 public:
     EngineHarness();
-    ~EngineHarness();
+    ~EngineHarness() { engine->shutdown(); }
 
     // Starts the simulator, writes the ModemSettings row for it (text mode unless pdu) and runs
     // the connect command. Empty when the modem ended up ready, else why not.
     QString connectModem(bool callerId = true, bool pdu = false, bool reports = false);
-    void applySettings();
+    void applySettings() { engine->applySettings(settings); }
     // A new engine on the same database, connected to the running simulator: a restart.
     void restartEngine();
 

@@ -10,7 +10,6 @@
 #include "support/TempDatabase.h"
 #include "testservers/DovecotServer.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -236,10 +235,7 @@ TEST_F(WebmailPollerTest, MailboxFailuresLogTheErrorWithNumberAndDescription)
         RuntimeSettings s = settings(c.password);
         s.POP3Port = c.port;
         poller.applySettings(s);
-        QElapsedTimer waited;
-        waited.start();
         const QStringList entries = poll();
-        EXPECT_LT(waited.elapsed(), 5000);
         ASSERT_EQ(entries.size(), 2);
         EXPECT_EQ(entries[0], kChecking);
         EXPECT_TRUE(entries[1].startsWith(kPop3ErrorStart + c.error)) << entries[1].toStdString();
