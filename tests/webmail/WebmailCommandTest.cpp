@@ -87,23 +87,6 @@ struct DateCase
     QDateTime expected; // invalid: stored as null
 };
 
-TEST(EmailDate, KeepsTheWallClockAsWrittenWhateverTheZone)
-{
-    const DateCase cases[] = {
-        {"Tue, 05 Dec 2006 10:20:30 +0530", at(2006, 12, 5, 10, 20, 30)},
-        {"Sun, 7 Feb 2010 14:02:38 -0800 (PST)", at(2010, 2, 7, 14, 2, 38)},
-        {"5 Dec 2006 23:20:30 EST", at(2006, 12, 5, 23, 20, 30)},
-        {"Tue, 05 Dec 2006 10:20:30", at(2006, 12, 5, 10, 20, 30)},
-        {"", QDateTime()},
-        {"31 Feb 2006 10:20:30 +0000", QDateTime()},
-        {"Tue, 05 Dec 2006 25:61:30 +0000", QDateTime()},
-    };
-    for (const DateCase &c : cases) {
-        SCOPED_TRACE(c.header);
-        EXPECT_EQ(emailDateFromHeader(c.header), c.expected);
-    }
-}
-
 struct HeaderCase
 {
     const char *from;
@@ -112,7 +95,7 @@ struct HeaderCase
     const char *subjectText;
 };
 
-TEST(EmailHeaders, FoldedAndSplitEncodedWordsDecodeAsMailReadersShowThem)
+TEST(EmailHeaders, EncodedWordsAndDatesReadAsMailReadersShowThem)
 {
     const HeaderCase cases[] = {
         // Base64 words, the first ending in padding, folded onto a second line.
@@ -140,6 +123,20 @@ TEST(EmailHeaders, FoldedAndSplitEncodedWordsDecodeAsMailReadersShowThem)
         const ParsedEmail email = parseEmail(raw);
         EXPECT_EQ(email.fromName, QString::fromUtf8(c.fromName));
         EXPECT_EQ(email.subject, QString::fromUtf8(c.subjectText));
+    }
+    // Dates keep the wall clock as written, whatever the zone; what cannot be read is stored as null.
+    const DateCase dates[] = {
+        {"Tue, 05 Dec 2006 10:20:30 +0530", at(2006, 12, 5, 10, 20, 30)},
+        {"Sun, 7 Feb 2010 14:02:38 -0800 (PST)", at(2010, 2, 7, 14, 2, 38)},
+        {"5 Dec 2006 23:20:30 EST", at(2006, 12, 5, 23, 20, 30)},
+        {"Tue, 05 Dec 2006 10:20:30", at(2006, 12, 5, 10, 20, 30)},
+        {"", QDateTime()},
+        {"31 Feb 2006 10:20:30 +0000", QDateTime()},
+        {"Tue, 05 Dec 2006 25:61:30 +0000", QDateTime()},
+    };
+    for (const DateCase &c : dates) {
+        SCOPED_TRACE(c.header);
+        EXPECT_EQ(emailDateFromHeader(c.header), c.expected);
     }
 }
 
@@ -270,7 +267,7 @@ struct TagCase
     const char *message;
 };
 
-TEST(TagGrammar, ExtractsTheFourFields)
+TEST(TagGrammar, ExtractsTheFourFieldsAndTheNumbers)
 {
     const TagCase cases[] = {
         {"mixedCaseAnyOrderWithTextAround",
@@ -296,12 +293,8 @@ TEST(TagGrammar, ExtractsTheFourFields)
         EXPECT_EQ(command.numbers, QString::fromUtf8(c.numbers));
         EXPECT_EQ(command.message, QString::fromUtf8(c.message));
     }
-}
-
-// Empty elements cost nothing; semicolons are no separator: the whole text is one (faulty)
-// number for the outbox pass.
-TEST(RecipientNumbers, SplitAtCommasAndCleaned)
-{
+    // The numbers split at commas and cleaned; empty elements cost nothing; semicolons are no
+    // separator: the whole text is one (faulty) number for the outbox pass.
     EXPECT_EQ(recipientNumbers("+91 98100-12345, 98.100.54321 ,,0044 20 7946 0018,"),
               QStringList({"+919810012345", "9810054321", "00442079460018"}));
     EXPECT_TRUE(recipientNumbers(" , - . ,").isEmpty());
