@@ -174,8 +174,7 @@ protected:
     void SetUp() override
     {
         db.exec("INSERT INTO SMS_UserAccounts (SMSUserName,SMSPassword,SMSFromName,SMSBalanceCredits,"
-                "SMSBalanceCreditsUpdatedOn) VALUES ('Asha','Secret','  Asha Travels ',?,NULL)",
-                {balance});
+                "SMSBalanceCreditsUpdatedOn) VALUES ('Asha','Secret','  Asha Travels ',10,NULL)");
     }
 
     CommandOutcome run(const QString &text)
@@ -194,7 +193,6 @@ protected:
     QVector<OutboxRow> outbox() { return test::undeliveredOutbox(db.db()); }
 
     test::TempDatabase db;
-    int balance = 10;
 };
 
 struct RefusalCase
