@@ -26,6 +26,15 @@ def gateway_environment(**extra):
     return env
 
 
+def wait_until(check, timeout, step=0.2):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if check():
+            return True
+        time.sleep(step)
+    return False
+
+
 class Lines:
     """Collects the lines a child process writes, on a thread of its own."""
 
@@ -35,19 +44,10 @@ class Lines:
 
     def _read(self, stream):
         for raw in iter(stream.readline, b""):
-            line = raw.decode("utf-8", "replace").rstrip("\r\n")
-            self.lines.append(line)
-
-    def count(self, text):
-        return sum(text in line for line in list(self.lines))
+            self.lines.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
 
     def wait(self, text, timeout, start=0):
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            if any(text in line for line in list(self.lines)[start:]):
-                return True
-            time.sleep(0.05)
-        return False
+        return wait_until(lambda: any(text in line for line in self.lines[start:]), timeout, 0.05)
 
 
 class Simulator:
@@ -67,9 +67,7 @@ class Simulator:
         self.marks += 1
         mark = "? mark%d (see --help)" % self.marks
         start = len(self.out.lines)
-        if line:
-            self.send(line)
-        self.send("mark%d" % self.marks)
+        self.send((line + "\n" if line else "") + "mark%d" % self.marks)
         if not self.out.wait(mark, 10, start):
             raise RuntimeError("the simulator does not answer")
         got = self.out.lines[start:]
@@ -112,6 +110,10 @@ class Case:
     def sql(self):
         return sqlite3.connect(self.db, timeout=10, isolation_level=None)
 
+    def count(self, condition):
+        with self.sql() as db:
+            return db.execute("SELECT COUNT(*) FROM Message_OutBox WHERE " + condition).fetchone()[0]
+
     def start_sim(self, *options):
         self.sim = Simulator(self.args.sim, self.link, *options)
 
@@ -124,36 +126,15 @@ class Case:
 
     def put_on_sim(self, count):
         for i in range(count):
-            text = "%s in %d" % (self.name, i)
-            self.sim.ask("sms +4477009001%02d %s" % (i, text))
-            self.placed.append(text)
+            self.placed.append("%s in %d" % (self.name, i))
+            self.sim.ask("sms +4477009001%02d %s" % (i, self.placed[-1]))
 
     def queue_sms(self, count):
         with self.sql() as db:
             for i in range(count):
-                text = "%s out %d" % (self.name, i)
+                self.queued.append("%s out %d" % (self.name, i))
                 db.execute("INSERT INTO Message_OutBox (RecipientMobileNo,Message,OutBoxDateTime,DeliveryStatus) "
-                           "VALUES (?,?,datetime('now','localtime'),'')", ("+4477009002%02d" % i, text))
-                self.queued.append(text)
-
-    def rows(self, query, *values):
-        with self.sql() as db:
-            return db.execute(query, values).fetchall()
-
-    def settled(self, timeout, allow_sending=0):
-        """Waits until the SIM is empty and every queued SMS is sent (or left at SENDING)."""
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            waiting, sending = self.rows("SELECT TOTAL(DeliveryStatus IS NOT 'SENT' AND DeliveryStatus IS NOT "
-                                         "'SENDING'), TOTAL(DeliveryStatus='SENDING') FROM Message_OutBox")[0]
-            if waiting == 0 and sending <= allow_sending and not self.sim.sim_texts():
-                return True
-            time.sleep(0.2)
-        return False
-
-    def kill9(self):
-        self.gateway[0].send_signal(signal.SIGKILL)
-        self.gateway[0].wait()
+                           "VALUES (?,?,datetime('now','localtime'),'')", ("+4477009002%02d" % i, self.queued[-1]))
 
     def stop(self, timeout=15):
         """SIGTERM; whether the gateway then ended cleanly in time."""
@@ -165,9 +146,14 @@ class Case:
             return False
 
     def finish(self, timeout, in_flight=0, allow_sending=0, note=""):
-        """Waits for the gateway to settle, then the common checks; returns (ok, outcome text)."""
-        problems = [] if self.settled(timeout, allow_sending) else ["not settled"]
-        inbox = [r[0] for r in self.rows("SELECT Message FROM Message_InBox")]
+        """Waits until the SIM is empty and every queued SMS is sent (or left at SENDING), then the
+        common checks; returns (ok, outcome text)."""
+        settled = wait_until(lambda: self.count("COALESCE(DeliveryStatus,'') NOT IN ('SENT','SENDING')") == 0 and
+                             self.count("DeliveryStatus='SENDING'") <= allow_sending and not self.sim.sim_texts(),
+                             timeout)
+        problems = [] if settled else ["not settled"]
+        with self.sql() as db:
+            inbox = [r[0] for r in db.execute("SELECT Message FROM Message_InBox")]
         on_sim = self.sim.sim_texts()
         for text in self.placed:
             n, left = inbox.count(text), on_sim.count(text)
@@ -196,27 +182,35 @@ class Case:
         self.dir.cleanup()
 
 
-# ---- the scenarios: each returns (ok, outcome) --------------------------------------------------
+# ---- the scenarios: each returns (ok, outcome); one that raises failed --------------------------
+
+def sending(c, latency, count):
+    """The gateway started on a slow network with SMS queued, once its first send began."""
+    c.start_sim("--body-latency", str(latency))
+    c.queue_sms(count)
+    if not c.start().wait("Sending SMS to", 10):
+        raise RuntimeError("no send began")
+
 
 def unplug_mid_send(c):
-    c.start_sim("--body-latency", "600")
-    c.queue_sms(3)
-    log = c.start()
-    if not log.wait("Sending SMS to", 10):
-        return False, "no send began"
+    sending(c, 600, 3)
     c.sim.ask("unplug")
     time.sleep(1)
     c.sim.ask("replug")
     return c.finish(25, in_flight=1)
 
 
-def unplug_mid_listing(c):
+def slow_answer(c, command, ms, awaited):
+    """The gateway started with SMS on the SIM and a slow answer to command, once awaited is logged."""
     c.start_sim()
     c.put_on_sim(4)
-    c.sim.ask("latency AT+CMGL 1500")
-    log = c.start()
-    if not log.wait("Checking for new SMS on SIM card.", 10):
-        return False, "no listing began"
+    c.sim.ask("latency %s %d" % (command, ms))
+    if not c.start().wait(awaited, 10):
+        raise RuntimeError("%r was never logged" % awaited)
+
+
+def unplug_mid_listing(c):
+    slow_answer(c, "AT+CMGL", 1500, "Checking for new SMS on SIM card.")
     time.sleep(0.5)
     c.sim.ask("unplug")
     time.sleep(1)
@@ -239,14 +233,11 @@ def modem_faults(*faults):
 
 
 def kill_during_send(c):
-    c.start_sim("--body-latency", "1500")
-    c.queue_sms(3)
-    log = c.start()
-    if not log.wait("Sending SMS to", 10):
-        return False, "no send began"
+    sending(c, 1500, 3)
     time.sleep(0.5)
-    c.kill9()
-    left = c.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'")[0][0]
+    c.gateway[0].kill()
+    c.gateway[0].wait()
+    left = c.count("DeliveryStatus='SENDING'")
     log = c.start()
     reported = log.wait("%d SMS in the outbox were left at \"SENDING\"" % left, 10) if left else True
     if left > 1 or not reported:
@@ -255,13 +246,9 @@ def kill_during_send(c):
 
 
 def kill_during_receive(c):
-    c.start_sim()
-    c.put_on_sim(4)
-    c.sim.ask("latency AT+CMGD 600")
-    log = c.start()
-    if not log.wait("Deleting SMS No.", 10):
-        return False, "no delete began"
-    c.kill9()
+    slow_answer(c, "AT+CMGD", 600, "Deleting SMS No.")
+    c.gateway[0].kill()
+    c.gateway[0].wait()
     c.sim.ask("latency AT+CMGD 0")
     c.start()
     return c.finish(20)
@@ -275,29 +262,23 @@ def database_locked(c):
                               stderr=subprocess.DEVNULL)
     holder.stdin.write(b"BEGIN IMMEDIATE;\nUPDATE Message_OutBox SET Message=Message;\n")
     holder.stdin.flush()
-    log = c.start()
-    locked = log.wait("could not be stored", 15)
-    holder.stdin.write(b"COMMIT;\n.quit\n")
-    holder.stdin.close()
-    holder.wait(10)
+    locked = c.start().wait("could not be stored", 15)
+    holder.communicate(b"COMMIT;\n.quit\n", timeout=10)
     return c.finish(20, note="" if locked else " (the lock was never met)")
 
 
 def sigterm_slow_network(c):
-    c.start_sim("--body-latency", "2000")
-    c.queue_sms(5)
-    log = c.start()
-    if not log.wait("Sending SMS to", 10):
-        return False, "no send began"
+    sending(c, 2000, 5)
     time.sleep(0.3)
     began = time.monotonic()
     clean = c.stop(timeout=10)
     took = time.monotonic() - began
-    sending = c.rows("SELECT COUNT(*) FROM Message_OutBox WHERE DeliveryStatus='SENDING'")[0][0]
-    return clean and took < 5 and sending <= 1, "%s in %.1f s, %d left at SENDING" % (
-        "exited cleanly" if clean else "no clean exit", took, sending)
+    left = c.count("DeliveryStatus='SENDING'")
+    return clean and took < 5 and left <= 1, "%s in %.1f s, %d left at SENDING" % (
+        "exited cleanly" if clean else "no clean exit", took, left)
 
 
+# How often the absence is logged is the reconnect's own test; here the gateway waits it out.
 def modem_appears_late(c):
     c.queue_sms(1)
     log = c.start()
@@ -306,11 +287,7 @@ def modem_appears_late(c):
     c.start_sim()
     if not log.wait("Connection to GSM Modem successful.", 60):
         return False, "never connected"
-    connected = time.monotonic() - began
-    tries = log.count("is not present")
-    ok, outcome = c.finish(20, note="; connected %.1f s after the modem appeared, absence logged %d time(s)" % (
-        connected, tries))
-    return ok and tries == 1, outcome
+    return c.finish(20, note="; connected %.1f s after the modem appeared" % (time.monotonic() - began))
 
 
 SCENARIOS = {
@@ -333,7 +310,8 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("scenarios", nargs="*", default=list(SCENARIOS))
     args = parser.parse_args()
-    results = []
+    failed = 0
+    print("%-22s  %-4s  %5s  %s" % ("scenario", "ok", "secs", "outcome"))
     for name in args.scenarios:
         case, began = Case(args, name), time.monotonic()
         try:
@@ -342,16 +320,12 @@ def main():
             ok, outcome = False, "%s: %s" % (type(e).__name__, e)
         finally:
             case.close()
-        results.append((name, ok, time.monotonic() - began, outcome))
+        failed += not ok
         if os.environ.get("FAULT_MATRIX_VERBOSE") == "all" or not ok and os.environ.get("FAULT_MATRIX_VERBOSE"):
             for proc, lines in case.runs:
                 print("\n".join(lines.lines[-60:]))
-    width = max(len(r[0]) for r in results)
-    print("%-*s  %-4s  %5s  %s" % (width, "scenario", "ok", "secs", "outcome"))
-    for name, ok, secs, outcome in results:
-        print("%-*s  %-4s  %5.1f  %s" % (width, name, "yes" if ok else "NO", secs, outcome))
-    return 0 if all(r[1] for r in results) else 1
-
+        print("%-22s  %-4s  %5.1f  %s" % (name, "yes" if ok else "NO", time.monotonic() - began, outcome), flush=True)
+    return 1 if failed else 0
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 namespace parlix::test {
 
 EngineHarness::EngineHarness()
@@ -39,27 +41,16 @@ void EngineHarness::createEngine()
     applySettings();
 }
 
-EngineHarness::~EngineHarness()
-{
-    engine->shutdown();
-}
-
-void EngineHarness::applySettings()
-{
-    engine->applySettings(settings);
-}
-
 QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 {
     QString error;
     if (!modem.start(&error))
         return QStringLiteral("the modem simulator does not start: ") + error;
-    db.exec(QStringLiteral("DELETE FROM ModemSettings"));
-    db.exec(
-        QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                       "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
-                       "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)"),
-        {modem.devicePath(), callerId ? 1 : 0, pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT"), reports ? 1 : 0});
+    db.exec("DELETE FROM ModemSettings");
+    db.exec("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
+            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat,IsDeliveryReportRequested) "
+            "VALUES (?,115200,8,'n','1','0','GSM',?,1,?,?)",
+            {modem.devicePath(), callerId ? 1 : 0, pdu ? "PDU" : "TEXT", reports ? 1 : 0});
     settings.PduMode = pdu;
     settings.DeliveryReportsRequested = reports;
     applySettings();
@@ -71,23 +62,12 @@ QString EngineHarness::connectModem(bool callerId, bool pdu, bool reports)
 
 QStringList EngineHarness::logLines() const
 {
-    static const QRegularExpression stamp(QStringLiteral("(?:^|\\r\\n)\\[[^\\]]*\\] : "));
-    QStringList lines;
-    const QString all = log.text();
-    QRegularExpressionMatchIterator it = stamp.globalMatch(all);
-    QList<qsizetype> starts, ends;
-    while (it.hasNext()) {
-        const auto m = it.next();
-        starts.append(m.capturedStart());
-        ends.append(m.capturedEnd());
-    }
-    for (qsizetype i = 0; i < starts.size(); ++i) {
-        const bool last = i + 1 == starts.size();
-        QString line = all.mid(ends[i], (last ? all.size() : starts[i + 1]) - ends[i]);
-        if (last && line.endsWith(QStringLiteral("\r\n")))
-            line.chop(2); // the next line's match took the separator of the others
-        lines.prepend(line);
-    }
+    static const QRegularExpression stamp("(?:^|\\r\\n)\\[[^\\]]*\\] : ");
+    QStringList lines = log.text().split(stamp);
+    lines.removeFirst(); // what comes before the newest entry's stamp: nothing
+    if (!lines.isEmpty() && lines.last().endsWith("\r\n"))
+        lines.last().chop(2); // the other entries' line breaks went with the stamp after them
+    std::reverse(lines.begin(), lines.end());
     return lines;
 }
 

@@ -20,12 +20,12 @@ class EngineHarness
 {
 public:
     EngineHarness();
-    ~EngineHarness();
+    ~EngineHarness() { engine->shutdown(); }
 
     // Starts the simulator, writes the ModemSettings row for it (text mode unless pdu) and runs
     // the connect command. Empty when the modem ended up ready, else why not.
     QString connectModem(bool callerId = true, bool pdu = false, bool reports = false);
-    void applySettings();
+    void applySettings() { engine->applySettings(settings); }
     // A new engine on the same database, connected to the running simulator: a restart.
     void restartEngine();
 
@@ -35,6 +35,11 @@ public:
 
     qint64 count(const QString &sql, const QVariantList &values = {}) const;
     QString text(const QString &sql, const QVariantList &values = {}) const;
+    // A column of an outbox row, "<null>" for null.
+    QString outboxColumn(qint64 id, const QString &column = "DeliveryStatus") const
+    {
+        return text("SELECT COALESCE(" + column + ",'<null>') FROM Message_OutBox WHERE Outbox_Id=?", {id});
+    }
     qint64 queue(const QString &recipient, const QString &message, const QString &fromName = {});
 
     ManualClock clock;

@@ -3,8 +3,6 @@
 #include "engine/AutoReplyRepository.h"
 #include "engine/CallerIdentity.h"
 #include "engine/SmsRules.h"
-#include "store/Query.h"
-#include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -55,34 +53,34 @@ TEST(MixMode, ChoosesByTheFirstMatchingPrefix)
 
 TEST(SenderNumber, GetsAPlusUnlessLongAndAlreadyInternationalOrTrunk)
 {
-    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("+919812345678")), QStringLiteral("+919812345678"));
-    EXPECT_EQ(normaliseSenderNumber(QStringLiteral(" 09812345678 ")), QStringLiteral("09812345678"));
-    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("919812345678")), QStringLiteral("+919812345678"));
-    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("9812345678")), QStringLiteral("+9812345678"));
-    EXPECT_EQ(normaliseSenderNumber(QStringLiteral("AIRTEL")), QStringLiteral("+AIRTEL"));
+    EXPECT_EQ(normaliseSenderNumber("+919812345678"), "+919812345678");
+    EXPECT_EQ(normaliseSenderNumber(" 09812345678 "), "09812345678");
+    EXPECT_EQ(normaliseSenderNumber("919812345678"), "+919812345678");
+    EXPECT_EQ(normaliseSenderNumber("9812345678"), "+9812345678");
+    EXPECT_EQ(normaliseSenderNumber("AIRTEL"), "+AIRTEL");
 }
 
 TEST(Keywords, FirstRowInOrderWinsIgnoringCaseAndLineBreaks)
 {
     const QVector<KeywordReply> rows = {
-        {1, std::nullopt, QStringLiteral("never")},
-        {2, QStringLiteral("price"), QStringLiteral("Price list follows")},
-        {3, QStringLiteral("INFO"), QStringLiteral("Info desk")},
-        {4, QStringLiteral("it's"), QStringLiteral("quoted")},
+        {1, std::nullopt, "never"},
+        {2, "price", "Price list follows"},
+        {3, "INFO", "Info desk"},
+        {4, "it's", "quoted"},
     };
     auto replyTo = [&](const char *text) {
         const auto m = firstMatchingKeyword(keywordSearchText(QString::fromUtf8(text)), rows);
-        return m ? m->reply : QStringLiteral("<none>");
+        return m ? m->reply : "<none>";
     };
-    EXPECT_EQ(replyTo("please send info and price"), QStringLiteral("Price list follows"));
-    EXPECT_EQ(replyTo("xinfox"), QStringLiteral("Info desk"));
-    EXPECT_EQ(replyTo("PRI\r\nCE?"), QStringLiteral("Price list follows"));
-    EXPECT_EQ(replyTo("in\nfo"), QStringLiteral("Info desk"));
-    EXPECT_EQ(replyTo("It's me"), QStringLiteral("quoted")); // quotes are matched as typed
-    EXPECT_EQ(replyTo("hello"), QStringLiteral("<none>"));
+    EXPECT_EQ(replyTo("please send info and price"), "Price list follows");
+    EXPECT_EQ(replyTo("xinfox"), "Info desk");
+    EXPECT_EQ(replyTo("PRI\r\nCE?"), "Price list follows");
+    EXPECT_EQ(replyTo("in\nfo"), "Info desk");
+    EXPECT_EQ(replyTo("It's me"), "quoted"); // quotes are matched as typed
+    EXPECT_EQ(replyTo("hello"), "<none>");
 
-    const QVector<KeywordReply> withEmpty = {{1, QString(), QStringLiteral("catch-all")}};
-    EXPECT_TRUE(firstMatchingKeyword(keywordSearchText(QStringLiteral("anything")), withEmpty));
+    const QVector<KeywordReply> withEmpty = {{1, QString(), "catch-all"}};
+    EXPECT_TRUE(firstMatchingKeyword(keywordSearchText("anything"), withEmpty));
 }
 
 struct CallerCase
@@ -96,7 +94,7 @@ struct CallerCase
 
 TEST(IdentifyCaller, SplitsByTheFirstCountryCodeInTableOrder)
 {
-    const QVector<CountryCodeRow> india = {{7, QStringLiteral(" 91 ")}, {8, QStringLiteral("44")}};
+    const QVector<CountryCodeRow> india = {{7, " 91 "}, {8, "44"}};
     const CallerCase cases[] = {
         {"+919812345678", "7", "91", "9812345678", true},
         {"00441234567890", "8", "44", "0", false},
@@ -113,38 +111,14 @@ TEST(IdentifyCaller, SplitsByTheFirstCountryCodeInTableOrder)
         EXPECT_EQ(id.isMobile, c.isMobile);
     }
 
-    const CallerIdentity nineFirst =
-        IdentifyCallerNumber(QStringLiteral("+919812345678"), {{1, QStringLiteral("9")}, {2, QStringLiteral("91")}});
-    EXPECT_EQ(nineFirst.countryCode, QStringLiteral("9"));
-    EXPECT_EQ(nineFirst.localPart, QStringLiteral("19812345678"));
+    const CallerIdentity nineFirst = IdentifyCallerNumber("+919812345678", {{1, "9"}, {2, "91"}});
+    EXPECT_EQ(nineFirst.countryCode, "9");
+    EXPECT_EQ(nineFirst.localPart, "19812345678");
     EXPECT_FALSE(nineFirst.isMobile);
 
-    const CallerIdentity none = IdentifyCallerNumber(QStringLiteral("9812345678"), {{1, QString()}});
-    EXPECT_EQ(none.localPart, QStringLiteral("9812345678"));
+    const CallerIdentity none = IdentifyCallerNumber("9812345678", {{1, QString()}});
+    EXPECT_EQ(none.localPart, "9812345678");
     EXPECT_TRUE(none.isMobile);
-}
-
-TEST(AutoReplyStore, SwitchRowIsCreatedOnceAndKeywordsComeInKeyOrder)
-{
-    test::TempDatabase db;
-    AutoReplyRepository repo(db.db());
-    EXPECT_FALSE(repo.sendAutoReply().value());
-    ASSERT_TRUE(repo.setSendAutoReply(true));
-    ASSERT_TRUE(repo.setSendAutoReply(true));
-    EXPECT_TRUE(repo.sendAutoReply().value());
-    EXPECT_EQ(sql::scalar(db.db(), QStringLiteral("SELECT COUNT(*) FROM SMS_AutoReplySettings")).value(), 1);
-
-    const qint64 b = repo.insert(QStringLiteral("B"), QStringLiteral("b")).value();
-    const qint64 a = repo.insert(QStringLiteral("A"), QStringLiteral("a")).value();
-    db.exec(QStringLiteral("INSERT INTO SMS_AutoReply (SMS_Command,SMS_Reply) VALUES (NULL,'n')"));
-    ASSERT_TRUE(repo.update(a, QStringLiteral("A2"), QStringLiteral("a2")));
-    const auto rows = repo.keywords().value();
-    ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ(rows[0].commandId, b);
-    EXPECT_EQ(*rows[1].command, QStringLiteral("A2"));
-    EXPECT_FALSE(rows[2].command.has_value());
-    ASSERT_TRUE(repo.remove(b));
-    EXPECT_EQ(repo.keywords().value().size(), 2);
 }
 
 } // namespace
