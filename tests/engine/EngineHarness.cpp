@@ -32,7 +32,7 @@ void EngineHarness::restartEngine()
 
 void EngineHarness::createEngine()
 {
-    engine = std::make_unique<Engine>(EngineContext{db.path(), &log, &prompt, &clock});
+    engine = std::make_unique<Engine>(EngineContext{db.path(), &log, &prompt, &clock, {}});
     engine->setPlaySound([this](const QString &file) { sounds.append(file); });
     engine->setBlockingWindowOpen([] { return false; });
     engine->initialise();

@@ -45,8 +45,9 @@ TEST(MixMode, ChoosesByTheFirstMatchingPrefix)
         SCOPED_TRACE(c.recipient);
         EXPECT_EQ(choice.checkedNumber, QString::fromLatin1(c.checked));
         EXPECT_EQ(choice.matchedPrefix.has_value(), c.matched != nullptr);
-        if (c.matched)
+        if (c.matched) {
             EXPECT_EQ(*choice.matchedPrefix, QString::fromLatin1(c.matched));
+        }
         EXPECT_EQ(choice.medium, deliveryMediumFrom(QString::fromLatin1(c.medium)));
     }
 }

@@ -19,7 +19,7 @@ class EngineWindowFixture : public WindowFixture
 {
 protected:
     EngineWindowFixture()
-        : engine({db.path(), &log, &prompt, &clock})
+        : engine({db.path(), &log, &prompt, &clock, {}})
     {
         engine.start();
     }

@@ -133,7 +133,7 @@ protected:
     test::ManualClock clock;
     ActivityLog log{clock};
     test::PromptRecorder prompt;
-    WebmailPoller poller{EngineContext{db.path(), &log, &prompt, &clock}};
+    WebmailPoller poller{EngineContext{db.path(), &log, &prompt, &clock, {}}};
 };
 
 TEST_F(WebmailPollerTest, ValidCommandIsQueuedChargedStoredAndDeleted)
@@ -375,7 +375,7 @@ TEST_F(WebmailPollerTest, StoreFailureRollsTheEmailBackAndKeepsItInTheMailbox)
 TEST_F(WebmailPollerTest, HostPollsOnItsOwnThreadFromTheTimer)
 {
     deliver(plainEmail(tagged("Asha", "Secret", "1", "m")));
-    WebmailHost host(EngineContext{db.path(), &log, &prompt, &clock});
+    WebmailHost host(EngineContext{db.path(), &log, &prompt, &clock, {}});
     QSignalSpy polled(host.poller(), &WebmailPoller::pollFinished);
     host.poller()->setPop3Options({5000, server.caFile()}); // before its thread runs
     host.start();
@@ -401,7 +401,7 @@ struct Station
 {
     Station(const QString &database, const QString &name, const Clock &clock)
         : log(clock)
-        , poller(EngineContext{database, &log, &prompt, &clock}, name)
+        , poller(EngineContext{database, &log, &prompt, &clock, {}}, name)
     {
         poller.initialise();
     }

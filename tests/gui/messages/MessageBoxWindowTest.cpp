@@ -16,7 +16,7 @@ class MessageBoxTest : public WindowFixture
 protected:
     void open(const QString &msgType = {})
     {
-        MessageBoxServices services{db.db(), &prompt, &clock, {}, {}, {}, {}};
+        MessageBoxServices services{db.db(), &prompt, &clock, {}, {}, {}, {}, {}};
         window = std::make_unique<MessageBoxWindow>(services, msgType);
         window->resize(1000, 700);
         window->show();
