@@ -151,7 +151,10 @@ Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station
     // The rows are picked first, then claimed only if still waiting when the update reaches
     // them. PostgreSQL locks the picked rows and skips those another claimer has locked instead
     // of waiting for it (and picks in a WITH query, which runs once; a LIMIT inside IN may
-    // not). SQLite lets one writer in at a time.
+    // not). A row it locks is waiting (a row changed since the query began is checked again
+    // before the lock) and stays so until the update, so the update finds them by id alone:
+    // repeating the conditions there let the planner, before statistics exist on a new outbox,
+    // scan every waiting row for each claim. SQLite lets one writer in at a time.
     const QString set = QStringLiteral("UPDATE Message_OutBox SET DeliveryStatus=?,ClaimedBy=?,LeaseExpiresOn=?,"
                                        "ClaimMedium=NULL");
     const QString pick = QStringLiteral("SELECT Outbox_Id AS PickedId FROM Message_OutBox WHERE ") + kWaiting +
@@ -162,8 +165,7 @@ Result<QVector<OutboxRow>> OutboxRepository::claimWaiting(const QString &station
         sql::backendOf(m_db) == sql::Backend::Postgres
             ? sql::prepared(m_db,
                             QStringLiteral("WITH Picked AS (") + pick + QStringLiteral(" FOR UPDATE SKIP LOCKED) ") +
-                                set + QStringLiteral(" FROM Picked WHERE Outbox_Id=PickedId AND ") + kWaiting +
-                                QStringLiteral(" RETURNING ") + kColumns,
+                                set + QStringLiteral(" FROM Picked WHERE Outbox_Id=PickedId RETURNING ") + kColumns,
                             range + claim)
             : sql::prepared(m_db,
                             set + QStringLiteral(" WHERE Outbox_Id IN (") + pick + QStringLiteral(") AND ") + kWaiting +
