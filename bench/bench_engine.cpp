@@ -65,7 +65,7 @@ struct Bench
                                 "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
                                 "(?,115200,8,'n','1','0','GSM',1,1,?)"),
                  {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
-        engine = std::make_unique<Engine>(EngineContext{db->path(), &log, &prompt, &SystemClock::instance()});
+        engine = std::make_unique<Engine>(EngineContext{db->path(), &log, &prompt, &SystemClock::instance(), {}});
         engine->setPlaySound([](const QString &) {});
         engine->initialise();
         RuntimeSettings s;

@@ -114,7 +114,7 @@ int main(int argc, char **argv)
 
     ActivityLog log(SystemClock::instance());
     HeadlessPrompt prompt(log);
-    const MessageBoxServices services{conn.value()->db(), &prompt, &SystemClock::instance(), {}, {}, {}, {}};
+    const MessageBoxServices services{conn.value()->db(), &prompt, &SystemClock::instance(), {}, {}, {}, {}, {}};
     const int runs = 7;
 
     std::unique_ptr<MessageBoxWindow> window;

@@ -60,7 +60,7 @@ int main(int argc, char **argv)
                             "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
                             "(?,115200,8,'n','1','0','GSM',1,1,?)"),
              {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
-    Engine engine(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    Engine engine(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance(), {}});
     engine.setPlaySound([](const QString &) {});
     engine.initialise();
     engine.applySettings(RuntimeSettings{});

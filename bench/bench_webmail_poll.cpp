@@ -94,7 +94,7 @@ int main(int argc, char **argv)
 
     ActivityLog log(SystemClock::instance());
     SilentPrompt prompt;
-    WebmailPoller poller(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance()});
+    WebmailPoller poller(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance(), {}});
     poller.initialise();
     RuntimeSettings settings;
     settings.POP3MailServer = QStringLiteral("127.0.0.1");

@@ -184,9 +184,9 @@ void Modem::ListSIMMessages(const QString &status, qint16 delay)
     CmglListing listing = m_pduMode ? scanCmglPdu(reply) : scanCmglText(reply);
     if (listing.finalLine != kOK)
         return giveUp(); // never store or delete from a listing that did not end
-    for (const QString &line : std::as_const(listing.strayLines)) {
-        if (UnsolicitedFilter::isUnsolicitedLine(line, UnsolicitedFilter::Context::Reply))
-            m_unsolicited << line;
+    for (const QString &stray : std::as_const(listing.strayLines)) {
+        if (UnsolicitedFilter::isUnsolicitedLine(stray, UnsolicitedFilter::Context::Reply))
+            m_unsolicited << stray;
     }
     flushUnsolicited();
     m_simMessages = std::move(listing.messages);

@@ -65,7 +65,9 @@ Result<qint64> InboxRepository::insert(const QString &sender, const QString &mes
 
 Result<qint64> InboxRepository::countUnread()
 {
-    return count(InboxQuery{.unreadOnly = true});
+    InboxQuery unread;
+    unread.unreadOnly = true;
+    return count(unread);
 }
 
 Result<InboxRow> InboxRepository::find(qint64 id)

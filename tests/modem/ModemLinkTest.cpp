@@ -61,10 +61,12 @@ TEST_F(ModemLink, CountingRules)
             EXPECT_TRUE(reply.contains(c.reply)) << reply.toStdString();
         EXPECT_EQ(modem.LastCommandOK(), c.ok);
         EXPECT_FALSE(modem.ModemBusy());
-        if (c.bursts >= 0)
+        if (c.bursts >= 0) {
             EXPECT_EQ(modem.linkStats().readBursts, c.bursts);
-        if (c.fullWaits >= 0)
+        }
+        if (c.fullWaits >= 0) {
             EXPECT_EQ(modem.linkStats().fullWaits, c.fullWaits) << "an answer must not cost the delays";
+        }
         EXPECT_EQ(prompt.texts(), c.shown ? QStringList{errorText} : QStringList{});
         sim.setEcho(false);
     }

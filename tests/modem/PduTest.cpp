@@ -132,10 +132,10 @@ TEST(Pdu, SubmitRoundTrips)
             ASSERT_TRUE(parts.ok());
             QString joined;
             for (const SubmitPdu &part : *parts) {
-                const auto e = encodeSubmit(part);
-                ASSERT_TRUE(e.ok()) << e.error().toStdString();
-                EXPECT_EQ(e->hex.size() / 2 - e->tpduLength, 8); // the service centre field
-                const auto d = decodePdu(e->hex);
+                const auto encoded = encodeSubmit(part);
+                ASSERT_TRUE(encoded.ok()) << encoded.error().toStdString();
+                EXPECT_EQ(encoded->hex.size() / 2 - encoded->tpduLength, 8); // the service centre field
+                const auto d = decodePdu(encoded->hex);
                 ASSERT_TRUE(d.ok()) << d.error().toStdString();
                 const auto &s = std::get<SubmitPdu>(d.value());
                 EXPECT_EQ(s.destination.number, base.destination.number);

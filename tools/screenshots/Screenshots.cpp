@@ -165,7 +165,7 @@ int main(int argc, char **argv)
         frame->showMaximized();
     ok &= save(&main, outDir, QStringLiteral("MDI_Frmmanage-messagebox"), QSize(1024, 768));
 
-    MessageBoxServices services{conn.value()->db(), &prompt, &clock, {}, {}, {}, {}};
+    MessageBoxServices services{conn.value()->db(), &prompt, &clock, {}, {}, {}, {}, {}};
     MessageBoxWindow sent(services, {});
     sent.fillListSent();
     ok &= save(&sent, outDir, QStringLiteral("Frm_MessageBox-sent"), QSize(900, 560));

@@ -65,8 +65,8 @@ void TrayIcon::showIcon(const QString &tip)
 void TrayIcon::removeIcon()
 {
     m_icon->hide();
-    if (m_window && !m_window->isVisible())
-        m_window->show();
+    if (QWidget *window = m_window; window && !window->isVisible())
+        window->show();
     m_runningInTray = false;
 }
 

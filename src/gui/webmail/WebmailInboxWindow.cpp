@@ -42,7 +42,7 @@ WebmailInboxWindow::WebmailInboxWindow(QSqlDatabase db, Prompt &prompt, const Cl
     , m_from(new QDateEdit(this))
     , m_to(new QDateEdit(this))
     , m_search(new QPushButton(QStringLiteral("&Search"), this))
-    , m_paged(new PagedListView(prompt, {kPageSize}, this))
+    , m_paged(new PagedListView(prompt, {}, this))
     , m_list(m_paged->list())
     , m_text(new QPlainTextEdit(this))
     , m_delete(new QPushButton(QStringLiteral("&Delete"), this))

@@ -28,8 +28,6 @@ class WebmailInboxWindow final : public QWidget
     Q_DISABLE_COPY_MOVE(WebmailInboxWindow)
 
 public:
-    static constexpr int kPageSize = 100;
-
     WebmailInboxWindow(QSqlDatabase db, Prompt &prompt, const Clock &clock, QWidget *parent = nullptr);
 
     PagedListView *pagedList() const { return m_paged; }
