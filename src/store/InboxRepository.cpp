@@ -101,10 +101,13 @@ Result<qint64> InboxRepository::count(const InboxQuery &query)
 {
     QVariantList values;
     const QString where = whereClause(m_db, query, &values);
-    // PostgreSQL keeps the totals of the whole inbox by trigger (see the schema).
+    // PostgreSQL keeps the counts of the whole inbox by trigger (see the schema).
     if (values.isEmpty() && sql::backendOf(m_db) == sql::Backend::Postgres) {
-        return sql::scalar(m_db, query.unreadOnly ? QStringLiteral("SELECT Unread FROM Message_InBox_Totals")
-                                                  : QStringLiteral("SELECT Total FROM Message_InBox_Totals"));
+        return sql::keptCount(m_db,
+                              QStringLiteral("SELECT COALESCE(SUM(%1),0),COUNT(*) FROM Message_InBox_Totals")
+                                  .arg(query.unreadOnly ? QStringLiteral("Unread") : QStringLiteral("Total")),
+                              QStringLiteral("Message_InBox_Totals"),
+                              {QStringLiteral("Total"), QStringLiteral("Unread")});
     }
     return sql::scalar(m_db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox") + where, values);
 }

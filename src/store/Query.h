@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
@@ -48,6 +49,12 @@ void forgetPrepared(const QString &connectionName);
 
 // The single number of a COUNT or MAX query (0 when the result is null); kept prepared.
 Result<qint64> scalar(const QSqlDatabase &db, const QString &text, const QVariantList &values = {});
+
+// A count that triggers keep as rows of changes in a table of counts (see the schema). The
+// query gives the count, then how many rows of changes the table holds; once they are many,
+// they are folded into one row (columns: every column of the table).
+Result<qint64> keptCount(const QSqlDatabase &db, const QString &query, const QString &table,
+                         const QStringList &columns);
 
 // The first row of a query as column name -> value; no value when the table is empty. Kept prepared.
 Result<std::optional<QVariantMap>> firstRow(const QSqlDatabase &db, const QString &text,

@@ -366,35 +366,41 @@ const char *const kVersion10[] = {
 };
 
 // PostgreSQL at a million rows. It counts rows by reading them (or every index entry), which
-// takes longer than the message box may: the totals of the whole inbox and of its unread
-// messages are kept beside it by statement triggers instead. The page ids come from the
-// indexes alone once the id is in them (SQLite's indexes hold the row id already). Each claim
-// takes the first waiting outbox row from an index of those alone, instead of walking the sent
-// rows before it (SQLite's date index holds the undelivered rows in id order already). The
+// takes longer than the message box may: statement triggers keep the counts of the whole inbox
+// (and of its unread messages) and of the whole outbox instead, as rows of changes that a count
+// adds up (sql::keptCount folds them into one now and then). Rows of changes, not one row
+// updated in place, so that writers never wait for each other's counts. The page ids come from
+// the indexes alone once the id is in them (SQLite's indexes hold the row id already). Each
+// claim takes the first waiting outbox row from an index of those alone, instead of walking the
+// sent rows before it (SQLite's date index holds the undelivered rows in id order already). The
 // step can run again over its own result.
 const char *const kVersion11Postgres[] = {
     "CREATE INDEX IF NOT EXISTS ix_outbox_waiting ON Message_OutBox(Outbox_Id) "
     "WHERE DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')",
+    "CREATE INDEX IF NOT EXISTS ix_outbox_delivery_id ON Message_OutBox(DeliveryDatetime, Outbox_Id)",
+    "DROP INDEX IF EXISTS ix_outbox_delivery",
     "CREATE INDEX IF NOT EXISTS ix_inbox_date_id ON Message_InBox(InboxDateTime, InBox_Id)",
     "DROP INDEX IF EXISTS ix_inbox_date",
     "CREATE INDEX IF NOT EXISTS ix_inbox_unread_date_id ON Message_InBox(IsRead, InboxDateTime, InBox_Id)",
     "DROP INDEX IF EXISTS ix_inbox_unread_date",
+
     "CREATE TABLE IF NOT EXISTS Message_InBox_Totals (Total BIGINT NOT NULL, Unread BIGINT NOT NULL)",
     "DELETE FROM Message_InBox_Totals",
     "INSERT INTO Message_InBox_Totals SELECT COUNT(*), COUNT(*) FILTER (WHERE IsRead=0) FROM Message_InBox",
     R"(CREATE OR REPLACE FUNCTION Message_InBox_CountChanges() RETURNS trigger LANGUAGE plpgsql AS $$
     BEGIN
         IF TG_OP = 'INSERT' THEN
-            UPDATE Message_InBox_Totals SET Total = Total + (SELECT COUNT(*) FROM Added),
-                Unread = Unread + (SELECT COUNT(*) FROM Added WHERE IsRead=0);
+            INSERT INTO Message_InBox_Totals SELECT COUNT(*), COUNT(*) FILTER (WHERE IsRead=0) FROM Added
+                HAVING COUNT(*) > 0;
         ELSIF TG_OP = 'DELETE' THEN
-            UPDATE Message_InBox_Totals SET Total = Total - (SELECT COUNT(*) FROM Gone),
-                Unread = Unread - (SELECT COUNT(*) FROM Gone WHERE IsRead=0);
+            INSERT INTO Message_InBox_Totals SELECT -COUNT(*), -COUNT(*) FILTER (WHERE IsRead=0) FROM Gone
+                HAVING COUNT(*) > 0;
         ELSIF TG_OP = 'UPDATE' THEN
-            UPDATE Message_InBox_Totals SET Unread = Unread + (SELECT COUNT(*) FROM Added WHERE IsRead=0)
-                - (SELECT COUNT(*) FROM Gone WHERE IsRead=0);
+            INSERT INTO Message_InBox_Totals SELECT 0, Change FROM (SELECT
+                (SELECT COUNT(*) FROM Added WHERE IsRead=0) - (SELECT COUNT(*) FROM Gone WHERE IsRead=0) AS Change)
+                AS Counted WHERE Change <> 0;
         ELSE
-            UPDATE Message_InBox_Totals SET Total = 0, Unread = 0;
+            DELETE FROM Message_InBox_Totals;
         END IF;
         RETURN NULL;
     END $$)",
@@ -410,6 +416,30 @@ const char *const kVersion11Postgres[] = {
     "DROP TRIGGER IF EXISTS Message_InBox_Totals_at ON Message_InBox",
     "CREATE TRIGGER Message_InBox_Totals_at AFTER TRUNCATE ON Message_InBox "
     "FOR EACH STATEMENT EXECUTE FUNCTION Message_InBox_CountChanges()",
+
+    "CREATE TABLE IF NOT EXISTS Message_OutBox_Totals (Total BIGINT NOT NULL)",
+    "DELETE FROM Message_OutBox_Totals",
+    "INSERT INTO Message_OutBox_Totals SELECT COUNT(*) FROM Message_OutBox",
+    R"(CREATE OR REPLACE FUNCTION Message_OutBox_CountChanges() RETURNS trigger LANGUAGE plpgsql AS $$
+    BEGIN
+        IF TG_OP = 'INSERT' THEN
+            INSERT INTO Message_OutBox_Totals SELECT COUNT(*) FROM Added HAVING COUNT(*) > 0;
+        ELSIF TG_OP = 'DELETE' THEN
+            INSERT INTO Message_OutBox_Totals SELECT -COUNT(*) FROM Gone HAVING COUNT(*) > 0;
+        ELSE
+            DELETE FROM Message_OutBox_Totals;
+        END IF;
+        RETURN NULL;
+    END $$)",
+    "DROP TRIGGER IF EXISTS Message_OutBox_Totals_ai ON Message_OutBox",
+    "CREATE TRIGGER Message_OutBox_Totals_ai AFTER INSERT ON Message_OutBox REFERENCING NEW TABLE AS Added "
+    "FOR EACH STATEMENT EXECUTE FUNCTION Message_OutBox_CountChanges()",
+    "DROP TRIGGER IF EXISTS Message_OutBox_Totals_ad ON Message_OutBox",
+    "CREATE TRIGGER Message_OutBox_Totals_ad AFTER DELETE ON Message_OutBox REFERENCING OLD TABLE AS Gone "
+    "FOR EACH STATEMENT EXECUTE FUNCTION Message_OutBox_CountChanges()",
+    "DROP TRIGGER IF EXISTS Message_OutBox_Totals_at ON Message_OutBox",
+    "CREATE TRIGGER Message_OutBox_Totals_at AFTER TRUNCATE ON Message_OutBox "
+    "FOR EACH STATEMENT EXECUTE FUNCTION Message_OutBox_CountChanges()",
 };
 
 using Statements = std::span<const char *const>;

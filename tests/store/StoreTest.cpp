@@ -432,27 +432,39 @@ TEST_P(Store, StationsKeepTheirOwnModemRow)
     }
 }
 
-// The whole inbox's totals, which PostgreSQL keeps by trigger, agree with a count of the rows
-// after every kind of change, one row or many at a time.
-TEST_P(Store, InboxTotalsFollowInsertsReadsAndDeletes)
+// The counts PostgreSQL keeps by trigger (the whole inbox, its unread messages, the sent items)
+// agree with a count of the rows after every kind of change, one row or many at a time, also
+// once their rows of changes have been folded into one.
+TEST_P(Store, KeptCountsFollowInsertsReadsSentMarksAndDeletes)
 {
     InboxRepository inbox(t.db());
+    OutboxRepository outbox(t.db());
+    OutboxQuery sent;
+    sent.folder = OutboxFolder::Sent;
     const auto agree = [&](const char *after) {
         EXPECT_EQ(inbox.count({}).value(), count(t.db(), "Message_InBox")) << after;
         EXPECT_EQ(inbox.countUnread().value(), count(t.db(), "Message_InBox", "IsRead=0")) << after;
+        EXPECT_EQ(outbox.count(sent).value(), count(t.db(), "Message_OutBox", "DeliveryDatetime IS NOT NULL")) << after;
     };
-    QVector<qint64> ids;
-    for (int i = 0; i < 4; ++i)
-        ids << inbox.insert(QString::number(i), "in", kWhen).value();
+    QVector<qint64> in, out;
+    for (int i = 0; i < 70; ++i) { // more rows of changes than are left unfolded
+        in << inbox.insert(QString::number(i), "in", kWhen).value();
+        out << outbox.insertPending(QString::number(i), "out", kWhen).value();
+        ASSERT_TRUE(outbox.markSent(out.last(), kWhen, "north"));
+    }
+    agree("single inserts");
     t.exec("INSERT INTO Message_InBox (SenderMobileNo,SenderId,Message,InboxDateTime,IsRead) "
            "SELECT SenderMobileNo,0,Message,InboxDateTime,1 FROM Message_InBox");
-    agree("inserts");
-    ASSERT_TRUE(inbox.markRead(ids[0]));
-    t.exec("UPDATE Message_InBox SET IsRead=0");
-    ASSERT_TRUE(inbox.markRead(ids[1]));
-    agree("reads");
-    ASSERT_TRUE(inbox.remove({ids[1], ids[2]}));
-    t.exec("DELETE FROM Message_InBox WHERE IsRead=0 AND InBox_Id>?", {ids[3]});
+    t.exec("INSERT INTO Message_OutBox (RecepId,RecipientMobileNo,Message,OutBoxDateTime) "
+           "SELECT 0,RecipientMobileNo,Message,OutBoxDateTime FROM Message_OutBox");
+    agree("bulk inserts");
+    ASSERT_TRUE(inbox.markRead(in[0]));
+    t.exec("UPDATE Message_InBox SET IsRead=0 WHERE InBox_Id>?", {in.last()});
+    t.exec("UPDATE Message_OutBox SET DeliveryDatetime=OutBoxDateTime WHERE Outbox_Id>? AND Outbox_Id<?",
+           {out.last(), out.last() + 10});
+    agree("reads and sent marks");
+    ASSERT_TRUE(inbox.remove({in[1], in[2]}));
+    t.exec("DELETE FROM Message_InBox WHERE IsRead=0 AND InBox_Id>?", {in.last() + 5});
+    t.exec("DELETE FROM Message_OutBox WHERE Outbox_Id<?", {out[5]});
     agree("deletes");
-    EXPECT_EQ(inbox.count({}).value(), 2);
 }
