@@ -108,22 +108,34 @@ Prepared::~Prepared()
 {
     if (m_text.isEmpty())
         return;
-    // Ends the statement's reading, which on SQLite would hold its read transaction open.
-    m_query.finish();
+    m_query.finish(); // the rows read are not kept on the shelf
     shelf().put(m_connection, m_text, std::move(m_query));
 }
 
 Result<Prepared> prepared(const QSqlDatabase &db, const QString &text, const QVariantList &values)
 {
+    // Nothing is kept on SQLite: Qt's driver sizes its rows by the columns the statement had
+    // when prepared, and SQLite prepares a statement again by itself after a table changed, so
+    // a kept "SELECT *" would write past its row once another program added a column.
+    if (backendOf(db) == Backend::Sqlite) {
+        QSqlQuery q = newQuery(db);
+        if (!q.prepare(text) || !bindAndExec(q, values))
+            return Result<Prepared>::failure(describe(q.lastError()));
+        return Prepared(std::move(q), {}, {});
+    }
     const QString connection = db.connectionName();
+    QString keptFailure;
     if (std::optional<QSqlQuery> kept = shelf().take(connection, text, db.driver())) {
         if (bindAndExec(*kept, values))
             return Prepared(std::move(*kept), connection, text);
         // The statement may have gone stale (a table another station changed); one fresh try.
+        // Should that fail too, the first failure is the one that says what went wrong (in a
+        // PostgreSQL transaction, the second only says the transaction was aborted).
+        keptFailure = describe(kept->lastError());
     }
     QSqlQuery q = newQuery(db);
     if (!q.prepare(text) || !bindAndExec(q, values))
-        return Result<Prepared>::failure(describe(q.lastError()));
+        return Result<Prepared>::failure(keptFailure.isEmpty() ? describe(q.lastError()) : keptFailure);
     return Prepared(std::move(q), connection, text);
 }
 

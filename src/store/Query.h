@@ -16,9 +16,9 @@ namespace parlix::sql {
 // Prepares text, binds values positionally and executes. The error names what failed.
 Result<QSqlQuery> run(const QSqlDatabase &db, const QString &text, const QVariantList &values = {});
 
-// A statement kept prepared on its connection and used again, for the statements a station runs
-// over and over (claims, counts, pages). A fresh prepare costs PostgreSQL two more round trips
-// (PREPARE, and DEALLOCATE when the query goes) and SQLite a parse and plan every time.
+// A statement kept prepared on its PostgreSQL connection and used again, for the statements a
+// station runs over and over (claims, counts, first rows). A fresh prepare costs two more round
+// trips there (PREPARE, and DEALLOCATE when the query goes). On SQLite it is a plain query.
 // The query is the holder's until it goes out of scope, then back on the shelf: a nested use of
 // the same text meanwhile prepares a query of its own.
 class Prepared

@@ -468,3 +468,17 @@ TEST_P(Store, KeptCountsFollowInsertsReadsSentMarksAndDeletes)
     t.exec("DELETE FROM Message_OutBox WHERE Outbox_Id<?", {out[5]});
     agree("deletes");
 }
+
+// A statement kept prepared still runs after another station changed its table (a newer
+// program upgrading the schema): PostgreSQL refuses a kept plan whose columns changed.
+TEST_P(Store, KeptStatementsOutliveAChangeToTheirTable)
+{
+    const QSqlDatabase db = t.db();
+    t.exec("INSERT INTO Stations (StationName) VALUES ('north')");
+    const auto before = sql::firstRow(db, "SELECT * FROM Stations");
+    ASSERT_TRUE(before.ok());
+    t.exec("ALTER TABLE Stations ADD COLUMN Note TEXT");
+    const auto after = sql::firstRow(db, "SELECT * FROM Stations");
+    ASSERT_TRUE(after.ok()) << after.error().toStdString();
+    EXPECT_EQ(after.value()->size(), before.value()->size() + 1);
+}
