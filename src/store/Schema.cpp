@@ -370,15 +370,16 @@ const char *const kVersion10[] = {
 // (and of its unread messages) and of the whole outbox instead, as rows of changes that a count
 // adds up (sql::keptCount folds them into one now and then). Rows of changes, not one row
 // updated in place, so that writers never wait for each other's counts. The page ids come from
-// the indexes alone once the id is in them (SQLite's indexes hold the row id already). Each
+// the indexes alone once the id is in them (SQLite's indexes hold the row id already; the sent
+// items' index leaves out the unsent rows, which claims change over and over). Each
 // claim takes the first waiting outbox row from an index of those alone, instead of walking the
 // sent rows before it (SQLite's date index holds the undelivered rows in id order already). The
 // step can run again over its own result.
 const char *const kVersion11Postgres[] = {
     "CREATE INDEX IF NOT EXISTS ix_outbox_waiting ON Message_OutBox(Outbox_Id) "
     "WHERE DeliveryDatetime IS NULL AND (DeliveryStatus IS NULL OR DeliveryStatus='')",
-    "CREATE INDEX IF NOT EXISTS ix_outbox_delivery_id ON Message_OutBox(DeliveryDatetime, Outbox_Id)",
-    "DROP INDEX IF EXISTS ix_outbox_delivery",
+    "CREATE INDEX IF NOT EXISTS ix_outbox_sent_id ON Message_OutBox(DeliveryDatetime, Outbox_Id) "
+    "WHERE DeliveryDatetime IS NOT NULL",
     "CREATE INDEX IF NOT EXISTS ix_inbox_date_id ON Message_InBox(InboxDateTime, InBox_Id)",
     "DROP INDEX IF EXISTS ix_inbox_date",
     "CREATE INDEX IF NOT EXISTS ix_inbox_unread_date_id ON Message_InBox(IsRead, InboxDateTime, InBox_Id)",
