@@ -6,13 +6,7 @@
 // --compare-formats sends the same rows in text mode and in PDU mode and prints the gap in
 // own time per SMS.
 
-#include "ModemSimulator.h"
-
-#include "BenchSupport.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
-#include "engine/Engine.h"
+#include "SimulatedGateway.h"
 #include "engine/OutboxPass.h"
 #include "modem/Modem.h"
 #include "store/Query.h"
@@ -37,50 +31,8 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-struct Bench
+struct Bench : bench::SimulatedGateway
 {
-    QTemporaryDir dir;
-    sim::ModemSimulator modem{sim::ModemSimulator::Options{QStringLiteral("Parlix"), QStringLiteral("bench"), 250, {}}};
-    ActivityLog log{SystemClock::instance()};
-    bench::NoPrompt prompt;
-    DbConnectionPtr db;
-    std::unique_ptr<Engine> engine;
-
-    bool start(bool pdu)
-    {
-        QString error;
-        if (!modem.start(&error)) {
-            std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-            return false;
-        }
-        modem.setEcho(false);
-        auto conn = DbConnection::open(dir.filePath(QStringLiteral("bench.db")));
-        if (!conn) {
-            std::fprintf(stderr, "database: %s\n", qPrintable(conn.error()));
-            return false;
-        }
-        db = conn.value();
-        sql::run(db->db(),
-                 QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,"
-                                "FlowControl,CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
-                                "(?,115200,8,'n','1','0','GSM',1,1,?)"),
-                 {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
-        engine = std::make_unique<Engine>(EngineContext{db->path(), &log, &prompt, &SystemClock::instance(), {}});
-        engine->setPlaySound([](const QString &) {});
-        engine->initialise();
-        RuntimeSettings s;
-        s.SMSDeliveryMedia = DeliveryMedium::Modem;
-        s.SIMCardDeliveryMode = SimDeliveryMode::DirectDeliver;
-        s.PduMode = pdu;
-        engine->applySettings(s);
-        engine->connectModem();
-        if (!engine->modem()->ModemReady()) {
-            std::fprintf(stderr, "the modem did not become ready\n%s\n", qPrintable(log.text()));
-            return false;
-        }
-        return true;
-    }
-
     void queue(int rows)
     {
         const QVariant now = sql::dateValue(SystemClock::instance().now());

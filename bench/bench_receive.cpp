@@ -3,23 +3,13 @@
 // engine thread's own CPU time for the pass (the waits block without using any). Run by hand:
 //   bench_receive [--messages 100] [--chunk-ms 20] [--runs 3] [--format text|pdu]
 
-#include "ModemSimulator.h"
-
-#include "BenchSupport.h"
-#include "core/ActivityLog.h"
-#include "core/Clock.h"
-#include "core/Prompt.h"
-#include "engine/Engine.h"
-#include "modem/Modem.h"
-#include "store/Query.h"
+#include "SimulatedGateway.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <cstdio>
-#include <ctime>
 
 using namespace parlix;
 
@@ -40,50 +30,26 @@ int main(int argc, char **argv)
     const int messages = p.value(QStringLiteral("messages")).toInt();
     const bool pdu = p.value(QStringLiteral("format")).compare(QLatin1String("pdu"), Qt::CaseInsensitive) == 0;
 
-    QTemporaryDir dir;
-    sim::ModemSimulator modem{sim::ModemSimulator::Options{QStringLiteral("Parlix"), QStringLiteral("bench"), 250, {}}};
-    QString error;
-    if (!modem.start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+    bench::SimulatedGateway gateway;
+    if (!gateway.start(pdu))
         return 1;
-    }
-    modem.setEcho(false);
-    ActivityLog log{SystemClock::instance()};
-    bench::NoPrompt prompt;
-    auto db = DbConnection::open(dir.filePath(QStringLiteral("bench.db")));
-    if (!db) {
-        std::fprintf(stderr, "database: %s\n", qPrintable(db.error()));
-        return 1;
-    }
-    sql::run(db.value()->db(),
-             QStringLiteral("INSERT INTO ModemSettings (CommPortNo,BitsPerSecond,DataBits,Parity,StopBits,FlowControl,"
-                            "CharacterSet,EnabledCallerId,ModemDelayFactor,SMSFormat) VALUES "
-                            "(?,115200,8,'n','1','0','GSM',1,1,?)"),
-             {modem.devicePath(), pdu ? QStringLiteral("PDU") : QStringLiteral("TEXT")});
-    Engine engine(EngineContext{db.value()->path(), &log, &prompt, &SystemClock::instance(), {}});
-    engine.setPlaySound([](const QString &) {});
-    engine.initialise();
-    engine.applySettings(RuntimeSettings{});
-    engine.connectModem();
-    if (!engine.modem()->ModemReady()) {
-        std::fprintf(stderr, "the modem did not become ready\n%s\n", qPrintable(log.text()));
-        return 1;
-    }
+    sim::ModemSimulator &modem = gateway.modem;
+    Engine &engine = *gateway.engine;
+    const QSqlDatabase db = gateway.db->db();
     modem.setListChunkDelay(p.value(QStringLiteral("chunk-ms")).toInt());
 
     for (int run = 0; run < p.value(QStringLiteral("runs")).toInt(); ++run) {
         for (int i = 0; i < messages; ++i)
             modem.receiveSms(QStringLiteral("+4477009%1").arg(i, 5, 10, QLatin1Char('0')),
                              QStringLiteral("Incoming message %1 of the backlog, OK?").arg(i));
-        const auto before = sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value();
+        const auto before = sql::scalar(db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value();
         QElapsedTimer wall;
         wall.start();
         const double cpu = bench::threadCpuMs();
         engine.receiveAll(engine.modem()->scaledDelay(400));
         const double ownMs = bench::threadCpuMs() - cpu;
         const double wallMs = double(wall.nsecsElapsed()) / 1e6;
-        const auto stored =
-            sql::scalar(db.value()->db(), QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - before;
+        const auto stored = sql::scalar(db, QStringLiteral("SELECT COUNT(*) FROM Message_InBox")).value() - before;
         std::printf("run %d: %lld of %d SIM messages stored, %lld left on the SIM; wall %.1f ms; own CPU %.2f ms "
                     "(%.3f ms per message)\n",
                     run + 1, qlonglong(stored), messages, qlonglong(modem.messages().size()), wallMs, ownMs,
