@@ -165,6 +165,16 @@ std::optional<Header> readHeader(QStringView line, bool pdu)
     return h;
 }
 
+// A part of a long SMS says which message it belongs to; a one-part message stays whole.
+void takePart(SIMMessage &m, const std::optional<pdu::Concat> &concat)
+{
+    if (concat && concat->total > 1) {
+        m.concatRef = concat->reference;
+        m.partCount = concat->total;
+        m.partNo = concat->sequence;
+    }
+}
+
 CmglListing scanCmgl(const QString &reply, bool pdu)
 {
     CmglListing out;
@@ -220,19 +230,11 @@ CmglListing scanCmgl(const QString &reply, bool pdu)
                     m.Number = d->originator.number;
                     m.Text = d->text;
                     m.Timestamp = d->serviceCentreTime.toString(Qt::ISODate);
-                    if (d->concat && d->concat->total > 1) {
-                        m.concatRef = d->concat->reference;
-                        m.partCount = d->concat->total;
-                        m.partNo = d->concat->sequence;
-                    }
+                    takePart(m, d->concat);
                 } else if (const auto *s = std::get_if<pdu::SubmitPdu>(&decoded.value())) {
                     m.Number = s->destination.number;
                     m.Text = s->text;
-                    if (s->concat && s->concat->total > 1) {
-                        m.concatRef = s->concat->reference;
-                        m.partCount = s->concat->total;
-                        m.partNo = s->concat->sequence;
-                    }
+                    takePart(m, s->concat);
                 } else if (const auto *r = std::get_if<pdu::StatusReport>(&decoded.value())) {
                     m.Number = r->recipient.number;
                     m.isReport = true;
