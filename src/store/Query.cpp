@@ -68,7 +68,7 @@ public:
 
     void forget(const QString &connection)
     {
-        QHash<QString, QSqlQuery> gone;
+        QHash<QString, QSqlQuery> gone; // the queries go (DEALLOCATE) outside the lock
         {
             QMutexLocker lock(&m_mutex);
             gone = m_byConnection.take(connection);
@@ -117,15 +117,10 @@ Result<Prepared> prepared(const QSqlDatabase &db, const QString &text, const QVa
     // Nothing is kept on SQLite: Qt's driver sizes its rows by the columns the statement had
     // when prepared, and SQLite prepares a statement again by itself after a table changed, so
     // a kept "SELECT *" would write past its row once another program added a column.
-    if (backendOf(db) == Backend::Sqlite) {
-        QSqlQuery q = newQuery(db);
-        if (!q.prepare(text) || !bindAndExec(q, values))
-            return Result<Prepared>::failure(describe(q.lastError()));
-        return Prepared(std::move(q), {}, {});
-    }
+    const bool keep = backendOf(db) == Backend::Postgres;
     const QString connection = db.connectionName();
     QString keptFailure;
-    if (std::optional<QSqlQuery> kept = shelf().take(connection, text, db.driver())) {
+    if (std::optional<QSqlQuery> kept = keep ? shelf().take(connection, text, db.driver()) : std::nullopt) {
         if (bindAndExec(*kept, values))
             return Prepared(std::move(*kept), connection, text);
         // The statement may have gone stale (a table another station changed); one fresh try.
@@ -136,7 +131,7 @@ Result<Prepared> prepared(const QSqlDatabase &db, const QString &text, const QVa
     QSqlQuery q = newQuery(db);
     if (!q.prepare(text) || !bindAndExec(q, values))
         return Result<Prepared>::failure(keptFailure.isEmpty() ? describe(q.lastError()) : keptFailure);
-    return Prepared(std::move(q), connection, text);
+    return Prepared(std::move(q), connection, keep ? text : QString());
 }
 
 void forgetPrepared(const QString &connectionName)
